@@ -1,0 +1,29 @@
+#pragma once
+// Helpers for the program's 8-bit texts. Every datagram, roster entry, settings value and
+// stored message is a QByteArray in Windows-1252; QString appears only where a widget shows
+// or takes text, and crosses over through ToAnsi/FromAnsi.
+
+#include <QByteArray>
+#include <QString>
+
+namespace velmora {
+
+// The field separator of datagrams, roster entries and stored values (the division sign).
+inline constexpr char kSep = '\xF7';
+
+// Removes leading and trailing bytes up to and including 0x20: blanks and control characters.
+// QByteArray::trimmed() only knows ASCII whitespace, which is not the same set.
+QByteArray TrimBlanks(const QByteArray& text);
+
+// Text from 1-based position `from` on, at most `maxLen` bytes (all of it when maxLen < 0).
+// Positions past the end give the empty text.
+QByteArray CopyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -1);
+
+// Windows-1252 bytes to Unicode and back. Characters that Windows-1252 cannot hold become "?".
+QString FromAnsi(const QByteArray& ansi);
+QByteArray ToAnsi(const QString& text);
+
+// Exact, case-sensitive comparison of two dotted addresses.
+inline bool SameAddress(const QByteArray& a, const QByteArray& b) { return a == b; }
+
+} // namespace velmora

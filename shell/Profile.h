@@ -1,0 +1,62 @@
+#pragma once
+// The INI profile layer under the settings file: sections and keys compared without regard
+// to case, values read back cut to 255 characters, an absent key giving the caller's default
+// and a present empty value giving the empty text, bytes (0xF7 included) kept as they are.
+// The whole file is held in memory; Save writes a complete new file and renames it over the
+// old one, so a crash or a full disk never leaves half a file.
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace velmora {
+
+class TProfile {
+public:
+    // The cut applied to every value read back through ReadSetting.
+    static constexpr qsizetype kReadLimit = 255;
+
+    // Replaces the content with the file at `path`. A missing, unreadable or non-regular file
+    // gives an empty profile and false.
+    bool Load(const QString& path);
+    // Writes the whole profile to `path` through a temporary file and a rename; false when
+    // anything fails (the old file is then left as it was).
+    bool Save(const QString& path) const;
+
+    void Parse(const QByteArray& content);
+    QByteArray Serialize() const;
+
+    QByteArray ReadSetting(const QByteArray& section, const QByteArray& key,
+                           const QByteArray& defaultValue) const;
+    // As ReadSetting but without the 255-character cut (stored message lines).
+    QByteArray ReadRaw(const QByteArray& section, const QByteArray& key,
+                       const QByteArray& defaultValue) const;
+    bool HasKey(const QByteArray& section, const QByteArray& key) const;
+    // Stores one value; CR, LF and NUL, which a line of the file cannot hold, become blanks.
+    void WriteSetting(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+    void EraseSection(const QByteArray& section);
+
+    QList<QByteArray> SectionNames() const;
+    QList<QByteArray> KeyNames(const QByteArray& section) const;
+
+private:
+    struct Key {
+        QByteArray name;
+        QByteArray folded; // lower-case name for lookups
+        QByteArray value;
+    };
+    struct Section {
+        QByteArray name;
+        QByteArray folded;
+        QList<Key> keys;
+        QHash<QByteArray, qsizetype> index; // folded key name -> position in keys
+    };
+    const Section* FindSection(const QByteArray& section) const;
+    Section& SectionFor(const QByteArray& section);
+    const QByteArray* FindValue(const QByteArray& section, const QByteArray& key) const;
+
+    QList<Section> sections_;
+};
+
+} // namespace velmora
