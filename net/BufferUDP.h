@@ -12,6 +12,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace velmora {
 
@@ -54,7 +55,8 @@ private:
     mutable std::recursive_mutex lock_;
     int socket_ = -1;
     bool active_ = false;
-    bool connected_ = false;
+    bool connected_ = false;        // the unchecked connect() succeeded
+    bool limitedBroadcast_ = false; // the destination is 255.255.255.255
     QByteArray remoteIP_;
     QByteArray remoteHost_;
     quint16 remotePort_ = 0;
@@ -70,7 +72,9 @@ public:
     TUDPReceiverThread(TUDPReceiver* owner, int socket, int bufferSize);
     ~TUDPReceiverThread();
     void Start();
-    // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it.
+    // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it. Safe to
+    // call from inside the OnUDPData handler: the buffer being handled stays alive until the
+    // handler returns.
     void StopAndWait();
 
 private:
@@ -82,7 +86,7 @@ private:
     int bufferSize_;
     int wakeFd_ = -1;
     std::shared_ptr<Shared> shared_;
-    std::unique_ptr<class std::thread> thread_;
+    std::unique_ptr<std::thread> thread_;
 };
 
 class TUDPReceiver : public QObject {
@@ -109,8 +113,7 @@ public:
     quint16 BoundPort() const;
 
     virtual void AddMembership(int socket, const QByteArray& group);
-    virtual void DataArrived(const char* bytes, int count, const QByteArray& address,
-                             quint16 port);
+    virtual void DataArrived(const char* bytes, int count, const QByteArray& address, quint16 port);
 
     // The text of the membership error table for an errno value.
     static QByteArray MembershipErrorText(int error);
