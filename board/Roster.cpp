@@ -129,16 +129,26 @@ bool TRoster::IsOffLine(const QByteArray& entry) {
 
 quint32 ColourForCode(char code, const TClassColours& colours) {
     switch (code) {
-    case 'g': return colours.In;
-    case 'r': return colours.Out;
-    case 'f': return colours.Busy;
-    case 'y': return colours.Rest;
-    case 's': return colours.inActive;
-    case 'w': return 16777215;
-    case 'b': return 16711680;
-    case 'z': return 16776960;
-    case 0: return 16777215;
-    default: return colours.inActive;
+    case 'g':
+        return colours.In;
+    case 'r':
+        return colours.Out;
+    case 'f':
+        return colours.Busy;
+    case 'y':
+        return colours.Rest;
+    case 's':
+        return colours.inActive;
+    case 'w':
+        return 16777215;
+    case 'b':
+        return 16711680;
+    case 'z':
+        return 16776960;
+    case 0:
+        return 16777215;
+    default:
+        return colours.inActive;
     }
 }
 

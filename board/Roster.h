@@ -35,7 +35,7 @@ public:
 
     // What applying one status announcement did.
     struct TApplyResult {
-        bool ignored = true;  // malformed: nothing changed
+        bool ignored = true; // malformed: nothing changed
         bool appended = false;
         bool changed = false; // a replacement whose text differs from the old one
         int position = -1;    // the replaced position; -1 after an append

@@ -25,8 +25,10 @@ char EncodeChar(char16_t c) {
 QByteArray TrimBlanks(const QByteArray& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
     return text.mid(begin, end - begin);
 }
 
@@ -49,7 +51,8 @@ QString FromAnsi(const QByteArray& ansi) {
 QByteArray ToAnsi(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
-    for (QChar c : text) out.append(EncodeChar(c.unicode()));
+    for (QChar c : text)
+        out.append(EncodeChar(c.unicode()));
     return out;
 }
 

@@ -24,6 +24,8 @@ QString FromAnsi(const QByteArray& ansi);
 QByteArray ToAnsi(const QString& text);
 
 // Exact, case-sensitive comparison of two dotted addresses.
-inline bool SameAddress(const QByteArray& a, const QByteArray& b) { return a == b; }
+inline bool SameAddress(const QByteArray& a, const QByteArray& b) {
+    return a == b;
+}
 
 } // namespace velmora

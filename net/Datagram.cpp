@@ -16,11 +16,17 @@ QByteArray ProxyAnnouncement(char code, const QByteArray& target, const QByteArr
     return d;
 }
 
-QByteArray RefreshRequest(const QByteArray& name) { return QByteArray("r ") + name; }
+QByteArray RefreshRequest(const QByteArray& name) {
+    return QByteArray("r ") + name;
+}
 
-QByteArray RosterResetCommand(const QByteArray& name) { return QByteArray("7 ") + name; }
+QByteArray RosterResetCommand(const QByteArray& name) {
+    return QByteArray("7 ") + name;
+}
 
-QByteArray BroadcastProposal(const QByteArray& address) { return QByteArray("b ") + address; }
+QByteArray BroadcastProposal(const QByteArray& address) {
+    return QByteArray("b ") + address;
+}
 
 QByteArray MessageTrailer(const QByteArray& name, const QByteArray& ownAddress) {
     return QByteArray(" - - - From ") + name + " (" + ownAddress + ")";
@@ -39,8 +45,7 @@ QByteArray Receipt(const QByteArray& senderAddress, const QByteArray& name) {
     return QByteArray("vl") + senderAddress + kSep + name;
 }
 
-QByteArray DiscussionEntry(const QByteArray& name, const QByteArray& text,
-                           const QByteArray& time) {
+QByteArray DiscussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time) {
     return QByteArray("d") + name + " > " + text + time;
 }
 
@@ -95,8 +100,12 @@ std::optional<TReceipt> ParseReceipt(const QByteArray& text) {
     return r;
 }
 
-QByteArray DiscussionLine(const QByteArray& text) { return CopyFrom(text, 2); }
+QByteArray DiscussionLine(const QByteArray& text) {
+    return CopyFrom(text, 2);
+}
 
-QByteArray BroadcastAddressOf(const QByteArray& text) { return CopyFrom(text, 3); }
+QByteArray BroadcastAddressOf(const QByteArray& text) {
+    return CopyFrom(text, 3);
+}
 
 } // namespace velmora::datagram

@@ -26,8 +26,7 @@ QByteArray MessageToAll(const QByteArray& body, const QByteArray& trailer);
 QByteArray AddressedMessage(const QByteArray& target, const QByteArray& body,
                             const QByteArray& trailer);
 QByteArray Receipt(const QByteArray& senderAddress, const QByteArray& name);
-QByteArray DiscussionEntry(const QByteArray& name, const QByteArray& text,
-                           const QByteArray& time);
+QByteArray DiscussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time);
 
 // A status announcement taken apart. The name is already normalised.
 struct TStatusAnnouncement {

@@ -25,8 +25,7 @@ QByteArray DefaultRouteInterface() {
 
 QByteArray FirstIPv4(const QNetworkInterface& iface) {
     for (const QNetworkAddressEntry& e : iface.addressEntries())
-        if (e.ip().protocol() == QAbstractSocket::IPv4Protocol)
-            return e.ip().toString().toLatin1();
+        if (e.ip().protocol() == QAbstractSocket::IPv4Protocol) return e.ip().toString().toLatin1();
     return {};
 }
 

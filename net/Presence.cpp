@@ -80,7 +80,9 @@ void TPresence::RosterReset() {
     env_.send(datagram::RefreshRequest(own.displayName));
 }
 
-void TPresence::RefreshStatusList() { env_.send(datagram::RosterResetCommand(env_.own.displayName)); }
+void TPresence::RefreshStatusList() {
+    env_.send(datagram::RosterResetCommand(env_.own.displayName));
+}
 
 void TPresence::ResendMyStatus() {
     const TOwnStatus& own = env_.own;

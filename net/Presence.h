@@ -16,8 +16,8 @@ namespace velmora {
 
 // Who this copy is and what it last said about its user.
 struct TOwnStatus {
-    QByteArray address;     // own IPv4 address as dotted text
-    QByteArray loginName;   // upper case
+    QByteArray address;   // own IPv4 address as dotted text
+    QByteArray loginName; // upper case
     QByteArray displayName;
     char code = 'g';        // own colour code
     QByteArray text = "In"; // own status text, without time stamp
@@ -53,11 +53,11 @@ public:
     bool ReannounceStamps() const;
 
     void RefreshRequestArrived();
-    void ReannounceStep();           // every second
-    void RelayStep();                // every ten seconds
-    void RosterReset();              // "Show On-line Names", "Hide Off-line Names", "7"
-    void RefreshStatusList();        // "Refresh Status list", "&Refresh All Programs"
-    void ResendMyStatus();           // "Re-send My Status"
+    void ReannounceStep();    // every second
+    void RelayStep();         // every ten seconds
+    void RosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
+    void RefreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
+    void ResendMyStatus();    // "Re-send My Status"
     void BroadcastProposalArrived(const QByteArray& text);
     void BroadcastNoticeArrived(const QByteArray& text);
 

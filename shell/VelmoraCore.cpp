@@ -15,20 +15,19 @@ constexpr int kEndSessionPauseMs = 300;
 } // namespace
 
 QList<QByteArray> TVelmoraCore::DefaultRemarks() {
-    return {"On the phone", "In a meeting",     "At lunch", "Do not disturb",
+    return {"On the phone",      "In a meeting", "At lunch",      "Do not disturb",
             "Out of the office", "Back shortly", "Back tomorrow", "Gone for the day",
-            "Day off",      "On vacation"};
+            "Day off",           "On vacation"};
 }
 
 TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* parent)
     : QObject(parent), config_(std::move(config)), clock_(clock),
-      presence_(TPresence::TEnvironment{
-          roster_, own_, options_, clock_, config_.locale,
-          [this](const QByteArray& text, const QByteArray& source) {
-              DispatchDatagram(text, source);
-          },
-          [this](const QByteArray& text) { SendDatagram(text); },
-          [] { QCoreApplication::processEvents(); }}) {
+      presence_(TPresence::TEnvironment{roster_, own_, options_, clock_, config_.locale,
+                                        [this](const QByteArray& text, const QByteArray& source) {
+                                            DispatchDatagram(text, source);
+                                        },
+                                        [this](const QByteArray& text) { SendDatagram(text); },
+                                        [] { QCoreApplication::processEvents(); }}) {
     own_.address = config_.ownAddress;
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
@@ -74,10 +73,9 @@ void TVelmoraCore::FormCreate() {
     // moves to the program's port, and keeps the 65000-byte buffer it was first activated
     // with; the 2048 only matters for an activation that never comes.
     if (config_.listenPort != 0) {
-        wSocketListen_.SetOnUDPData([this](TUDPReceiver* r, const char* bytes, int count,
-                                           const QByteArray& address, quint16 port) {
-            wSocketListenUDPData(r, bytes, count, address, port);
-        });
+        wSocketListen_.SetOnUDPData(
+            [this](TUDPReceiver* r, const char* bytes, int count, const QByteArray& address,
+                   quint16 port) { wSocketListenUDPData(r, bytes, count, address, port); });
         wSocketListen_.SetActive(true);
         wSocketListen_.SetPort(config_.listenPort);
         wSocketListen_.SetBufferSize(2048);
@@ -104,8 +102,7 @@ void TVelmoraCore::DeferredStartup() {
     Timer2_.start();
 }
 
-void TVelmoraCore::AnnounceQuietly(char code, const QByteArray& text, bool stamp,
-                                   bool recompute) {
+void TVelmoraCore::AnnounceQuietly(char code, const QByteArray& text, bool stamp, bool recompute) {
     try {
         presence_.AnnounceOwnStatus(code, text, true, stamp, recompute);
     } catch (const EUDPError&) {
@@ -210,24 +207,46 @@ void TVelmoraCore::DispatchDatagram(const QByteArray& datagramText, const QByteA
             text, key, addressedToMe,
             [this](char code, const QByteArray& status) { OwnStatusTakeover(code, status); });
         if (result.ignored) return;
-        if (options_.stChg && (result.appended || result.changed))
-            Q_EMIT bringIntoViewRequested();
+        if (options_.stChg && (result.appended || result.changed)) Q_EMIT bringIntoViewRequested();
         ResortStatusList();
         break;
     }
     case 'M':
-    case 'm': Q_EMIT messageDatagramArrived(text, key); break;
-    case 'v': Q_EMIT receiptDatagramArrived(text); break;
-    case 'd': Q_EMIT discussionDatagramArrived(text); break;
-    case 'r': presence_.RefreshRequestArrived(); break;
-    case '7': presence_.RosterReset(); break;
-    case 'b': presence_.BroadcastProposalArrived(text); break;
-    case 'B': presence_.BroadcastNoticeArrived(text); break;
+    case 'm':
+        MessageArrived(text, key);
+        break;
+    case 'v':
+        Q_EMIT receiptDatagramArrived(text);
+        break;
+    case 'd':
+        Q_EMIT discussionDatagramArrived(text);
+        break;
+    case 'r':
+        presence_.RefreshRequestArrived();
+        break;
+    case '7':
+        presence_.RosterReset();
+        break;
+    case 'b':
+        presence_.BroadcastProposalArrived(text);
+        break;
+    case 'B':
+        presence_.BroadcastNoticeArrived(text);
+        break;
     case 'x':
         if (SameAddress(key, own_.address)) Q_EMIT bringIntoViewRequested();
         break;
-    default: break;
+    default:
+        break;
     }
+}
+
+void TVelmoraCore::MessageArrived(const QByteArray& text, const QByteArray& source) {
+    if (text[0] == 'm') {
+        const auto target = datagram::AddressedMessageTarget(text);
+        if (!target || !SameAddress(*target, own_.address)) return;
+    }
+    Q_EMIT messageDatagramArrived(text, source);
 }
 
 void TVelmoraCore::OwnStatusTakeover(char code, const QByteArray& status) {
@@ -249,12 +268,15 @@ void TVelmoraCore::ResortStatusList() {
         std::lock_guard guard(roster_.Lock());
         QList<TSortKey>& order = roster_.DisplayOrder();
         order.resize(roster_.Count());
-        for (int i = 0; i < roster_.Count(); ++i) order[i].position = i;
+        for (int i = 0; i < roster_.Count(); ++i)
+            order[i].position = i;
     }
     Q_EMIT rosterChanged();
 }
 
-void TVelmoraCore::Timer1Timer() { presence_.RelayStep(); }
+void TVelmoraCore::Timer1Timer() {
+    presence_.RelayStep();
+}
 
 void TVelmoraCore::Timer2Timer() {
     try {

@@ -59,6 +59,8 @@ public:
     void wSocketListenUDPData(TUDPReceiver* sender, const char* bytes, int count,
                               const QByteArray& address, quint16 port);
     void DispatchDatagram(const QByteArray& text, const QByteArray& source);
+    // A message to all, or one addressed to this copy; others are dropped here.
+    void MessageArrived(const QByteArray& text, const QByteArray& source);
     // Takes over a status that another user gave this copy's user.
     void OwnStatusTakeover(char code, const QByteArray& status);
     // Rebuilds the display order after the roster changed.

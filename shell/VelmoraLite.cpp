@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         QStringLiteral("address"), QStringLiteral("This computer's IPv4 address as others see it."),
         QStringLiteral("address"));
     const QCommandLineOption traceOption(
-        QStringLiteral("trace"), QStringLiteral("Print every datagram sent and handled to stderr."));
+        QStringLiteral("trace"),
+        QStringLiteral("Print every datagram sent and handled to stderr."));
     parser.addOptions({settingsOption, addressOption, traceOption});
     parser.process(app);
 
@@ -83,11 +84,14 @@ int main(int argc, char** argv) {
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char code = 0;
         if (::read(signalPipe[0], &code, 1) != 1) return;
-        if (code == SIGTERM || code == SIGHUP) core.WMQueryEndSession();
-        else core.SetClosing();
+        if (code == SIGTERM || code == SIGHUP)
+            core.WMQueryEndSession();
+        else
+            core.SetClosing();
         QCoreApplication::quit();
     });
-    for (int s : {SIGTERM, SIGHUP, SIGINT}) std::signal(s, OnSignal);
+    for (int s : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(s, OnSignal);
 
     QTimer::singleShot(0, &core, [&core] { core.DeferredStartup(); });
     const int status = app.exec();
