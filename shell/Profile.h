@@ -34,11 +34,16 @@ public:
                        const QByteArray& defaultValue) const;
     bool HasKey(const QByteArray& section, const QByteArray& key) const;
     // Stores one value; CR, LF and NUL, which a line of the file cannot hold, become blanks.
+    // Reads hand values back without surrounding blanks and tabs, as they come from the file.
     void WriteSetting(const QByteArray& section, const QByteArray& key, const QByteArray& value);
     void EraseSection(const QByteArray& section);
 
     QList<QByteArray> SectionNames() const;
     QList<QByteArray> KeyNames(const QByteArray& section) const;
+
+    // True when `value`, once written, saved and loaded again, reads back byte for byte
+    // (no CR, LF or NUL, no surrounding blank or tab).
+    static bool HoldsExactly(const QByteArray& value);
 
 private:
     struct Key {
@@ -55,8 +60,10 @@ private:
     const Section* FindSection(const QByteArray& section) const;
     Section& SectionFor(const QByteArray& section);
     const QByteArray* FindValue(const QByteArray& section, const QByteArray& key) const;
+    void Clear();
 
     QList<Section> sections_;
+    QHash<QByteArray, qsizetype> sectionIndex_; // folded section name -> position in sections_
 };
 
 } // namespace velmora

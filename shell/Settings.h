@@ -57,12 +57,12 @@ struct TArchivedEntry {
 // Everything SaveAllSettings writes, gathered by the caller.
 struct TSettingsSnapshot {
     QByteArray loginName;
-    QByteArray displayName;  // current text of the "Display my Name as" box
+    QByteArray displayName; // current text of the "Display my Name as" box
     QByteArray ownAddress;
     QByteArray versionLabel; // " Dazuviz Velmora 2.9"
     QByteArray programPath;
     TOptions options;
-    int bigHToSave = 261;           // current height when "Large", else the designed height
+    int bigHToSave = 261;            // current height when "Large", else the designed height
     QList<QByteArray> rosterEntries; // address=name<sep>code+status, in roster order
     QList<QByteArray> messages;      // message history, first to last
     QList<QByteArray> remarks;       // remark list
