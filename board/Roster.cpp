@@ -3,20 +3,41 @@
 #include "net/AnsiText.h"
 #include "net/Datagram.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velmora {
 
 namespace {
 
-// Whether `text` begins with `prefix` followed by `end` (or the end of text when `end` is
-// absent from text), ignoring ASCII letter case. Allocation-free: it runs for every entry of
-// every lookup.
-bool FieldEquals(const QByteArray& text, char end, const QByteArray& field) {
-    qsizetype len = text.indexOf(end);
-    if (len < 0) len = text.size();
-    return len == field.size() && qstrnicmp(text.constData(), field.constData(), len) == 0;
-}
+// Finds entries whose field before the first `end` (all of the text when there is none)
+// equals a given text, ignoring ASCII letter case. Everything that depends only on the
+// searched text is worked out once per lookup, so each entry costs one length check and one
+// memcmp: this runs for every entry on every received announcement.
+class FieldMatcher {
+public:
+    FieldMatcher(const QByteArray& field, char end)
+        : field_(field), end_(end), hasEnd_(field.contains(end)),
+          hasLetters_(std::any_of(field.begin(), field.end(),
+                                  [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; })) {}
+
+    bool operator()(const QByteArray& text) const {
+        const qsizetype len = field_.size();
+        if (hasEnd_) {
+            // Only a field without `end` can match; the text's field stops at its first `end`.
+            return false;
+        }
+        if (text.size() < len || (text.size() > len && text[len] != end_)) return false;
+        if (std::memcmp(text.constData(), field_.constData(), std::size_t(len)) == 0) return true;
+        return hasLetters_ && qstrnicmp(text.constData(), field_.constData(), len) == 0;
+    }
+
+private:
+    const QByteArray& field_;
+    char end_;
+    bool hasEnd_;
+    bool hasLetters_;
+};
 
 } // namespace
 
@@ -29,16 +50,18 @@ QByteArray TRoster::MakeEntry(const QByteArray& address, const QByteArray& name,
 }
 
 int TRoster::FindAddress(const QByteArray& address) const {
+    const FieldMatcher matches(address, '=');
     std::lock_guard guard(lock_);
     for (qsizetype i = 0; i < entries_.size(); ++i)
-        if (FieldEquals(entries_[i], '=', address)) return int(i);
+        if (matches(entries_[i])) return int(i);
     return -1;
 }
 
 int TRoster::FindName(const QByteArray& name) const {
+    const FieldMatcher matches(name, '=');
     std::lock_guard guard(lock_);
     for (qsizetype i = 0; i < nameIndex_.size(); ++i)
-        if (FieldEquals(nameIndex_[i], '=', name)) return int(i);
+        if (matches(nameIndex_[i])) return int(i);
     return -1;
 }
 
