@@ -1,0 +1,203 @@
+"""Running real copies of the program on the test network, and reading their settings files.
+
+    copy = Copy.start(net, 1, "ANN", workdir)     # runs on host 1 as user ANN, with --trace
+    copy.wait_sent(lambda d: d.startswith(b"a"), timeout=30)
+    copy.stop()                                   # SIGTERM, then waits for the end
+    entries = roster_archive(copy.settings)
+
+Each copy runs headless (QT_QPA_PLATFORM=offscreen) with a settings file, home and runtime
+folder of its own under `workdir`, and the address of its host given with --address. Its
+trace on stderr ("send <hex>", "recv <source> <hex>") is collected while it runs; every other
+line of stderr is kept too, so that a failure can show it.
+"""
+
+import collections
+import os
+import signal
+import subprocess
+
+from probe import Lines
+from testnet import require_executable
+
+SEP = b"\xf7"
+
+# One line of a copy's stderr: kind "send" or "recv" with its datagram, or "other" with the
+# line's text in `data` (and `source` None).
+TraceLine = collections.namedtuple("TraceLine", "kind source data")
+
+
+def program_path():
+    """The built program (VELMORA_PROGRAM); Skip when it is not there."""
+    return require_executable(os.environ.get("VELMORA_PROGRAM"), "the program")
+
+
+def _parse_trace(line):
+    parts = line.split(b" ")
+    try:
+        if parts[0] == b"send" and len(parts) == 2:
+            return TraceLine("send", None, bytes.fromhex(parts[1].decode("ascii")))
+        if parts[0] == b"recv" and len(parts) == 3:
+            return TraceLine("recv", parts[1].decode("ascii"),
+                             bytes.fromhex(parts[2].decode("ascii")))
+    except (UnicodeDecodeError, ValueError):
+        pass
+    return TraceLine("other", None, line)
+
+
+class Copy:
+    """One running copy of the program on one host of a TestNet."""
+
+    def __init__(self, net, i, user, folder, process):
+        self.net = net
+        self.host = i
+        self.user = user
+        self.folder = folder
+        self.settings = os.path.join(folder, "vlx.ini")
+        self.process = process
+        self._trace = Lines(process.stderr, _parse_trace)
+
+    @classmethod
+    def start(cls, net, i, user, workdir, program=None, settings=None, extra_args=()):
+        """Starts a copy on host i as login `user`, with its files in workdir/copy<i>-<user>.
+        `settings` ({section: {key: value}}) is written to its settings file first."""
+        program = program or program_path()
+        folder = os.path.join(workdir, f"copy{i}-{user}")
+        runtime = os.path.join(folder, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        if settings:
+            write_settings(os.path.join(folder, "vlx.ini"), settings)
+        env = dict(os.environ)
+        env.update(USER=user, LOGNAME=user, HOME=folder, XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(folder, "config"),
+                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+        args = [program, "--settings", os.path.join(folder, "vlx.ini"),
+                "--address", net.addr(i), "--trace", *extra_args]
+        stdout = open(os.path.join(folder, "stdout.txt"), "wb")
+        try:
+            process = net.popen(i, args, env=env, stdout=stdout, stderr=subprocess.PIPE)
+        finally:
+            stdout.close()
+        return cls(net, i, user, folder, process)
+
+    # -- the trace ----------------------------------------------------------------------------
+
+    @property
+    def trace(self):
+        return self._trace.items
+
+    def sent(self):
+        return [t.data for t in self.trace if t.kind == "send"]
+
+    def received(self):
+        """(source, datagram) of every datagram the copy dispatched, its own included."""
+        return [(t.source, t.data) for t in self.trace if t.kind == "recv"]
+
+    def messages(self):
+        """The stderr lines that are not trace lines."""
+        return [t.data.decode(errors="replace") for t in self.trace if t.kind == "other"]
+
+    def wait_sent(self, condition, timeout):
+        """The first sent datagram that fulfils condition(data), or None."""
+        line = self._trace.wait_for(lambda t: t.kind == "send" and condition(t.data), timeout)
+        return line and line.data
+
+    def wait_received(self, condition, timeout):
+        """The first dispatched (source, datagram) that fulfils condition(source, data)."""
+        line = self._trace.wait_for(
+            lambda t: t.kind == "recv" and condition(t.source, t.data), timeout)
+        return line and (line.source, line.data)
+
+    # -- life cycle ---------------------------------------------------------------------------
+
+    def running(self):
+        return self.process.poll() is None
+
+    def stop(self, timeout=30):
+        """Sends SIGTERM and waits for the end; gives the exit status. A copy that does not end
+        within `timeout` is killed and fails the test."""
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        try:
+            status = self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise AssertionError(
+                f"copy on host {self.host} did not end within {timeout} s of SIGTERM") from None
+        self._trace.join()
+        return status
+
+    def describe(self):
+        """Short report for failure messages: the copy's other stderr lines and its trace."""
+        lines = [f"copy {self.user} on host {self.host}, exit status {self.process.poll()}"]
+        lines += [f"  ! {m}" for m in self.messages()]
+        for t in self.trace:
+            if t.kind != "other":
+                lines.append(f"  {t.kind} {t.source or ''} {show(t.data)}")
+        return "\n".join(lines)
+
+
+def show(data):
+    """Datagram bytes as readable text for messages: 0xF7 as '|', other odd bytes escaped."""
+    return "".join("|" if b == 0xF7 else chr(b) if 0x20 <= b < 0x7F else f"\\x{b:02x}"
+                   for b in data)
+
+
+# -- settings files ---------------------------------------------------------------------------
+
+def read_section(path, section):
+    """The keys of one section of an INI file as an ordered dict of bytes to bytes, or None when
+    the file or the section does not exist. Section and key names are compared without regard
+    to case, as the program does, so the keys come back in lower case; values are the bytes of
+    the file (Windows-1252, 0xF7 kept), with the blanks around them removed."""
+    try:
+        with open(path, "rb") as f:
+            content = f.read()
+    except FileNotFoundError:
+        return None
+    wanted = section.encode("latin-1").lower()
+    found = None
+    current = None
+    for raw in content.split(b"\n"):
+        line = raw.rstrip(b"\r").strip(b" \t")
+        if not line or line[:1] in (b";", b"#"):
+            continue
+        if line.startswith(b"["):
+            name = line[1:line.find(b"]")] if b"]" in line else b""
+            current = name.strip().lower()
+            if current == wanted and found is None:
+                found = collections.OrderedDict()
+            continue
+        if current == wanted and b"=" in line:
+            key, _, value = line.partition(b"=")
+            found.setdefault(key.strip().lower(), value.strip(b" \t"))
+    return found
+
+
+def _latin1(value):
+    return value if isinstance(value, bytes) else str(value).encode("latin-1")
+
+
+def write_settings(path, sections):
+    """Writes an INI file from {section: {key: value}}; str values are stored as latin-1."""
+    lines = []
+    for section, keys in sections.items():
+        lines.append(b"[" + _latin1(section) + b"]")
+        lines += [_latin1(key) + b"=" + _latin1(value) for key, value in keys.items()]
+    with open(path, "wb") as f:
+        f.write(b"\r\n".join(lines) + b"\r\n")
+
+
+def roster_archive(path):
+    """The entries of section ipList (keys 0 .. cnt-1) as bytes, in key order."""
+    section = read_section(path, "ipList") or {}
+    try:
+        count = int(section.get(b"cnt", b"0"))
+    except ValueError:
+        count = 0
+    return [section[str(k).encode()] for k in range(count) if str(k).encode() in section]
+
+
+def archived_addresses(path):
+    """The addresses of the ipList entries (the text before the first 0xF7)."""
+    return [entry.split(SEP, 1)[0].decode("latin-1") for entry in roster_archive(path)]
