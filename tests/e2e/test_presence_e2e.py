@@ -16,7 +16,8 @@ host 4 stays free for a later copy while the probe keeps listening).
 
 Generous time limits: the relay begins only on the third tick of a ten-second timer after the
 refresh request and then looks at one roster position per tick. This is not a timing test.
-Exits 77 when there is no root, no namespaces, or no built program.
+Exits 77 when there is no root, no namespaces, or no built program. With VELMORA_E2E_PCAP set
+to a file name, the wire as host 5 sees it is recorded there.
 """
 
 import os
@@ -25,7 +26,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import Listener, netprobe_path  # noqa: E402
-from testnet import TestNet, main, require_netns  # noqa: E402
+from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
 from velmora_copies import SEP, Copy, program_path, roster_archive, show  # noqa: E402
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY", 4: b"DAN"}
@@ -138,12 +139,16 @@ def test_presence():
     probe = netprobe_path()
     with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, \
             TestNet(5) as net:
+        if os.environ.get("VELMORA_E2E_PCAP"):
+            net.capture(PROBE_HOST, os.path.abspath(os.environ["VELMORA_E2E_PCAP"]))
         scenario = Scenario(net, workdir, program, probe)
         try:
             run(scenario)
         except AssertionError:
             scenario.report()
             raise
+        name = net.name
+    assert not network_exists(name), f"namespaces of {name} were left behind"
 
 
 def run(s):

@@ -17,6 +17,7 @@ CTest reports as skipped.
 import os
 import re
 import secrets
+import shutil
 import signal
 import subprocess
 import sys
@@ -229,6 +230,18 @@ class TestNet:
         kw.setdefault("stdin", subprocess.DEVNULL)
         process = subprocess.Popen(self.command(i, args), **kw)
         self._processes.append(process)
+        return process
+
+    def capture(self, i, path, expression="udp port 55555"):
+        """Records what host i's eth0 sees into the pcap file `path` until teardown (needs
+        tcpdump). Gives the process, or None when tcpdump is not installed."""
+        if shutil.which("tcpdump") is None:
+            return None
+        process = self.popen(i, ["tcpdump", "-i", "eth0", "-U", "-n", "-Z", "root", "-w", path,
+                                 expression], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE)
+        # tcpdump reports "listening on eth0" once it records.
+        process.stderr.readline()
         return process
 
     def _check(self, i):
