@@ -49,20 +49,26 @@ QByteArray TRoster::MakeEntry(const QByteArray& address, const QByteArray& name,
     return e;
 }
 
-int TRoster::FindAddress(const QByteArray& address) const {
-    const FieldMatcher matches(address, '=');
-    std::lock_guard guard(lock_);
-    for (qsizetype i = 0; i < entries_.size(); ++i)
-        if (matches(entries_[i])) return int(i);
+namespace {
+
+// Position of the first text of `list` whose field before "=" is `field`, or -1.
+int FindField(const QList<QByteArray>& list, const QByteArray& field) {
+    const FieldMatcher matches(field, '=');
+    for (qsizetype i = 0; i < list.size(); ++i)
+        if (matches(list[i])) return int(i);
     return -1;
 }
 
-int TRoster::FindName(const QByteArray& name) const {
-    const FieldMatcher matches(name, '=');
+} // namespace
+
+int TRoster::FindAddress(const QByteArray& address) const {
     std::lock_guard guard(lock_);
-    for (qsizetype i = 0; i < nameIndex_.size(); ++i)
-        if (matches(nameIndex_[i])) return int(i);
-    return -1;
+    return FindField(entries_, address);
+}
+
+int TRoster::FindName(const QByteArray& name) const {
+    std::lock_guard guard(lock_);
+    return FindField(nameIndex_, name);
 }
 
 void TRoster::Append(const QByteArray& entry, const QByteArray& address, const QByteArray& name) {
