@@ -1,4 +1,5 @@
-"""One limited broadcast through the program's transport reaches every host, its sender included.
+"""One limited broadcast through the program's transport reaches every host, its sender included,
+also from a host whose routes do not cover 255.255.255.255.
 
 Three hosts each run "velmora_netprobe listen"; host 1 sends one datagram with
 "velmora_netprobe send". Every listener must report it once, with source 10.77.0.1 and the
@@ -40,6 +41,17 @@ def test_broadcast_reaches_every_host():
         for i, listener in enumerate(listeners, start=1):
             copies = [d for d in listener.seen if d.data == DATAGRAM]
             assert len(copies) == 1, f"host {i} received {len(copies)} copies"
+
+        # Without a route for 255.255.255.255 Linux refuses the limited broadcast; the sender
+        # then reaches everybody through the subnet's own broadcast address instead.
+        net.exec(2, ["ip", "route", "del", "255.255.255.255/32", "dev", "eth0"])
+        fallback = DATAGRAM + b" via subnet"
+        sent = net.exec(2, [probe, "send", fallback.hex()], check=False)
+        assert sent.returncode == 0, f"send failed: {sent.stderr.decode(errors='replace')}"
+        for i, listener in enumerate(listeners, start=1):
+            got = listener.wait_for(lambda d: d.data == fallback, timeout=10)
+            assert got is not None, f"host {i} missed the subnet broadcast; saw {listener.seen}"
+            assert got.source == net.addr(2), f"host {i} saw source {got.source}"
         name = net.name
 
     assert not network_exists(name), f"namespaces of {name} were left behind"
