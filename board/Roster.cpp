@@ -127,6 +127,7 @@ void TRoster::Reset(const QByteArray& ownAddress, const QByteArray& loginName) {
     nameIndex_.clear();
     Append(MakeEntry(ownAddress, loginName, 'g', "In"), ownAddress, loginName);
     displayOrder_ = {TSortKey{loginName, 0}};
+    listRows_ = 1;
 }
 
 std::optional<std::pair<int, QByteArray>> TRoster::EntryForRow(int row) const {

@@ -54,6 +54,10 @@ public:
     QList<TSortKey>& DisplayOrder() { return displayOrder_; }
     const QList<TSortKey>& DisplayOrder() const { return displayOrder_; }
     int Count() const { return int(entries_.size()); }
+    // Rows of the status list: at least the roster's entries once sorted, one after a reset,
+    // two at start. Rows beyond the display order stay blank.
+    int ListRows() const { return listRows_; }
+    void SetListRows(int rows) { listRows_ = rows; }
 
     TPositionSet& Seen() { return seen_; }
     TPositionSet& Answered() { return answered_; }
@@ -95,6 +99,7 @@ private:
     QList<TSortKey> displayOrder_;
     TPositionSet seen_;
     TPositionSet answered_;
+    int listRows_ = 2;
 };
 
 // The archived mark that restored entries carry, and the note the window title then shows.

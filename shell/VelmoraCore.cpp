@@ -1,5 +1,6 @@
 #include "shell/VelmoraCore.h"
 
+#include "board/StatusSort.h"
 #include "net/Datagram.h"
 
 #include <QCoreApplication>
@@ -263,15 +264,37 @@ void TVelmoraCore::OwnStatusTakeover(char code, const QByteArray& status) {
 }
 
 void TVelmoraCore::ResortStatusList() {
-    // One row per entry in roster order until the status list's sort takes over here.
-    {
-        std::lock_guard guard(roster_.Lock());
-        QList<TSortKey>& order = roster_.DisplayOrder();
-        order.resize(roster_.Count());
-        for (int i = 0; i < roster_.Count(); ++i)
-            order[i].position = i;
-    }
+    ColourSort();
+}
+
+void TVelmoraCore::NameSort() {
+    Q_EMIT windowTitleChanged(SortTitle(false, onTopLetter_, titleNote_));
+    SortDisplayOrder(roster_, false, onTopLetter_);
     Q_EMIT rosterChanged();
+}
+
+void TVelmoraCore::ColourSort() {
+    if (!options_.colorSort) {
+        NameSort();
+        return;
+    }
+    onTopLetter_ = ' ';
+    Q_EMIT windowTitleChanged(SortTitle(true, onTopLetter_, titleNote_));
+    SortDisplayOrder(roster_, true, onTopLetter_);
+    Q_EMIT rosterChanged();
+}
+
+bool TVelmoraCore::TypedLetter(char key) {
+    const bool letter = (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z');
+    const char upper = letter ? char(key & ~0x20) : key;
+    if (letter && upper != onTopLetter_) {
+        onTopLetter_ = upper;
+        NameSort();
+        return true;
+    }
+    onTopLetter_ = '!';
+    ColourSort();
+    return false;
 }
 
 void TVelmoraCore::Timer1Timer() {

@@ -63,8 +63,16 @@ public:
     void MessageArrived(const QByteArray& text, const QByteArray& source);
     // Takes over a status that another user gave this copy's user.
     void OwnStatusTakeover(char code, const QByteArray& status);
-    // Rebuilds the display order after the roster changed.
+    // Rebuilds the display order after the roster changed: the colour sort when its option is
+    // on, else the name sort.
     void ResortStatusList();
+    void NameSort();
+    void ColourSort(); // the name sort when the option is off
+    // A key typed on the Status page. A letter other than the on-top one puts the names
+    // starting with it on top (true: the list should scroll to its first row); anything
+    // else returns to the plain order.
+    bool TypedLetter(char key);
+    char OnTopLetter() const { return onTopLetter_; }
 
     void Timer1Timer(); // every ten seconds
     void Timer2Timer(); // every second
@@ -92,6 +100,7 @@ Q_SIGNALS:
     void bringIntoViewRequested();
     void rosterChanged();
     void titleNoteChanged(const QByteArray& note);
+    void windowTitleChanged(const QByteArray& title);
     void ownStatusTakenOver(const QByteArray& status);
     // Kinds whose handling lives with the message and discussion pages.
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
@@ -119,6 +128,7 @@ private:
     QList<QByteArray> messages_;
     QList<QByteArray> remarks_;
     QByteArray titleNote_;
+    char onTopLetter_ = ' ';
     bool closing_ = false;
     bool sessionEnded_ = false;
 };
