@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -39,6 +40,8 @@ public:
     Event OnLeftBtnClick;
     Event OnLeftBtnDblClick;
     Event OnRightBtnClick;
+    // Kept for the component's users, but never fired: QSystemTrayIcon reports presses and
+    // clicks only, not the pointer moving over the icon.
     Event OnMouseMove;
 
     // Whether the icon is in the notification area now.
