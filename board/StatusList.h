@@ -4,13 +4,26 @@
 
 #include "shell/VelmoraCore.h"
 
+#include <QColor>
+#include <QFontMetrics>
 #include <QListView>
+#include <QStaticText>
+#include <vector>
 
 namespace velmora {
+
+class TStatusRows;
+class TStatusRowDelegate;
+
+// A stored colour (0x00BBGGRR, red in the low byte) as Qt spells colours.
+inline QColor ColourFromBgr(quint32 bgr) {
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
 
 class TStatusList : public QListView {
     Q_OBJECT
 public:
+    // Follows the core's rosterChanged signal by itself.
     TStatusList(TVelmoraCore& core, QWidget* parent = nullptr);
 
     // "8", "10" or "12" points with rows of 16, 18 or 20 pixels; any other text is 8 points.
@@ -32,6 +45,39 @@ public:
 
     // Repaints after a roster change, growing or cutting the rows as the roster did.
     void RosterChanged();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    friend class TStatusRowDelegate;
+    // The width the delegate asks for: a column's width in column mode, else nothing (a row
+    // of the single column spans the viewport anyway).
+    int ItemWidth() const { return columns_ >= 2 ? columnWidth_ : 1; }
+    // What painting an entry needs that changes only with the entry or the font: the texts
+    // laid out once and the measured width of the name.
+    struct TShownEntry {
+        QByteArray entry;
+        QStaticText name;
+        QStaticText status;
+        int width = 0;
+        char code = 0;
+    };
+    void Prepare(TShownEntry& shown, const QByteArray& entry) const;
+    void UpdateColumnWidth();
+    void Relayout();
+
+    TVelmoraCore& core_;
+    TStatusRows* rows_;
+    TStatusRowDelegate* delegate_;
+    QFontMetrics metrics_;
+    int rowHeight_ = 16;
+    int columns_ = 0;
+    int columnWidth_ = 1;
+    int nameColumnWidth_;
+    int runningMax_;                 // the widest name of the pass being painted
+    std::vector<TShownEntry> shown_; // by roster position
 };
 
 } // namespace velmora
