@@ -9,9 +9,13 @@ namespace velmora {
 namespace {
 
 // Lower case for the letters of Windows-1252, so that keys compare without regard to case
-// with a plain byte comparison. The sign bytes 0xD7 and 0xF7 are not letters.
+// with a plain byte comparison. The field separators "=" and 0xF7 sort before every other
+// character, so that a field orders before its continuations (10.0.0.2 before 10.0.0.20,
+// "Ann" before "Anna").
 char Fold(char c) {
     const auto b = static_cast<unsigned char>(c);
+    if (b == '=') return '\x01';
+    if (b == 0xF7) return '\x02';
     if (b >= 'A' && b <= 'Z') return char(b + 32);
     if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return char(b + 32);
     if (b == 0x8A || b == 0x8C || b == 0x8E) return char(b + 16); // Š Œ Ž

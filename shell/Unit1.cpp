@@ -210,7 +210,8 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     busyPicture_ = QIcon(Q(":/pictures/busy.png"));
     outPicture_ = QIcon(Q(":/pictures/out.png"));
     remarkPicture_ = QIcon(Q(":/pictures/remark.png"));
-    appPicture_ = QIcon(Q(":/pictures/velmora-64.png"));
+    for (int size : {16, 32, 48, 64, 128})
+        appPicture_.addFile(Q(":/pictures/velmora-%1.png").arg(size), QSize(size, size));
     setWindowIcon(appPicture_);
 
     PageControl1_ = Named(new TPageControl(this), "PageControl1");
@@ -608,7 +609,6 @@ void TForm1::ConnectCore() {
     connect(core, &TVelmoraCore::bringIntoViewRequested, this, &TForm1::ShowVelmora1Click);
     connect(core, &TVelmoraCore::windowTitleChanged, this,
             [this](const QByteArray& title) { setWindowTitle(FromAnsi(title)); });
-    connect(core, &TVelmoraCore::rosterChanged, ListBox1_, &TStatusList::RosterChanged);
     connect(&core->Presence(), &TPresence::ownStatusAnnounced, this,
             [this](char code, const QByteArray& text, bool mirror) {
                 SetBackground(ComboBox1_, ColourOf(ColourForCode(code, core_->Options().colours)));
@@ -828,7 +828,6 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (height() > kDesignedHeight) largeHeight_ = height();
     if (width() > kDesignedWidth) rememberedWidth_ = width();
-    ListBox1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void TForm1::changeEvent(QEvent* event) {

@@ -109,3 +109,10 @@ TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
 }
 
 } // namespace
+
+TEST(StatusSort, AFieldSortsBeforeItsLongerContinuations) {
+    const QByteArray sep(1, '\xF7');
+    EXPECT_LT(ColourSortKey("10.0.0.2=Zed" + sep + "gIn"),
+              ColourSortKey("10.0.0.20=Al" + sep + "gIn"));
+    EXPECT_LT(NameSortKey("1=Ann" + sep + "rOut", '!'), NameSortKey("2=Anna" + sep + "gIn", '!'));
+}
