@@ -3,6 +3,7 @@
 #include "board/StatusList.h"
 #include "board/StatusSort.h"
 #include "controls/cmpTrayIcon.h"
+#include "messaging/MessagePages.h"
 #include "net/AnsiText.h"
 
 #include <QApplication>
@@ -253,6 +254,7 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     connect(findChild<QPushButton*>(Q("ButtonOut")), &QPushButton::clicked, this,
             &TForm1::ButtonOutClick);
     connect(PageControl1_, &TPageControl::currentPageChanged, this, &TForm1::PageControl1Change);
+    messagePages_ = new TMessagePages(*this);
     ConnectCore();
     qApp->installEventFilter(this);
 }

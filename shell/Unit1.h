@@ -23,6 +23,7 @@ class QAction;
 
 namespace velmora {
 
+class TMessagePages;
 class TStatusList;
 class TTrayIcon;
 
@@ -85,6 +86,7 @@ public:
     TPageControl& PageControl1() { return *PageControl1_; }
     QMenu& PopupMenu1() { return *PopupMenu1_; }
     QMenu& PopupMenu2() { return *PopupMenu2_; }
+    TMessagePages& MessagePages() { return *messagePages_; }
     QWidget* Page(const char* name) const;
 
     // Handlers, named as on the form.
@@ -116,6 +118,9 @@ public:
     int LargeHeight() const { return largeHeight_; }
     int RememberedWidth() const { return rememberedWidth_; }
     bool DialogOpen() const { return dialogOpen_; }
+    void SetDialogOpen(bool open) { dialogOpen_ = open; }
+    // The display name field's "edited" mark; entering the Compose page clears it.
+    void SetNameEdited(bool edited) { nameEdited_ = edited; }
 
     // The status picture the tray shows after the envelope or the program's icon.
     QIcon RememberedStatusPicture() const { return rememberedPicture_; }
@@ -158,6 +163,7 @@ private:
     TPageControl* PageControl1_ = nullptr;
     TStatusList* ListBox1_ = nullptr;
     TTrayIcon* TrayIcon1_ = nullptr;
+    TMessagePages* messagePages_ = nullptr;
     QMenu* PopupMenu1_ = nullptr;
     QMenu* PopupMenu2_ = nullptr;
     QComboBox* ComboBox1_ = nullptr;
@@ -175,6 +181,7 @@ private:
     int largeHeight_ = 0;
     int rememberedWidth_ = kDesignedWidth;
     bool dialogOpen_ = false;
+    bool nameEdited_ = false;
     bool destroyed_ = false;
     QColor lastChosenColour_;
 };
