@@ -57,19 +57,22 @@ class Copy:
         self._trace = Lines(process.stderr, _parse_trace)
 
     @classmethod
-    def start(cls, net, i, user, workdir, program=None, settings=None, extra_args=()):
+    def start(cls, net, i, user, workdir, program=None, settings=None, extra_args=(), env=None):
         """Starts a copy on host i as login `user`, with its files in workdir/copy<i>-<user>.
-        `settings` ({section: {key: value}}) is written to its settings file first."""
+        `settings` ({section: {key: value}}) is written to its settings file first; `env`
+        overrides environment variables (e.g. QT_QPA_PLATFORM and DISPLAY for a screen)."""
         program = program or program_path()
         folder = os.path.join(workdir, f"copy{i}-{user}")
         runtime = os.path.join(folder, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         if settings:
             write_settings(os.path.join(folder, "vlx.ini"), settings)
+        overrides = env or {}
         env = dict(os.environ)
         env.update(USER=user, LOGNAME=user, HOME=folder, XDG_RUNTIME_DIR=runtime,
                    XDG_CONFIG_HOME=os.path.join(folder, "config"),
                    QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+        env.update(overrides)
         args = [program, "--settings", os.path.join(folder, "vlx.ini"),
                 "--address", net.addr(i), "--trace", *extra_args]
         stdout = open(os.path.join(folder, "stdout.txt"), "wb")
