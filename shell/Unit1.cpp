@@ -5,6 +5,7 @@
 #include "controls/cmpTrayIcon.h"
 #include "messaging/MessagePages.h"
 #include "net/AnsiText.h"
+#include "net/Datagram.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,12 +20,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -111,6 +114,16 @@ constexpr TOptionBox kOptionBoxes[] = {
     {"StampBgnEnd", "Time stamp startup && shutdown", &TOptions::TimeStrEnd},
     {"DelBusyIn", "Exit as \"Out\" if \"In\" or \"Busy\"", &TOptions::DelbsyIn},
     {"ForceOut", "Show \"Out\" on power down", &TOptions::shtdwnOut},
+};
+
+// The remark box: an editable drop-down that tells when its list opens.
+class TRemarkBox : public QComboBox {
+public:
+    std::function<void()> onDropDown;
+    void showPopup() override {
+        if (onDropDown) onDropDown();
+        QComboBox::showPopup();
+    }
 };
 
 } // namespace
@@ -254,6 +267,13 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     connect(findChild<QPushButton*>(Q("ButtonOut")), &QPushButton::clicked, this,
             &TForm1::ButtonOutClick);
     connect(PageControl1_, &TPageControl::currentPageChanged, this, &TForm1::PageControl1Change);
+    // Leaving the Status page ends a choice in the remark box: its list closes.
+    connect(PageControl1_, &TPageControl::currentPageChanging, this, [this](QWidget* from) {
+        if (from == Page("Status1") && core_->Presence().remarkMirroring) {
+            ComboBox1_->hidePopup();
+            ComboBox1_->clearFocus();
+        }
+    });
     messagePages_ = new TMessagePages(*this);
     ConnectCore();
     qApp->installEventFilter(this);
@@ -273,7 +293,11 @@ void TForm1::BuildStatusPage() {
     PageControl1_->AddPage(page, Q("Status"));
     auto* l = Column(page, 1, 1);
     auto* bar = Row(2);
-    ComboBox1_ = Named(new QComboBox, "ComboBox1");
+    auto* remarkBox = new TRemarkBox;
+    remarkBox->onDropDown = [this] {
+        SetBackground(ComboBox1_, ColourOf(core_->Options().colours.Rest));
+    };
+    ComboBox1_ = Named<QComboBox>(remarkBox, "ComboBox1");
     ComboBox1_->setEditable(true);
     ComboBox1_->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1_->setFixedWidth(160);
@@ -283,8 +307,15 @@ void TForm1::BuildStatusPage() {
         ComboBox1_->addItem(FromAnsi(r));
     ComboBox1_->setCurrentIndex(-1);
     bar->addWidget(ComboBox1_);
-    bar->addWidget(Button("Select", "Set my Status from a List"));
-    bar->addWidget(Button("Button6", "Personalize my Status"));
+    QPushButton* select = Button("Select", "Set my Status from a List");
+    QPushButton* personalize = Button("Button6", "Personalize my Status");
+    bar->addWidget(select);
+    bar->addWidget(personalize);
+    connect(select, &QPushButton::clicked, this, &TForm1::SelectClick);
+    connect(personalize, &QPushButton::clicked, this, &TForm1::EditStatus1Click);
+    // Only a choice from the list arrives here: Enter in the box is taken by the event filter.
+    connect(ComboBox1_, &QComboBox::textActivated, this, &TForm1::RemarkChosen);
+    ComboBox1_->lineEdit()->installEventFilter(this);
     auto* P1 = Named(new QWidget, "P1"); // takes the focus after a status button
     P1->setFixedSize(0, 0);
     P1->setFocusPolicy(Qt::StrongFocus);
@@ -292,6 +323,7 @@ void TForm1::BuildStatusPage() {
     bar->addStretch(1);
     l->addLayout(bar);
     ListBox1_ = new TStatusList(*core_);
+    ListBox1_->viewport()->installEventFilter(this);
     l->addWidget(ListBox1_, 1);
 }
 
@@ -389,6 +421,8 @@ void TForm1::BuildOptionsPage() {
     auto* left = Column(nullptr, 0, 2);
     auto* nameBox = group(" Display my Name as: ", left);
     realName1_ = Named(new QLineEdit(Q("<My Name>")), "realName1");
+    realName1_->installEventFilter(this);
+    connect(realName1_, &QLineEdit::textEdited, this, [this] { nameEdited_ = true; });
     nameBox->addWidget(realName1_);
     checks(group("Bring Screen into View", left), {"HideMsg1", "StatusChange", "StartShow"});
     checks(group(" Message System ", left), {"HideMsgSys", "NewMsgSnd"});
@@ -569,7 +603,8 @@ void TForm1::BuildMenus() {
     connect(add(PopupMenu1_, "In1", "&In"), &QAction::triggered, this, &TForm1::ButtonInClick);
     connect(add(PopupMenu1_, "Busy1", "&Busy"), &QAction::triggered, this, &TForm1::BusyClick);
     connect(add(PopupMenu1_, "Out1", "&Out"), &QAction::triggered, this, &TForm1::ButtonOutClick);
-    add(PopupMenu1_, "EditStatus1", "&Customize Status");
+    connect(add(PopupMenu1_, "EditStatus1", "&Customize Status"), &QAction::triggered, this,
+            &TForm1::EditStatus1Click);
     PopupMenu1_->addSeparator();
     add(PopupMenu1_, "Startup1", "Start when Windows does")->setVisible(false);
     connect(add(PopupMenu1_, "RefreshStatuslist1", "Refresh Status list"), &QAction::triggered,
@@ -591,7 +626,8 @@ void TForm1::BuildMenus() {
     connect(add(PopupMenu2_, "mnSendMsg", "&Send Message"), &QAction::triggered, this, [this] {
         if (PageControl1_->TabShown(Page("Compose"))) SelectTab(Page("Compose"));
     });
-    add(PopupMenu2_, "chgOthers", "&Change Status");
+    connect(add(PopupMenu2_, "chgOthers", "&Change Status"), &QAction::triggered, this,
+            [this] { SelectTab(Page("ChgStatus")); });
     QAction* info = add(PopupMenu2_, "info", "&Information");
     info->setVisible(false);
     info->setEnabled(false);
@@ -757,26 +793,80 @@ void TForm1::WMQueryEndSession() {
 // ---------------------------------------------------------------------------------------------
 // Own status
 
-void TForm1::AnnounceOwnStatus(char code, const QByteArray& text, const QIcon& picture) {
-    rememberedPicture_ = picture;
-    TrayIcon1_->SetIcon(picture);
+void TForm1::AnnounceOwnStatus(char code, const QByteArray& text, const QIcon* picture) {
+    if (picture) ShowStatusPicture(*picture);
     const bool stamp = core_->Options().ShwTime;
     try {
         core_->Presence().AnnounceOwnStatus(code, text, true, stamp, stamp);
     } catch (const EUDPError& e) {
         QMessageBox::critical(this, windowTitle(), Q(e.what()));
     }
-    if (QWidget* P1 = findChild<QWidget*>(Q("P1"))) P1->setFocus();
+}
+
+void TForm1::OwnStatusButton(char code, const QByteArray& text, const QIcon& picture) {
+    SelectTab(Page("Status1"));
+    AnnounceOwnStatus(code, text, &picture);
+    // Park the focus where typing cannot change anything by accident.
+    if (isVisible()) findChild<QWidget*>(Q("P1"))->setFocus();
 }
 
 void TForm1::ButtonInClick() {
-    AnnounceOwnStatus('g', "In", inPicture_);
+    OwnStatusButton('g', "In", inPicture_);
 }
 void TForm1::BusyClick() {
-    AnnounceOwnStatus('f', "Busy - In but unavailable", busyPicture_);
+    OwnStatusButton('f', "Busy - In but unavailable", busyPicture_);
 }
 void TForm1::ButtonOutClick() {
-    AnnounceOwnStatus('r', "Out", outPicture_);
+    OwnStatusButton('r', "Out", outPicture_);
+    SelectTab(Page("Status1"));
+}
+
+void TForm1::SelectClick() {
+    SetBackground(ComboBox1_, ColourOf(core_->Options().colours.Rest));
+    core_->Presence().remarkMirroring = false; // announcements must not overwrite the choice
+    ComboBox1_->showPopup();
+}
+
+void TForm1::RemarkChosen(const QString& remark) {
+    core_->Presence().remarkMirroring = true;
+    AnnounceOwnStatus('y', ToAnsi(remark), &remarkPicture_);
+    ListBox1_->setFocus();
+}
+
+void TForm1::RemarkTyped() {
+    AnnounceOwnStatus('y', ToAnsi(ComboBox1_->currentText()), nullptr);
+    ListBox1_->setFocus();
+    core_->Presence().remarkMirroring = true;
+}
+
+void TForm1::EditStatus1Click() {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(Q("Personalize my Status"));
+    dialog.setLabelText(Q("Enter my New Status"));
+    dialog.setTextValue(QString());
+    dialogOpen_ = true;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    dialogOpen_ = false;
+    if (ok) AnnounceOwnStatus('y', ToAnsi(dialog.textValue()), &remarkPicture_);
+}
+
+void TForm1::realName1Exit() {
+    const QByteArray text = ToAnsi(realName1_->text());
+    const bool commit = nameEdited_ && text != core_->Own().displayName;
+    nameEdited_ = false;
+    if (!commit) return;
+    TOwnStatus& own = core_->Own();
+    own.displayName = text.left(60);
+    realName1_->setText(FromAnsi(own.displayName));
+    Name1_->setText(MenuText(own.displayName));
+    // Every copy, this one included, shows the new name in a white row with the plain status.
+    try {
+        core_->SendDatagram(
+            datagram::ProxyAnnouncement('w', own.address, own.displayName + kSep + own.text));
+    } catch (const EUDPError& e) {
+        QMessageBox::critical(this, windowTitle(), Q(e.what()));
+    }
+    SaveAllSettings();
 }
 
 void TForm1::ShowStatusPicture(const QIcon& picture) {
@@ -910,14 +1000,97 @@ void TForm1::TrayIcon1LeftBtnClick() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    // Keys typed on the Status page reorder the list before they reach the focused control.
-    if (event->type() == QEvent::KeyPress && isActiveWindow() &&
-        PageControl1_->CurrentPage() == Page("Status1") && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    const QEvent::Type type = event->type();
+    if (!ListBox1_ || !realName1_ || !TrayIcon1_) return QWidget::eventFilter(watched, event);
+    if (watched == ListBox1_->viewport() && type == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        ListBox1MouseDown(mouse->button(), mouse->modifiers().testFlag(Qt::ControlModifier),
+                          mouse->position().toPoint(), mouse->globalPosition().toPoint());
+        return mouse->button() != Qt::LeftButton; // the list still selects on a left press
+    }
+    if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->text().isEmpty()) FormKeyPress(key->text());
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        // Keys typed on the Status page reorder the list before they reach the focused control.
+        if (isActiveWindow() && PageControl1_->CurrentPage() == Page("Status1") &&
+            watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+            !key->text().isEmpty() && !enter)
+            FormKeyPress(key->text());
+        if (watched == ComboBox1_->lineEdit() && enter) {
+            RemarkTyped();
+            return true;
+        }
+        if (watched == realName1_) {
+            if (enter) {
+                SelectTab(Page("Status1"));
+                return true;
+            }
+            // Past 30 characters the field takes no more typed characters.
+            if (!key->text().isEmpty() && key->text()[0].isPrint() &&
+                realName1_->text().size() > 30 && !realName1_->hasSelectedText()) {
+                QApplication::beep();
+                return true;
+            }
+        }
+    }
+    if (type == QEvent::FocusOut) {
+        if (watched == realName1_)
+            realName1Exit();
+        else if (watched == ComboBox1_->lineEdit() && !ComboBox1_->view()->isVisible()) {
+            SetBackground(ComboBox1_,
+                          ColourOf(ColourForCode(core_->Own().code, core_->Options().colours)));
+            core_->Presence().remarkMirroring = true;
+        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::ListBox1MouseDown(Qt::MouseButton button, bool ctrl, const QPoint& pos,
+                               const QPoint& globalPos) {
+    const int hit = ListBox1_->RowAt(pos);
+    if (button == Qt::LeftButton && hit < 0) return; // a click beside the rows selects nobody
+    QByteArray entry;
+    {
+        TRoster& roster = core_->Roster();
+        std::lock_guard guard(roster.Lock());
+        // Anything that does not resolve falls back to the first row and position 0.
+        int row = hit;
+        if (row < 0 || row >= ListBox1_->RowCount() || row >= roster.Count()) row = 0;
+        int position = row < roster.DisplayOrder().size() ? roster.DisplayOrder()[row].position : 0;
+        if (position < 0 || position >= roster.Count()) position = 0;
+        if (roster.Count() == 0) return;
+        entry = roster.Entries()[position];
+    }
+    const TRosterFields fields = TRoster::Split(entry);
+    const bool offLine = TRoster::IsOffLine(entry);
+    if (button == Qt::LeftButton) {
+        if (ctrl) {
+            PrepareChangeStatus(fields.address, fields.name);
+            SelectTab(Page("ChgStatus"));
+        } else {
+            messagePages_->SelectRecipient(fields.address, fields.name, offLine, false);
+        }
+        return;
+    }
+    // The row under the pointer becomes the selected one; below the last row, none is.
+    if (hit >= 0)
+        ListBox1_->setCurrentIndex(ListBox1_->model()->index(hit, 0));
+    else
+        ListBox1_->clearSelection();
+    messagePages_->SelectRecipient(fields.address, fields.name, offLine, true);
+    QCoreApplication::processEvents();
+    PrepareChangeStatus(fields.address, fields.name);
+    findChild<QAction*>(Q("ShowName"))->setText(MenuText(fields.name));
+    PopupMenu2_->popup(globalPos);
+}
+
+void TForm1::PrepareChangeStatus(const QByteArray& address, const QByteArray& name) {
+    findChild<QGroupBox*>(Q("GroupBox8"))->setTitle(Q(" Change Status for ") + FromAnsi(name));
+    findChild<QLabel*>(Q("Label4"))->setText(FromAnsi(QByteArray("zw") + address + kSep + name));
+    auto* ListBox2 = findChild<QListWidget*>(Q("ListBox2"));
+    ListBox2->clear();
+    for (const QByteArray& r : core_->Remarks())
+        ListBox2->addItem(FromAnsi(r));
 }
 
 void TForm1::FormKeyPress(const QString& text) {

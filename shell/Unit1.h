@@ -100,6 +100,16 @@ public:
     void ButtonInClick();
     void BusyClick();
     void ButtonOutClick();
+    void SelectClick();
+    void EditStatus1Click();
+    // A remark chosen from the remark box's list, or typed into it and confirmed with Enter.
+    void RemarkChosen(const QString& remark);
+    void RemarkTyped();
+    // Leaving the display name field commits a changed name.
+    void realName1Exit();
+    // A mouse button pressed on the status list at `pos` (viewport coordinates).
+    void ListBox1MouseDown(Qt::MouseButton button, bool ctrl, const QPoint& pos,
+                           const QPoint& globalPos);
     void HideMsgSysClick();
     void HideDiscussClick();
     void ColorSortClick();
@@ -153,7 +163,9 @@ private:
     void ControlsToOptions();
     void PaintColourPanels();
     void SaveAllSettings();
-    void AnnounceOwnStatus(char code, const QByteArray& text, const QIcon& picture);
+    void AnnounceOwnStatus(char code, const QByteArray& text, const QIcon* picture);
+    void OwnStatusButton(char code, const QByteArray& text, const QIcon& picture);
+    void PrepareChangeStatus(const QByteArray& address, const QByteArray& name);
     void OpenDocument(const QUrl& url, const QString& failure);
     void ApplyHeightFrame();
     void FormActivate();
