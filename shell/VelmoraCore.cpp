@@ -28,7 +28,10 @@ TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* par
                                             DispatchDatagram(text, source);
                                         },
                                         [this](const QByteArray& text) { SendDatagram(text); },
-                                        [] { QCoreApplication::processEvents(); }}) {
+                                        [] { QCoreApplication::processEvents(); }}),
+      history_(TMessageHistory::TEnvironment{
+          options_, own_, clock_, config_.locale,
+          [this](const QByteArray& text) { SendDatagram(text); }}) {
     own_.address = config_.ownAddress;
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
@@ -84,8 +87,7 @@ void TVelmoraCore::FormCreate() {
 }
 
 void TVelmoraCore::DeferredStartup() {
-    const QList<QByteArray> history = ReadMessageHistory(profile_);
-    messages_ = history;
+    history_.Load(ReadMessageHistory(profile_));
     if (auto stored = ReadRemarkList(profile_)) remarks_ = *stored;
 
     const bool stamp = StampsAtStartAndEnd();
@@ -161,7 +163,7 @@ void TVelmoraCore::SaveAllSettings() {
         std::lock_guard guard(roster_.Lock());
         s.rosterEntries = roster_.Entries();
     }
-    s.messages = messages_;
+    s.messages = history_.Entries();
     s.remarks = remarks_;
     // Read the file again first: another user of this computer may have saved meanwhile,
     // and their own section must survive our save.
@@ -217,6 +219,7 @@ void TVelmoraCore::DispatchDatagram(const QByteArray& datagramText, const QByteA
         MessageArrived(text, key);
         break;
     case 'v':
+        history_.ReceiptArrived(text);
         Q_EMIT receiptDatagramArrived(text);
         break;
     case 'd':
@@ -243,11 +246,7 @@ void TVelmoraCore::DispatchDatagram(const QByteArray& datagramText, const QByteA
 }
 
 void TVelmoraCore::MessageArrived(const QByteArray& text, const QByteArray& source) {
-    if (text[0] == 'm') {
-        const auto target = datagram::AddressedMessageTarget(text);
-        if (!target || !SameAddress(*target, own_.address)) return;
-    }
-    Q_EMIT messageDatagramArrived(text, source);
+    if (history_.MessageArrived(text, source)) Q_EMIT messageDatagramArrived(text, source);
 }
 
 void TVelmoraCore::OwnStatusTakeover(char code, const QByteArray& status) {

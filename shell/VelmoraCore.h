@@ -4,6 +4,7 @@
 // owns one of these and turns its signals into what the user sees.
 
 #include "board/Roster.h"
+#include "messaging/MessageHistory.h"
 #include "net/BufferUDP.h"
 #include "net/Presence.h"
 #include "net/TimeStamp.h"
@@ -59,7 +60,7 @@ public:
     void wSocketListenUDPData(TUDPReceiver* sender, const char* bytes, int count,
                               const QByteArray& address, quint16 port);
     void DispatchDatagram(const QByteArray& text, const QByteArray& source);
-    // A message to all, or one addressed to this copy; others are dropped here.
+    // A message to all, or one addressed to this copy, goes to the history.
     void MessageArrived(const QByteArray& text, const QByteArray& source);
     // Takes over a status that another user gave this copy's user.
     void OwnStatusTakeover(char code, const QByteArray& status);
@@ -85,7 +86,8 @@ public:
     TOwnStatus& Own() { return own_; }
     TOptions& Options() { return options_; }
     const TCoreConfig& Config() const { return config_; }
-    QList<QByteArray>& Messages() { return messages_; }
+    QList<QByteArray>& Messages() { return history_.Entries(); }
+    TMessageHistory& History() { return history_; }
     QList<QByteArray>& Remarks() { return remarks_; }
     const QByteArray& TitleNote() const { return titleNote_; }
     TUDPSender& WSocket1() { return WSocket1_; }
@@ -102,7 +104,8 @@ Q_SIGNALS:
     void titleNoteChanged(const QByteArray& note);
     void windowTitleChanged(const QByteArray& title);
     void ownStatusTakenOver(const QByteArray& status);
-    // Kinds whose handling lives with the message and discussion pages.
+    // A message the history accepted; a receipt datagram as it came. The pages follow the
+    // history's own signals.
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
     void receiptDatagramArrived(const QByteArray& text);
     void discussionDatagramArrived(const QByteArray& text);
@@ -125,7 +128,7 @@ private:
     TUDPReceiver wSocketListen_;
     QTimer Timer1_;
     QTimer Timer2_;
-    QList<QByteArray> messages_;
+    TMessageHistory history_;
     QList<QByteArray> remarks_;
     QByteArray titleNote_;
     char onTopLetter_ = ' ';
