@@ -85,6 +85,9 @@ TMessagePages::TMessagePages(TForm1& form)
     composeLength_ = ComposeLength();
     connect(MsgOut_, &QPlainTextEdit::textChanged, this, &TMessagePages::LimitComposeInput);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        // Focus moves within the window only; none at all means that the window lost it (to
+        // another program) or that it is being taken apart.
+        if (!now || now->window() != &form_ || !qobject_cast<TForm1*>(now->window())) return;
         if (old == InMsgs_ && now != InMsgs_) InMsgsExit();
         const bool wasIn = old && composePage_->isAncestorOf(old);
         if (now && composePage_->isAncestorOf(now) && !wasIn) ComposeEnter();
