@@ -1,0 +1,133 @@
+"""Messages and receipts between real copies of the program on the test network.
+
+Copies ANN, BOB and CAY run on hosts 1-3. The messages are sent by velmora_netprobe on host 1,
+so they carry ANN's source address 10.77.0.1 exactly as ANN's own "Send" would, and every
+receipt comes back addressed to ANN's copy.
+ 1. An addressed message to BOB ("m10.77.0.2" 0xF7 ...): every copy dispatches it, only BOB
+    confirms it ("vl10.77.0.1" 0xF7 "BOB"), and ANN's copy dispatches that receipt.
+ 2. A message to all ("M..."): every copy confirms it, ANN's own copy included, so ANN's copy
+    dispatches three receipts.
+ 3. BOB stops (a log-off, which saves): its settings file holds both messages in [VLXMsgs],
+    newest first, each ending with its arrival line and the closing "^".
+
+Exits 77 when there is no root, no namespaces, or no built program.
+"""
+
+import os
+import sys
+import tempfile
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from probe import netprobe_path  # noqa: E402
+from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
+from velmora_copies import SEP, Copy, program_path, read_section, show  # noqa: E402
+
+NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
+ADDR = {i: f"10.77.0.{i}" for i in range(1, 4)}
+START_TIMEOUT = 30
+RECEIPT_TIMEOUT = 15
+
+TRAILER = b" - - - From ANN (10.77.0.1)"
+TO_BOB = b"m" + ADDR[2].encode() + SEP + b"Lunch at noon?\r\n" + TRAILER
+TO_ALL = b"MThe printer on floor 2 is fixed.\r\n" + TRAILER
+
+
+def receipt(name):
+    return b"vl" + ADDR[1].encode() + SEP + name
+
+
+def decode_stored_line(value):
+    """A [VLXMsgs] value back to its line: either percent-encoded after "~", or scrambled with
+    the two masks and led by "."."""
+    if value.startswith(b"~"):
+        return urllib.parse.unquote_to_bytes(value[1:])
+    plain = bytes([value[0]] + [b ^ (0x1C if i % 2 else 0x1E)
+                                for i, b in enumerate(value) if i > 0])
+    return plain[1:]
+
+
+def stored_messages(path):
+    """The messages of [VLXMsgs] in key order, each as its lines joined by CR LF."""
+    section = read_section(path, "VLXMsgs") or {}
+    messages, lines = [], []
+    for key in range(len(section)):
+        value = section.get(str(key).encode())
+        if value is None:
+            break
+        if value == b"^":
+            messages.append(b"\r\n".join(lines))
+            lines = []
+        else:
+            lines.append(decode_stored_line(value))
+    return messages
+
+
+def send_from_host(net, probe, i, data):
+    net.exec(i, [probe, "send", data.hex()])
+
+
+def run(net, workdir, program, probe):
+    copies = {i: Copy.start(net, i, NAMES[i].decode(), workdir, program) for i in (1, 2, 3)}
+    try:
+        for i, copy in copies.items():
+            started = copy.wait_sent(lambda d: d.startswith(b"r "), START_TIMEOUT)
+            assert started is not None, f"{NAMES[i]} did not start:\n{copy.describe()}"
+
+        # 1. Addressed to BOB: only BOB confirms.
+        send_from_host(net, probe, 1, TO_BOB)
+        for i, copy in copies.items():
+            got = copy.wait_received(lambda s, d: s == ADDR[1] and d == TO_BOB, RECEIPT_TIMEOUT)
+            assert got is not None, f"{NAMES[i]} never dispatched the message to BOB"
+        assert copies[2].wait_sent(lambda d: d == receipt(b"BOB"), RECEIPT_TIMEOUT), (
+            f"BOB did not confirm:\n{copies[2].describe()}")
+        got = copies[1].wait_received(
+            lambda s, d: s == ADDR[2] and d == receipt(b"BOB"), RECEIPT_TIMEOUT)
+        assert got is not None, f"ANN's copy never got BOB's receipt:\n{copies[1].describe()}"
+        for i in (1, 3):
+            confirmations = [d for d in copies[i].sent() if d.startswith(b"vl")]
+            assert not confirmations, (
+                f"{NAMES[i]} confirmed a message for BOB: {[show(d) for d in confirmations]}")
+
+        # 2. To all: three receipts reach ANN's copy, its own among them.
+        send_from_host(net, probe, 1, TO_ALL)
+        for i in (1, 2, 3):
+            got = copies[1].wait_received(
+                lambda s, d, i=i: s == ADDR[i] and d == receipt(NAMES[i]), RECEIPT_TIMEOUT)
+            assert got is not None, (
+                f"ANN's copy never got the receipt of {NAMES[i]}:\n{copies[1].describe()}")
+        for i in (2, 3):
+            count = copies[i].sent().count(receipt(NAMES[i]))
+            expected = 2 if i == 2 else 1
+            assert count == expected, f"{NAMES[i]} sent {count} receipts, expected {expected}"
+
+        # 3. BOB's history survives in its settings file, newest first.
+        status = copies[2].stop()
+        assert status == 0, f"BOB ended with status {status}"
+        messages = stored_messages(copies[2].settings)
+        assert len(messages) == 2, f"BOB stored {[show(m) for m in messages]}"
+        assert messages[0].startswith(TO_ALL[1:] + b"\r\n at "), show(messages[0])
+        assert messages[1].startswith(b"Lunch at noon?\r\n" + TRAILER + b"\r\n at "), (
+            show(messages[1]))
+        assert all(m.endswith(b"\r\n ") for m in messages), [show(m) for m in messages]
+    except AssertionError:
+        for copy in copies.values():
+            print("---", copy.describe())
+        raise
+    finally:
+        for copy in copies.values():
+            copy.stop()
+
+
+def test_messaging():
+    require_netns()
+    program = program_path()
+    probe = netprobe_path()
+    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(3) as net:
+        run(net, workdir, program, probe)
+        name = net.name
+    assert not network_exists(name), f"namespaces of {name} were left behind"
+
+
+if __name__ == "__main__":
+    main(test_messaging)
