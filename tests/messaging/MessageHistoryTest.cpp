@@ -174,14 +174,6 @@ TEST(MessageHistory, ReplyTakesAddressAndNameFromTheTrailer) {
     EXPECT_EQ(target->name, QByteArray());
 }
 
-TEST(MessageHistory, ArrivalLineUsesTheTwelveHourClockAndTheShortWeekday) {
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(ArrivalLine(QDateTime(QDate(2026, 12, 7), QTime(0, 7)), english),
-              " at 12:07 AM on Mon ");
-    EXPECT_EQ(ArrivalLine(QDateTime(QDate(2026, 12, 12), QTime(13, 30)), english),
-              " at 1:30 PM on Sat ");
-}
-
 TEST(ChimeWave, IsEightBitMonoPcmAtElevenKilohertzWith6482SampleBytes) {
     const QByteArray wave = ChimeWave();
     ASSERT_EQ(wave.size(), 44 + 6482);
