@@ -29,9 +29,9 @@ TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* par
                                         },
                                         [this](const QByteArray& text) { SendDatagram(text); },
                                         [] { QCoreApplication::processEvents(); }}),
-      history_(TMessageHistory::TEnvironment{
-          options_, own_, clock_, config_.locale,
-          [this](const QByteArray& text) { SendDatagram(text); }}) {
+      history_(
+          TMessageHistory::TEnvironment{options_, own_, clock_, config_.locale,
+                                        [this](const QByteArray& text) { SendDatagram(text); }}) {
     own_.address = config_.ownAddress;
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;

@@ -104,8 +104,8 @@ Q_SIGNALS:
     void titleNoteChanged(const QByteArray& note);
     void windowTitleChanged(const QByteArray& title);
     void ownStatusTakenOver(const QByteArray& status);
-    // A message the history accepted; a receipt datagram as it came. The pages follow the
-    // history's own signals.
+    // A message the history accepted and a receipt datagram as it came (the message pages
+    // follow the history's own signals); a discussion entry for the discussion page.
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
     void receiptDatagramArrived(const QByteArray& text);
     void discussionDatagramArrived(const QByteArray& text);
