@@ -139,7 +139,7 @@ TPageControl::TPageControl(QWidget* parent)
     tabBar_->setFocusPolicy(Qt::TabFocus);
     tabBar_->setAttribute(Qt::WA_Hover); // highlights the tab under the mouse
     // Six tabs and three buttons share one narrow row: keep the tabs compact.
-    tabBar_->setStyleSheet(Q("QTabBar::tab { padding: 2px 6px; min-width: 0px; }"));
+    tabBar_->setStyleSheet(Q("QTabBar::tab { padding: 2px 5px; min-width: 0px; }"));
     tabBar_->setUsesScrollButtons(false);
     top_ = Row(0);
     top_->addWidget(tabBar_, 1);
@@ -216,8 +216,11 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     core_ = std::make_unique<TVelmoraCore>(config_, clock);
 
     setWindowTitle(Q(kProgramTitle));
-    QFont font = QApplication::font();
-    font.setPointSize(8);
+    // The window is laid out for a narrow 8-point sans serif; Arial, or what the desktop
+    // substitutes for it, keeps every caption inside the designed size.
+    QFont font(Q("Arial"), 8);
+    font.setFamilies({Q("Arial"), Q("Liberation Sans"), Q("Nimbus Sans")});
+    font.setStyleHint(QFont::SansSerif);
     setFont(font);
 
     inPicture_ = QIcon(Q(":/pictures/in.png"));
@@ -229,6 +232,7 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     setWindowIcon(appPicture_);
 
     PageControl1_ = Named(new TPageControl(this), "PageControl1");
+    PageControl1_->TabBar()->setFont(font); // a styled tab bar does not inherit it
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PageControl1_);
@@ -401,16 +405,22 @@ void TForm1::BuildOptionsPage() {
     auto* columns = new QHBoxLayout(page);
     columns->setContentsMargins(2, 2, 2, 2);
     columns->setSpacing(3);
+    // Eleven options, five groups and six colour panels share 432 x 212 pixels: rows are
+    // kept to the height of their text.
     auto group = [](const char* caption, QVBoxLayout* into) {
         auto* g = new QGroupBox(Q(caption));
+        g->setFlat(true);
         into->addWidget(g);
-        return Column(g, 3, 0);
+        auto* l = Column(g, 0, 0);
+        l->setContentsMargins(4, 0, 2, 0);
+        return l;
     };
     auto checks = [this](QVBoxLayout* into, std::initializer_list<const char*> names) {
         for (const char* name : names)
             for (const TOptionBox& box : kOptionBoxes)
                 if (qstrcmp(box.name, name) == 0) {
                     QCheckBox* c = Check(box.name, Q(box.caption));
+                    c->setFixedHeight(16);
                     into->addWidget(c);
                     connect(c, &QCheckBox::toggled, this, [this, option = box.option](bool on) {
                         core_->Options().*option = on;
@@ -421,43 +431,54 @@ void TForm1::BuildOptionsPage() {
     auto* left = Column(nullptr, 0, 2);
     auto* nameBox = group(" Display my Name as: ", left);
     realName1_ = Named(new QLineEdit(Q("<My Name>")), "realName1");
+    realName1_->setFixedHeight(18);
     realName1_->installEventFilter(this);
     connect(realName1_, &QLineEdit::textEdited, this, [this] { nameEdited_ = true; });
     nameBox->addWidget(realName1_);
     checks(group("Bring Screen into View", left), {"HideMsg1", "StatusChange", "StartShow"});
     checks(group(" Message System ", left), {"HideMsgSys", "NewMsgSnd"});
     checks(group(" Discuss Screen", left), {"HideDiscuss"});
-    auto* idleBox = group(" Idle Timeout Period ", left);
-    auto* idleRow = Row();
-    idleEdit_ = Named(new QLineEdit(Q("0")), "idleEdit");
-    idleEdit_->setFixedWidth(40);
-    idleRow->addWidget(idleEdit_);
-    idleRow->addWidget(new QLabel(Q("in minutes")));
-    idleBox->addLayout(idleRow);
     left->addStretch(1);
-    columns->addLayout(left, 4);
+    columns->addLayout(left, 3);
 
     auto* middle = Column(nullptr, 0, 2);
     auto* screenBox = group(" Status Screen ", middle);
-    auto combo = [&](const char* name, const char* label, QStringList items, int current) {
-        auto* row = Row();
+    auto* combos = new QGridLayout;
+    combos->setContentsMargins(0, 0, 0, 0);
+    combos->setHorizontalSpacing(3);
+    combos->setVerticalSpacing(1);
+    auto combo = [&](const char* name, QStringList items, int current) {
         auto* box = Named(new QComboBox, name);
         box->addItems(items);
         box->setCurrentIndex(current);
-        row->addWidget(box);
-        row->addWidget(new QLabel(Q(label)), 1);
-        screenBox->addLayout(row);
+        box->setFixedHeight(18);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         return box;
     };
-    ScrnSize1_ = combo("ScrnSize1", "Height", {Q("Small"), Q("Medium"), Q("Large")}, 1);
-    SizeBox1_ = combo("SizeBox1", "Font size", {Q("8"), Q("10"), Q("12")}, 0);
-    ComboBox2_ = combo("ComboBox2", "Time format ", {Q("12-hour clock"), Q("24-hour clock")}, 0);
+    ScrnSize1_ = combo("ScrnSize1", {Q("Small"), Q("Medium"), Q("Large")}, 1);
+    SizeBox1_ = combo("SizeBox1", {Q("8"), Q("10"), Q("12")}, 0);
+    ComboBox2_ = combo("ComboBox2", {Q("12-hour clock"), Q("24-hour clock")}, 0);
+    combos->addWidget(ScrnSize1_, 0, 0);
+    combos->addWidget(new QLabel(Q("Height")), 0, 1);
+    combos->addWidget(SizeBox1_, 0, 2);
+    combos->addWidget(new QLabel(Q("Font size")), 0, 3);
+    combos->addWidget(ComboBox2_, 1, 0, 1, 2);
+    combos->addWidget(new QLabel(Q("Time format ")), 1, 2, 1, 2);
+    screenBox->addLayout(combos);
     checks(screenBox, {"ColorSort"});
     auto* twoCols = Check("TwoCols", Q("Display names in two columns"));
+    twoCols->setFixedHeight(16);
     screenBox->addWidget(twoCols);
     checks(screenBox, {"TimeAll", "StampBgnEnd", "DelBusyIn", "ForceOut"});
+    auto* idleBox = group(" Idle Timeout Period ", middle);
+    auto* idleRow = Row();
+    idleEdit_ = Named(new QLineEdit(Q("0")), "idleEdit");
+    idleEdit_->setFixedSize(40, 18);
+    idleRow->addWidget(idleEdit_);
+    idleRow->addWidget(new QLabel(Q("in minutes")), 1);
+    idleBox->addLayout(idleRow);
     middle->addStretch(1);
-    columns->addLayout(middle, 5);
+    columns->addLayout(middle, 6);
 
     auto* right = Column(nullptr, 0, 2);
     auto* background = group(" Background ", right);
@@ -688,6 +709,7 @@ void TForm1::FormCreate() {
     Name1_->setText(MenuText(core_->Own().displayName));
     Status2_->setText(MenuText(core_->Own().text));
     TrayIcon1_->SetEnabled(true);
+    created_ = true;
     QTimer::singleShot(0, this, &TForm1::DeferredStartup);
 }
 
@@ -749,7 +771,8 @@ void TForm1::DeferredStartup() {
 }
 
 void TForm1::FormDestroy() {
-    if (destroyed_) return;
+    // A copy that never came up (its port was taken) has nothing to announce or save.
+    if (destroyed_ || !created_) return;
     destroyed_ = true;
     ControlsToOptions();
     core_->FormDestroy();

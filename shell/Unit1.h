@@ -194,6 +194,7 @@ private:
     int rememberedWidth_ = kDesignedWidth;
     bool dialogOpen_ = false;
     bool nameEdited_ = false;
+    bool created_ = false;
     bool destroyed_ = false;
     QColor lastChosenColour_;
 };
