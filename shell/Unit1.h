@@ -131,6 +131,7 @@ public:
     void SetDialogOpen(bool open) { dialogOpen_ = open; }
     // The display name field's "edited" mark; entering the Compose page clears it.
     void SetNameEdited(bool edited) { nameEdited_ = edited; }
+    bool NameEdited() const { return nameEdited_; }
 
     // The status picture the tray shows after the envelope or the program's icon.
     QIcon RememberedStatusPicture() const { return rememberedPicture_; }
