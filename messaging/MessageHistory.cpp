@@ -13,9 +13,9 @@ namespace {
 constexpr qsizetype kTrailerLeadIn = 12;
 } // namespace
 
-QByteArray ArrivalLine(const QDateTime& moment, const QLocale& locale) {
+QByteArray ArrivalLine(const QDateTime& moment, const QLocale& locale, bool clock24) {
     const QString day = locale.dayName(moment.date().dayOfWeek(), QLocale::ShortFormat);
-    return " at " + FormatClockTime(moment, locale) + " on " + ToAnsi(day) + ' ';
+    return " at " + FormatClockTime(moment, locale, clock24) + " on " + ToAnsi(day) + ' ';
 }
 
 QByteArray MessageBody(const QList<QByteArray>& lines) {
@@ -44,7 +44,7 @@ bool TMessageHistory::MessageArrived(const QByteArray& datagram, const QByteArra
     lastDatagram_ = datagram;
 
     const QByteArray entry = datagram::MessageShownText(datagram) + "\r\n" +
-                             ArrivalLine(env_.clock.Now(), env_.locale) + "\r\n ";
+                             ArrivalLine(env_.clock.Now(), env_.locale, env_.options.clock24) + "\r\n ";
     entries_.prepend(entry);
     position_ = 0;
     RefreshMessageView();

@@ -21,7 +21,7 @@ struct TOwnStatus;
 inline constexpr qsizetype kMessageBodyLimit = 360;
 
 // " at h:nn AM on Mon ": the line an entry gets below the message text on arrival.
-QByteArray ArrivalLine(const QDateTime& moment, const QLocale& locale);
+QByteArray ArrivalLine(const QDateTime& moment, const QLocale& locale, bool clock24 = false);
 
 // The body of a message from the lines a compose box shows: each line followed by CR LF, a line
 // of one blank sent empty, the whole cut to 360 characters (possibly inside the last CR LF).

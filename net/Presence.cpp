@@ -15,7 +15,7 @@ void TPresence::AnnounceOwnStatus(char code, const QByteArray& text, bool send, 
     own.text = text;
     QByteArray shown = text;
     if (stamp) {
-        if (recompute) own.stamp = FormatTimeStamp(env_.clock.Now(), env_.locale);
+        if (recompute) own.stamp = FormatTimeStamp(env_.clock.Now(), env_.locale, env_.options.clock24);
         shown += own.stamp;
     }
     const QByteArray d = datagram::StatusAnnouncement(code, own.displayName, shown);

@@ -118,6 +118,7 @@ TOptions ReadOptions(const TProfile& profile, int designedWidth, int designedHei
     o.DelbsyIn = ReadFlag(profile, kMain, "DelbsyIn", d.DelbsyIn);
     o.TimeStrEnd = ReadFlag(profile, kMain, "TimeStrEnd", d.TimeStrEnd);
     o.colorSort = ReadFlag(profile, kMain, "colorSort", d.colorSort);
+    o.clock24 = ReadFlag(profile, kMain, "clock24", d.clock24);
     o.lock = ReadFlag(profile, kInfo, "lock", d.lock);
 
     o.IPAdr = profile.ReadSetting(kMain, "IPAdr", d.IPAdr);
@@ -224,6 +225,7 @@ void SaveAllSettings(TProfile& profile, const TSettingsSnapshot& snapshot) {
     profile.WriteSetting(kMain, "h", o.h);
     profile.WriteSetting(kMain, "bigH", QByteArray::number(snapshot.bigHToSave));
     profile.WriteSetting(kMain, "w", QByteArray::number(o.w));
+    profile.WriteSetting(kMain, "clock24", Flag(o.clock24));
 
     profile.EraseSection(kIpList);
     for (qsizetype i = 0; i < snapshot.rosterEntries.size(); ++i)

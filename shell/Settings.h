@@ -33,6 +33,7 @@ struct TOptions {
     bool TimeStrEnd = true; // "Time stamp startup && shutdown"
     bool colorSort = true;  // "Sort by status background color "
     bool lock = false;      // options lock
+    bool clock24 = false;   // time stamps on the 24-hour clock ("Time format ")
     QByteArray IPAdr = "255.255.255.255";
     int Cols = 0;
     QByteArray idle = "15"; // the Idle Timeout box's text

@@ -514,6 +514,8 @@ void TForm1::BuildOptionsPage() {
             &TForm1::ColorSortClick);
     connect(twoCols, &QCheckBox::clicked, this, &TForm1::TwoColsClick);
     connect(SizeBox1_, &QComboBox::currentTextChanged, this, &TForm1::SizeBox1Change);
+    connect(ComboBox2_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { core_->Options().clock24 = index == 1; });
     connect(ScrnSize1_, &QComboBox::currentTextChanged, this, &TForm1::ScrnSize1Change);
 }
 
@@ -734,6 +736,7 @@ void TForm1::OptionsToControls() {
     largeHeight_ = o.bigH > kDesignedHeight ? o.bigH : config_.screenLargeHeight;
     ApplyHeightFrame();
     idleEdit_->setText(FromAnsi(o.idle));
+    ComboBox2_->setCurrentIndex(o.clock24 ? 1 : 0);
     PaintColourPanels();
     move(o.left, o.top);
 }

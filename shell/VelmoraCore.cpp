@@ -93,7 +93,7 @@ void TVelmoraCore::DeferredStartup() {
     const bool stamp = StampsAtStartAndEnd();
     own_.code = 'g';
     own_.text = "In";
-    own_.stamp = stamp ? FormatTimeStamp(clock_.Now(), config_.locale) : QByteArray();
+    own_.stamp = stamp ? FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24) : QByteArray();
     AnnounceQuietly('g', "In", stamp, stamp);
     try {
         SendDatagram(datagram::RefreshRequest(own_.displayName));

@@ -231,3 +231,18 @@ TEST(TimeStamp, TwelveAndTwentyFourHourForms) {
     EXPECT_EQ(TimeStampStart("In ( 9:05 AM on Mon)"), 2);
     EXPECT_EQ(TimeStampStart("In ( 9:05 AM on Mon) x"), -1);
 }
+
+TEST(Presence, TheTwentyFourHourChoiceStampsAndIsKept) {
+    CoreHarness h;
+    TVelmoraCore& core = h.Started();
+    core.Options().clock24 = true;
+    h.clock.Set(QDateTime(QDate(2026, 12, 7), QTime(17, 4)));
+    core.Presence().ResendMyStatus();
+    EXPECT_EQ(h.sent.value(0), "agOPERATOR" + Sep() + " In ( 17:04 on Mon)");
+    core.SaveAllSettings();
+
+    CoreHarness again;
+    again.config.settingsPath = h.config.settingsPath;
+    again.Make().FormCreate();
+    EXPECT_TRUE(again.core->Options().clock24);
+}
