@@ -163,7 +163,7 @@ TEST(SettingsTest, SaveRewritesItsSectionsAndKeepsTheRest) {
         (QList<QByteArray>{"IPAdr",     "name",    "msg1",    "msgSnd",    "stChg",    "strtShw",
                            "msgOn",     "discuss", "ShwTime", "shtdwnOut", "DelbsyIn", "TimeStrEnd",
                            "colorSort", "Cols",    "idle",    "namesize",  "size",     "top",
-                           "left",      "h",       "bigH",    "w"}));
+                           "left",      "h",       "bigH",    "w",         "clock24"}));
     EXPECT_EQ(profile.ReadSetting("VLX", "name", {}), "/usr/bin/velmora");
     EXPECT_EQ(profile.ReadSetting("VLXBOB", "name", {}), "Bob");
     EXPECT_EQ(profile.ReadSetting("Extra", "k", {}), "v");
