@@ -7,8 +7,11 @@ receipt comes back addressed to ANN's copy.
     confirms it ("vl10.77.0.1" 0xF7 "BOB"), and ANN's copy dispatches that receipt.
  2. A message to all ("M..."): every copy confirms it, ANN's own copy included, so ANN's copy
     dispatches three receipts.
- 3. BOB stops (a log-off, which saves): its settings file holds both messages in [VLXMsgs],
-    newest first, each ending with its arrival line and the closing "^".
+ 3. CAY renames herself: "zw10.77.0.3" 0xF7 "Cay Renamed" 0xF7 "In", sent from host 3 as
+    her copy does.
+ 4. BOB stops (a log-off, which saves): its settings file holds both messages in [VLXMsgs],
+    newest first, each ending with its arrival line and the closing "^". BOB's and ANN's
+    rosters ([ipList]) keep CAY's row white under the new name, its status kept.
 
 Exits 77 when there is no root, no namespaces, or no built program.
 """
@@ -21,7 +24,8 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import netprobe_path  # noqa: E402
 from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
-from velmora_copies import SEP, Copy, program_path, read_section, show  # noqa: E402
+from velmora_copies import (SEP, Copy, program_path, read_section,  # noqa: E402
+                            roster_archive, show)
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
 ADDR = {i: f"10.77.0.{i}" for i in range(1, 4)}
@@ -31,6 +35,8 @@ RECEIPT_TIMEOUT = 15
 TRAILER = b" - - - From ANN (10.77.0.1)"
 TO_BOB = b"m" + ADDR[2].encode() + SEP + b"Lunch at noon?\r\n" + TRAILER
 TO_ALL = b"MThe printer on floor 2 is fixed.\r\n" + TRAILER
+RENAME = b"zw" + ADDR[3].encode() + SEP + b"Cay Renamed" + SEP + b"In"
+RENAMED_ROW = ADDR[3].encode() + SEP + b"Cay Renamed" + SEP + b"wIn"
 
 
 def receipt(name):
@@ -101,7 +107,15 @@ def run(net, workdir, program, probe):
             expected = 2 if i == 2 else 1
             assert count == expected, f"{NAMES[i]} sent {count} receipts, expected {expected}"
 
-        # 3. BOB's history survives in its settings file, newest first.
+        # 3. CAY's new name reaches the others.
+        send_from_host(net, probe, 3, RENAME)
+        for i in (1, 2):
+            got = copies[i].wait_received(lambda s, d: s == ADDR[3] and d == RENAME,
+                                          RECEIPT_TIMEOUT)
+            assert got is not None, f"{NAMES[i]} never dispatched CAY's new name"
+
+        # 4. BOB's history survives in its settings file, newest first; the rosters keep the
+        # new name.
         status = copies[2].stop()
         assert status == 0, f"BOB ended with status {status}"
         messages = stored_messages(copies[2].settings)
@@ -110,6 +124,12 @@ def run(net, workdir, program, probe):
         assert messages[1].startswith(b"Lunch at noon?\r\n" + TRAILER + b"\r\n at "), (
             show(messages[1]))
         assert all(m.endswith(b"\r\n ") for m in messages), [show(m) for m in messages]
+        assert copies[1].stop() == 0, f"ANN ended badly:\n{copies[1].describe()}"
+        for i in (1, 2):
+            rows = [r for r in roster_archive(copies[i].settings)
+                    if r.startswith(ADDR[3].encode() + SEP)]
+            assert rows == [RENAMED_ROW], (
+                f"{NAMES[i]} keeps CAY as {[show(r) for r in rows]}, expected {show(RENAMED_ROW)}")
     except AssertionError:
         for copy in copies.values():
             print("---", copy.describe())
