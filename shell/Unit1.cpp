@@ -956,7 +956,11 @@ void TForm1::changeEvent(QEvent* event) {
 
 void TForm1::FormActivate() {
     ListBox1_->ApplyFontSize(ToAnsi(SizeBox1_->currentText()));
-    SelectTab(Page("Status1"));
+    // When the program itself brought the window forward (a message arrived, say), the page
+    // it chose stays; only the user's own activation returns to the Status page.
+    const bool ownRequest = broughtForward_.isValid() && broughtForward_.elapsed() < 2000;
+    broughtForward_.invalidate();
+    if (!ownRequest) SelectTab(Page("Status1"));
 }
 
 void TForm1::ScrnSize1Change() {
@@ -1001,6 +1005,7 @@ void TForm1::ShowVelmora1Click() {
     show();
     if (dialogOpen_) return;
     if (!isActiveWindow()) {
+        broughtForward_.start();
         if (isMinimized()) showNormal();
         raise();
         activateWindow();

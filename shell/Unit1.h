@@ -6,6 +6,7 @@
 
 #include "shell/VelmoraCore.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -198,6 +199,7 @@ private:
     bool created_ = false;
     bool destroyed_ = false;
     QColor lastChosenColour_;
+    QElapsedTimer broughtForward_; // when the program last asked for the window to come forward
 };
 
 } // namespace velmora
