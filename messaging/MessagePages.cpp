@@ -1,8 +1,8 @@
 #include "messaging/MessagePages.h"
 
 #include "controls/cmpTrayIcon.h"
+#include "messaging/MediaLibrary.h"
 #include "messaging/MessageHistory.h"
-#include "messaging/MessagePrinter.h"
 #include "messaging/NewMessageSound.h"
 #include "net/AnsiText.h"
 #include "net/BufferUDP.h"
@@ -16,8 +16,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -299,14 +297,8 @@ void TMessagePages::MsgPasteClick() {
 
 void TMessagePages::MsgPrt1Click() {
     IconToNormal();
-    QPrinter printer;
-    printer.setFromTo(1, 1);
-    QPrintDialog dialog(&printer, &form_);
-    form_.SetDialogOpen(true);
-    const int answer = dialog.exec();
-    form_.SetDialogOpen(false);
-    if (answer != QDialog::Accepted) return;
-    PrintMessage(printer, VisibleLines(InMsgs_));
+    Media().PrintWithDialog(&form_, VisibleLines(InMsgs_),
+                            [this](bool open) { form_.SetDialogOpen(open); });
 }
 
 void TMessagePages::Reply1Click() {
@@ -355,8 +347,13 @@ void TMessagePages::PlayNewMessageSound() {
         playSound_();
         return;
     }
-    if (!sound_) sound_ = std::make_unique<TNewMessageSound>();
+    if (!sound_) sound_ = std::make_unique<TNewMessageSound>(Media());
     sound_->Play();
+}
+
+TMediaLibrary& TMessagePages::Media() {
+    if (!media_) media_ = std::make_unique<TMediaLibrary>();
+    return *media_;
 }
 
 } // namespace velmora

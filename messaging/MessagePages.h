@@ -18,6 +18,7 @@ class QWidget;
 namespace velmora {
 
 class TForm1;
+class TMediaLibrary;
 class TMessageHistory;
 class TNewMessageSound;
 class TVelmoraCore;
@@ -79,6 +80,7 @@ private:
     int ComposeLength() const;
     void IconToNormal();
     void PlayNewMessageSound();
+    TMediaLibrary& Media();
 
     TForm1& form_;
     TVelmoraCore& core_;
@@ -93,6 +95,7 @@ private:
     QWidget* composePage_;
     QIcon envelope_;
     QByteArray recipient_;
+    std::unique_ptr<TMediaLibrary> media_;
     std::unique_ptr<TNewMessageSound> sound_;
     std::function<void()> playSound_;
     // Set while the program itself changes the compose box, which the input limit spares.

@@ -1,21 +1,17 @@
 #pragma once
-// The sound of a new message. The multimedia objects come into being on the first Play(), so
-// that a program that never receives a message never loads them.
+// The sound of a new message: which sound it is, played through the media module, which is
+// loaded on the first Play() so that a program that never receives a message never loads it.
 
 #include <QString>
 #include <QStringList>
-#include <memory>
-
-class QSoundEffect;
 
 namespace velmora {
 
+class TMediaLibrary;
+
 class TNewMessageSound {
 public:
-    TNewMessageSound();
-    ~TNewMessageSound();
-    TNewMessageSound(const TNewMessageSound&) = delete;
-    TNewMessageSound& operator=(const TNewMessageSound&) = delete;
+    explicit TNewMessageSound(TMediaLibrary& media) : media_(media) {}
 
     // Plays without waiting: the exclamation beep when the computer has no sound output, else
     // a "velmora.wav" of the program's data folder, else the built-in chime.
@@ -28,8 +24,7 @@ public:
     static QString BuiltInSource() { return QStringLiteral("qrc:/sounds/A.wav"); }
 
 private:
-    std::unique_ptr<QSoundEffect> effect_;
-    QString source_;
+    TMediaLibrary& media_;
 };
 
 } // namespace velmora

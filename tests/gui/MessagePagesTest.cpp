@@ -5,7 +5,9 @@
 #include "messaging/MessagePages.h"
 #include "controls/cmpTrayIcon.h"
 #include "messaging/ChimeWave.h"
+#include "messaging/MediaLibrary.h"
 #include "messaging/MessagePrinter.h"
+#include "messaging/NewMessageSound.h"
 #include "net/AnsiText.h"
 #include "support/FormHarness.h"
 
@@ -24,6 +26,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace velmora;
 using velmora::test::FormHarness;
@@ -342,4 +345,43 @@ TEST(NewMessageSound, BuiltInSoundIsTheGeneratedChime) {
     QFile resource(Q(":/sounds/A.wav"));
     ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
     EXPECT_EQ(resource.readAll(), ChimeWave());
+}
+
+// Without the module a new message beeps and printing says it is not available, with the
+// dialog flag raised while the box is up; nothing crashes.
+TEST(MediaLibrary, MissingModuleFallsBackToTheBeepAndAMessageBox) {
+    QTemporaryDir dir;
+    TMediaLibrary media({dir.filePath(Q("libvelmora-media.so"))});
+    EXPECT_FALSE(media.Load());
+    EXPECT_FALSE(media.ErrorString().isEmpty());
+    media.PlaySound(TNewMessageSound::BuiltInSource());
+
+    TModalAnswer answer;
+    answer.Next(QMessageBox::Ok);
+    std::vector<bool> dialogOpen;
+    EXPECT_FALSE(media.PrintWithDialog(nullptr, {Q("hello")},
+                                       [&dialogOpen](bool open) { dialogOpen.push_back(open); }));
+    EXPECT_TRUE(answer.seen);
+    EXPECT_EQ(answer.text, Q("Printing is not available."));
+    EXPECT_EQ(dialogOpen, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(media.PrintToPdf(dir.filePath(Q("message.pdf")), {Q("hello")}));
+}
+
+// The module as built: every entry point resolves, a sound starts (or beeps without an
+// output device) and printing draws the message page.
+TEST(MediaLibrary, BuiltModuleLoadsPlaysAndPrints) {
+    TMediaLibrary media({Q(VELMORA_MEDIA_MODULE)});
+    ASSERT_TRUE(media.Load()) << media.ErrorString().toStdString();
+    media.PlaySound(TNewMessageSound::BuiltInSource());
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(Q("message.pdf"));
+    ASSERT_TRUE(media.PrintToPdf(pdf, {Q("hello there")}));
+    QProcess text;
+    text.start(Q("pdftotext"), {pdf, Q("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_LT(printed.indexOf(Q("Velmora Message")), printed.indexOf(Q("hello there")))
+        << printed.toStdString();
+    EXPECT_GE(printed.indexOf(Q("Velmora Message")), 0) << printed.toStdString();
 }
