@@ -14,13 +14,11 @@ Exits 77 when there is no root, no namespaces, no X tools or no built program.
 
 import os
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from probe import netprobe_path  # noqa: E402
-from test_screens_e2e import LIME, TITLE, Screen  # noqa: E402
-from testnet import TestNet, main, require_netns  # noqa: E402
-from velmora_copies import SEP, Copy, program_path, show  # noqa: E402
+from test_screens_e2e import LIME, TITLE, on_screen  # noqa: E402
+from testnet import main  # noqa: E402
+from velmora_copies import SEP, Copy, show  # noqa: E402
 
 ADDR = {1: b"10.77.0.1", 2: b"10.77.0.2"}
 WAIT = 30
@@ -104,15 +102,7 @@ def run(net, workdir, screen, probe):
 
 
 def test_message_screens():
-    require_netns()
-    program_path()
-    probe = netprobe_path()
-    folder = os.environ.get("VELMORA_SCREENS")
-    with tempfile.TemporaryDirectory(prefix="velmora-screens-") as workdir:
-        folder = folder or workdir
-        os.makedirs(folder, exist_ok=True)
-        with Screen(folder) as screen, TestNet(2) as net:
-            run(net, workdir, screen, probe)
+    on_screen(run)
 
 
 if __name__ == "__main__":

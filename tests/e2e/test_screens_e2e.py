@@ -251,7 +251,9 @@ def run(net, workdir, screen, probe):
     assert copy.stop(timeout=WAIT) == 0, copy.describe()
 
 
-def test_screens():
+def on_screen(scenario):
+    """Runs scenario(net, workdir, screen, probe) with an X server and a two-host network;
+    the screenshots go to $VELMORA_SCREENS (kept) or a temporary folder."""
     require_netns()
     program_path()
     probe = netprobe_path()
@@ -260,7 +262,11 @@ def test_screens():
         folder = folder or workdir
         os.makedirs(folder, exist_ok=True)
         with Screen(folder) as screen, TestNet(2) as net:
-            run(net, workdir, screen, probe)
+            scenario(net, workdir, screen, probe)
+
+
+def test_screens():
+    on_screen(run)
 
 
 if __name__ == "__main__":
