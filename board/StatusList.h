@@ -2,6 +2,7 @@
 // ListBox1, the status list: one row per person in the display order, painted in the colour
 // of the person's colour code, name at the left and status text from the name column on.
 
+#include "controls/BgrColour.h"
 #include "shell/VelmoraCore.h"
 
 #include <QColor>
@@ -14,11 +15,6 @@ namespace velmora {
 
 class TStatusRows;
 class TStatusRowDelegate;
-
-// A stored colour (0x00BBGGRR, red in the low byte) as Qt spells colours.
-inline QColor ColourFromBgr(quint32 bgr) {
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
 
 class TStatusList : public QListView {
     Q_OBJECT

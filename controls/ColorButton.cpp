@@ -1,5 +1,7 @@
 #include "controls/ColorButton.h"
 
+#include "controls/BgrColour.h"
+
 #include <QEnterEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -29,7 +31,7 @@ tColorButton::tColorButton(QWidget* parent) : QWidget(parent) {
 tColorButton::~tColorButton() = default;
 
 QColor tColorButton::ToQColor(quint32 bgr) {
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+    return ColourFromBgr(bgr);
 }
 
 void tColorButton::SetAlignment(int alignment) {

@@ -2,6 +2,7 @@
 
 #include "board/StatusList.h"
 #include "board/StatusSort.h"
+#include "controls/BgrColour.h"
 #include "controls/cmpTrayIcon.h"
 #include "messaging/MessagePages.h"
 #include "net/AnsiText.h"
@@ -48,14 +49,6 @@ const QString kSupportPage = QStringLiteral("support.html");
 
 QString Q(const char* text) {
     return QString::fromLatin1(text);
-}
-
-QColor ColourOf(quint32 bgr) {
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
-quint32 BgrOf(const QColor& c) {
-    return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
 }
 
 void SetBackground(QWidget* w, const QColor& colour) {
@@ -299,7 +292,7 @@ void TForm1::BuildStatusPage() {
     auto* bar = Row(2);
     auto* remarkBox = new TRemarkBox;
     remarkBox->onDropDown = [this] {
-        SetBackground(ComboBox1_, ColourOf(core_->Options().colours.Rest));
+        SetBackground(ComboBox1_, ColourFromBgr(core_->Options().colours.Rest));
     };
     ComboBox1_ = Named<QComboBox>(remarkBox, "ComboBox1");
     ComboBox1_->setEditable(true);
@@ -672,7 +665,8 @@ void TForm1::ConnectCore() {
             [this](const QByteArray& title) { setWindowTitle(FromAnsi(title)); });
     connect(&core->Presence(), &TPresence::ownStatusAnnounced, this,
             [this](char code, const QByteArray& text, bool mirror) {
-                SetBackground(ComboBox1_, ColourOf(ColourForCode(code, core_->Options().colours)));
+                SetBackground(ComboBox1_,
+                              ColourFromBgr(ColourForCode(code, core_->Options().colours)));
                 Status2_->setText(MenuText(text));
                 if (mirror) ComboBox1_->setEditText(FromAnsi(text));
             });
@@ -848,7 +842,7 @@ void TForm1::ButtonOutClick() {
 }
 
 void TForm1::SelectClick() {
-    SetBackground(ComboBox1_, ColourOf(core_->Options().colours.Rest));
+    SetBackground(ComboBox1_, ColourFromBgr(core_->Options().colours.Rest));
     core_->Presence().remarkMirroring = false; // announcements must not overwrite the choice
     ComboBox1_->showPopup();
 }
@@ -1068,8 +1062,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         if (watched == realName1_)
             realName1Exit();
         else if (watched == ComboBox1_->lineEdit() && !ComboBox1_->view()->isVisible()) {
-            SetBackground(ComboBox1_,
-                          ColourOf(ColourForCode(core_->Own().code, core_->Options().colours)));
+            SetBackground(ComboBox1_, ColourFromBgr(ColourForCode(core_->Own().code,
+                                                                  core_->Options().colours)));
             core_->Presence().remarkMirroring = true;
         }
     }
@@ -1137,8 +1131,8 @@ void TForm1::PaintColourPanels() {
     const TClassColours& c = core_->Options().colours;
     const quint32 colours[] = {c.In, c.Busy, c.Out, c.inActive, c.Rest};
     for (int i = 0; i < colourPanels_.size(); ++i)
-        SetBackground(colourPanels_[i], ColourOf(colours[i]));
-    SetBackground(idleEdit_, ColourOf(c.inActive));
+        SetBackground(colourPanels_[i], ColourFromBgr(colours[i]));
+    SetBackground(idleEdit_, ColourFromBgr(c.inActive));
     ListBox1_->viewport()->update();
 }
 
@@ -1158,11 +1152,11 @@ void TForm1::InPanelClick(QPushButton* panel) {
                                                                   : &c.Rest;
     dialogOpen_ = true;
     const QColor chosen = QColorDialog::getColor(
-        lastChosenColour_.isValid() ? lastChosenColour_ : ColourOf(*target), this);
+        lastChosenColour_.isValid() ? lastChosenColour_ : ColourFromBgr(*target), this);
     dialogOpen_ = false;
     if (!chosen.isValid()) return;
     lastChosenColour_ = chosen;
-    *target = BgrOf(chosen);
+    *target = BgrFromColour(chosen);
     PaintColourPanels();
 }
 
