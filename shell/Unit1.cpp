@@ -1,12 +1,15 @@
 #include "shell/Unit1.h"
 
+#include "board/ChangeStatusPage.h"
 #include "board/StatusList.h"
 #include "board/StatusSort.h"
 #include "controls/BgrColour.h"
+#include "controls/ColorButton.h"
 #include "controls/cmpTrayIcon.h"
 #include "messaging/MessagePages.h"
 #include "net/AnsiText.h"
 #include "net/Datagram.h"
+#include "shell/DesktopInput.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +41,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace velmora {
 
@@ -49,17 +53,6 @@ const QString kSupportPage = QStringLiteral("support.html");
 
 QString Q(const char* text) {
     return QString::fromLatin1(text);
-}
-
-void SetBackground(QWidget* w, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Base, colour);
-    p.setColor(QPalette::Button, colour);
-    p.setColor(QPalette::Window, colour);
-    p.setColor(QPalette::Text, Qt::black);
-    p.setColor(QPalette::ButtonText, Qt::black);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
 }
 
 template <class W> W* Named(W* w, const char* name) {
@@ -206,6 +199,8 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     config_.designedHeight = kDesignedHeight;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         config_.screenLargeHeight = screen->availableGeometry().height() - 3 * 22;
+    input_ = std::make_unique<TDesktopInput>();
+    config_.input = input_.get();
     core_ = std::make_unique<TVelmoraCore>(config_, clock);
 
     setWindowTitle(Q(kProgramTitle));
@@ -272,6 +267,7 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
         }
     });
     messagePages_ = new TMessagePages(*this);
+    changePage_ = new TChangeStatusPage(*this);
     ConnectCore();
     qApp->installEventFilter(this);
 }
@@ -522,9 +518,22 @@ void TForm1::BuildChgStatusPage() {
     l->addWidget(Named(new QListWidget, "ListBox2"), 1);
     auto* right = Column(nullptr, 0, 3);
     auto* buttons = Row();
-    buttons->addWidget(Button("In22", "In"));
-    buttons->addWidget(Button("Busy22", "Busy"));
-    buttons->addWidget(Button("Out22", "Out"));
+    for (auto [name, caption, colour] : {std::tuple{"In22", "In", tColorButton::clLime},
+                                         std::tuple{"Busy22", "Busy", tColorButton::clFuchsia},
+                                         std::tuple{"Out22", "Out", tColorButton::clRed}}) {
+        auto* b = Named(new tColorButton, name);
+        b->resize(73, 24);
+        b->SetCaption(Q(caption));
+        b->SetFlat(false);
+        b->SetHotTrack(false);
+        b->SetColor(colour);
+        b->SetDownColor(colour);
+        b->SetHotColor(tColorButton::clYellow);
+        b->SetHotFontColor(tColorButton::clRed);
+        b->SetDownFontColor(tColorButton::clBlack);
+        b->setFixedSize(b->size());
+        buttons->addWidget(b);
+    }
     right->addLayout(buttons);
     right->addWidget(Button("Button7", "Enter a Customized Status"));
     right->addWidget(new QLabel(Q("<-- Click a status to assign  it")));
@@ -643,7 +652,7 @@ void TForm1::BuildMenus() {
         if (PageControl1_->TabShown(Page("Compose"))) SelectTab(Page("Compose"));
     });
     connect(add(PopupMenu2_, "chgOthers", "&Change Status"), &QAction::triggered, this,
-            [this] { SelectTab(Page("ChgStatus")); });
+            [this] { changePage_->chgOthersClick(); });
     QAction* info = add(PopupMenu2_, "info", "&Information");
     info->setVisible(false);
     info->setEnabled(false);
@@ -670,10 +679,23 @@ void TForm1::ConnectCore() {
                 Status2_->setText(MenuText(text));
                 if (mirror) ComboBox1_->setEditText(FromAnsi(text));
             });
+    connect(&core->Idle(), &TIdleDetector::statusListRepaintDue, this,
+            [this] { ListBox1_->viewport()->update(); });
     connect(core, &TVelmoraCore::ownStatusTakenOver, this, [this](const QByteArray& status) {
         TrayIcon1_->SetIcon(appPicture_);
         Status2_->setText(MenuText(status));
     });
+}
+
+void TForm1::SetBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, colour);
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Text, Qt::black);
+    p.setColor(QPalette::ButtonText, Qt::black);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
 }
 
 QString TForm1::MenuText(const QByteArray& ansi) {
@@ -889,6 +911,12 @@ void TForm1::realName1Exit() {
     SaveAllSettings();
 }
 
+void TForm1::idleEditExit() {
+    core_->Options().idle = ToAnsi(idleEdit_->text());
+    core_->Idle().ApplyIdleBox();
+    idleEdit_->setText(FromAnsi(core_->Options().idle));
+}
+
 void TForm1::ShowStatusPicture(const QIcon& picture) {
     rememberedPicture_ = picture;
     TrayIcon1_->SetIcon(picture);
@@ -1045,6 +1073,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             RemarkTyped();
             return true;
         }
+        if (watched == idleEdit_ && enter) {
+            idleEditExit();
+            return true;
+        }
         if (watched == realName1_) {
             if (enter) {
                 SelectTab(Page("Status1"));
@@ -1061,6 +1093,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::FocusOut) {
         if (watched == realName1_)
             realName1Exit();
+        else if (watched == idleEdit_)
+            idleEditExit();
         else if (watched == ComboBox1_->lineEdit() && !ComboBox1_->view()->isVisible()) {
             SetBackground(ComboBox1_, ColourFromBgr(ColourForCode(core_->Own().code,
                                                                   core_->Options().colours)));
@@ -1110,12 +1144,7 @@ void TForm1::ListBox1MouseDown(Qt::MouseButton button, bool ctrl, const QPoint& 
 }
 
 void TForm1::PrepareChangeStatus(const QByteArray& address, const QByteArray& name) {
-    findChild<QGroupBox*>(Q("GroupBox8"))->setTitle(Q(" Change Status for ") + FromAnsi(name));
-    findChild<QLabel*>(Q("Label4"))->setText(FromAnsi(QByteArray("zw") + address + kSep + name));
-    auto* ListBox2 = findChild<QListWidget*>(Q("ListBox2"));
-    ListBox2->clear();
-    for (const QByteArray& r : core_->Remarks())
-        ListBox2->addItem(FromAnsi(r));
+    changePage_->Prepare(address, name);
 }
 
 void TForm1::FormKeyPress(const QString& text) {

@@ -24,6 +24,8 @@ class QAction;
 
 namespace velmora {
 
+class TChangeStatusPage;
+class TDesktopInput;
 class TMessagePages;
 class TStatusList;
 class TTrayIcon;
@@ -140,6 +142,11 @@ public:
 
     // Texts from other copies go into menus through this: "&" shown, never a mnemonic.
     static QString MenuText(const QByteArray& ansi);
+    // Paints a control's face (its base, button and window colours) with black text on it.
+    static void SetBackground(QWidget* w, const QColor& colour);
+
+    // Leaving the Idle Timeout box, or Enter in it.
+    void idleEditExit();
 
 Q_SIGNALS:
     void exitRequested();
@@ -173,11 +180,13 @@ private:
     void FormActivate();
 
     TCoreConfig config_;
+    std::unique_ptr<TDesktopInput> input_; // read by the core's idle detection
     std::unique_ptr<TVelmoraCore> core_;
     TPageControl* PageControl1_ = nullptr;
     TStatusList* ListBox1_ = nullptr;
     TTrayIcon* TrayIcon1_ = nullptr;
     TMessagePages* messagePages_ = nullptr;
+    TChangeStatusPage* changePage_ = nullptr;
     QMenu* PopupMenu1_ = nullptr;
     QMenu* PopupMenu2_ = nullptr;
     QComboBox* ComboBox1_ = nullptr;

@@ -21,6 +21,10 @@ QList<QByteArray> TVelmoraCore::DefaultRemarks() {
             "Day off",           "On vacation"};
 }
 
+QByteArray TVelmoraCore::TimeStampNow() const {
+    return FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24);
+}
+
 TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* parent)
     : QObject(parent), config_(std::move(config)), clock_(clock),
       presence_(TPresence::TEnvironment{roster_, own_, options_, clock_, config_.locale,
@@ -31,7 +35,8 @@ TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* par
                                         [] { QCoreApplication::processEvents(); }}),
       history_(
           TMessageHistory::TEnvironment{options_, own_, clock_, config_.locale,
-                                        [this](const QByteArray& text) { SendDatagram(text); }}) {
+                                        [this](const QByteArray& text) { SendDatagram(text); }}),
+      idle_(presence_, own_, options_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
@@ -65,6 +70,7 @@ void TVelmoraCore::FormCreate() {
     options_ = ReadOptions(profile_, config_.designedWidth, config_.designedHeight,
                            config_.screenLargeHeight);
     presence_.SetBroadcastAddress(options_.IPAdr);
+    idle_.ApplyIdleBox();
 
     if (roster_.Seed(own_.address, own_.displayName, ReadRosterArchive(profile_))) {
         titleNote_ = kArchivedTitleNote;
@@ -87,13 +93,16 @@ void TVelmoraCore::FormCreate() {
 }
 
 void TVelmoraCore::DeferredStartup() {
+    // Keys pressed before the program came up must not count as the user's first input.
+    (config_.input ? *config_.input : reportedInput_).InputSinceLastCheck();
     history_.Load(ReadMessageHistory(profile_));
     if (auto stored = ReadRemarkList(profile_)) remarks_ = *stored;
 
     const bool stamp = StampsAtStartAndEnd();
     own_.code = 'g';
     own_.text = "In";
-    own_.stamp = stamp ? FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24) : QByteArray();
+    own_.stamp =
+        stamp ? FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24) : QByteArray();
     AnnounceQuietly('g', "In", stamp, stamp);
     try {
         SendDatagram(datagram::RefreshRequest(own_.displayName));
@@ -301,11 +310,7 @@ void TVelmoraCore::Timer1Timer() {
 }
 
 void TVelmoraCore::Timer2Timer() {
-    try {
-        presence_.ReannounceStep();
-    } catch (const EUDPError&) {
-        // The answer is lost; the next refresh request asks again.
-    }
+    idle_.Tick();
 }
 
 } // namespace velmora

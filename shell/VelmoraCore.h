@@ -8,6 +8,7 @@
 #include "net/BufferUDP.h"
 #include "net/Presence.h"
 #include "net/TimeStamp.h"
+#include "shell/Idle.h"
 #include "shell/Profile.h"
 #include "shell/Settings.h"
 
@@ -34,6 +35,9 @@ struct TCoreConfig {
     int designedHeight = 261;
     int screenLargeHeight = 737;
     QLocale locale = QLocale::system();
+    // Where the user's keyboard and mouse input is read from; without one, only what is
+    // reported to the core's own TReportedInput counts. Not owned; it must outlive the core.
+    TInputSource* input = nullptr;
 };
 
 class TVelmoraCore : public QObject {
@@ -88,6 +92,9 @@ public:
     const TCoreConfig& Config() const { return config_; }
     QList<QByteArray>& Messages() { return history_.Entries(); }
     TMessageHistory& History() { return history_; }
+    TIdleDetector& Idle() { return idle_; }
+    // Input the program's own windows saw, used when the configuration names no source.
+    TReportedInput& ReportedInput() { return reportedInput_; }
     QList<QByteArray>& Remarks() { return remarks_; }
     const QByteArray& TitleNote() const { return titleNote_; }
     TUDPSender& WSocket1() { return WSocket1_; }
@@ -97,6 +104,8 @@ public:
     int currentHeight = 0;
 
     static QList<QByteArray> DefaultRemarks();
+    // " ( " + the current time + " on " + weekday + ")" in the chosen clock format.
+    QByteArray TimeStampNow() const;
 
 Q_SIGNALS:
     void bringIntoViewRequested();
@@ -129,6 +138,8 @@ private:
     QTimer Timer1_;
     QTimer Timer2_;
     TMessageHistory history_;
+    TReportedInput reportedInput_;
+    TIdleDetector idle_;
     QList<QByteArray> remarks_;
     QByteArray titleNote_;
     char onTopLetter_ = ' ';

@@ -4,6 +4,7 @@
 #include "shell/Idle.h"
 #include "support/CoreHarness.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -261,4 +262,26 @@ TEST(Idle, BoxKeepsItsDigitsAndTurnsThemIntoSeconds) {
     idle.ApplyIdleBox();
     EXPECT_EQ(core.Options().idle, "12");
     EXPECT_EQ(idle.IdleLimit(), 720);
+}
+
+TEST(Idle, CoreTickReadsTheConfiguredInputAndTheStoredBoxAppliesAtStart) {
+    CoreHarness h;
+    TReportedInput input;
+    h.config.input = &input;
+    {
+        QFile f(h.config.settingsPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[VLX]\nidle=1\n");
+    }
+    input.ReportKeyOrButton(); // before start: discarded, not the first input
+    TVelmoraCore& core = h.Started();
+    EXPECT_EQ(core.Idle().IdleLimit(), 60);
+    for (int i = 0; i < 61; ++i)
+        core.Timer2Timer();
+    ASSERT_FALSE(h.sent.isEmpty());
+    EXPECT_EQ(h.sent.last().left(1), "a");
+    EXPECT_EQ(h.sent.last().mid(1, 1), "s");
+    input.ReportKeyOrButton();
+    core.Timer2Timer();
+    EXPECT_EQ(h.sent.last().mid(1, 1), "g");
 }

@@ -1,0 +1,52 @@
+#include "shell/DesktopInput.h"
+
+#include "shell/X11IdleTime.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+
+namespace velmora {
+
+TDesktopInput::TDesktopInput(QObject* parent) : QObject(parent), x11_(TX11IdleTime::Open()) {
+    if (!x11_ && qGuiApp) qGuiApp->installEventFilter(this);
+    sinceCheck_.start();
+}
+
+TDesktopInput::~TDesktopInput() {
+    if (!x11_ && qGuiApp) qGuiApp->removeEventFilter(this);
+}
+
+QPoint TDesktopInput::CursorPos() {
+    // Without the X server the pointer is known only where it crossed our own windows.
+    return x11_ ? QCursor::pos() : own_.CursorPos();
+}
+
+bool TDesktopInput::InputSinceLastCheck() {
+    const qint64 sinceCheck = sinceCheck_.restart();
+    if (!x11_) return own_.InputSinceLastCheck();
+    // The server's idle time restarts at every key, button or pointer motion: anything more
+    // recent than the previous check is input since then.
+    const std::optional<qint64> idle = x11_->IdleMs();
+    return idle && *idle < sinceCheck;
+}
+
+bool TDesktopInput::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        own_.ReportKeyOrButton();
+        break;
+    case QEvent::MouseMove:
+        own_.MoveCursor(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace velmora
