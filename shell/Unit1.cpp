@@ -1,15 +1,19 @@
 #include "shell/Unit1.h"
 
 #include "board/ChangeStatusPage.h"
+#include "board/RemarkEditor.h"
 #include "board/StatusList.h"
 #include "board/StatusSort.h"
 #include "controls/BgrColour.h"
 #include "controls/ColorButton.h"
+#include "controls/XQAqua.h"
 #include "controls/cmpTrayIcon.h"
+#include "messaging/DiscussPage.h"
 #include "messaging/MessagePages.h"
 #include "net/AnsiText.h"
 #include "net/Datagram.h"
 #include "shell/DesktopInput.h"
+#include "shell/OptionsLock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -62,6 +66,21 @@ template <class W> W* Named(W* w, const char* name) {
 
 QPushButton* Button(const char* name, const char* caption, QWidget* parent = nullptr) {
     return Named(new QPushButton(Q(caption), parent), name);
+}
+
+// The glossy pale blue buttons of the remark list editor, in the window's font.
+TXQAqua* Aqua(const char* name, const char* caption, QSize size, const QFont& font) {
+    auto* b = Named(new TXQAqua, name);
+    b->SetButtonShape(TXQAqua::bsButton);
+    b->SetSmallCorners(false);
+    b->SetCustomColor(TXQAqua::ccPaleBlue);
+    b->SetButtonColor(0xFF0000);
+    b->SetFontColor(0);
+    b->SetBackgroundError(BgrFromColour(QApplication::palette().color(QPalette::Button)));
+    b->SetFont(font);
+    b->SetCaption(Q(caption));
+    b->setFixedSize(size);
+    return b;
 }
 
 QCheckBox* Check(const char* name, const QString& caption) {
@@ -268,6 +287,8 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
     });
     messagePages_ = new TMessagePages(*this);
     changePage_ = new TChangeStatusPage(*this);
+    discussPage_ = new TDiscussPage(*this);
+    remarkEditor_ = new TRemarkEditor(*this);
     ConnectCore();
     qApp->installEventFilter(this);
 }
@@ -485,9 +506,11 @@ void TForm1::BuildOptionsPage() {
     reset->setFixedHeight(18);
     background->addWidget(reset);
     connect(reset, &QPushButton::clicked, this, &TForm1::Panel1Click);
-    right->addWidget(Button("Lock", "Lock *"));
-    right->addWidget(Button("XQAqua4", "Status List"));
+    QPushButton* lock = Button("Lock", "Lock *");
+    right->addWidget(lock);
+    connect(lock, &QPushButton::clicked, this, &TForm1::LockClick);
     right->addStretch(1);
+    right->addWidget(Aqua("XQAqua4", "Status List", QSize(78, 24), font()), 0, Qt::AlignRight);
     columns->addLayout(right, 3);
 
     // Initial states as laid out; the settings file overrides them at start.
@@ -558,16 +581,14 @@ void TForm1::BuildInfoPage() {
     auto* l = new QHBoxLayout(group);
     l->addWidget(Named(new QPlainTextEdit, "ChgRem1"), 1);
     auto* right = Column(nullptr, 0, 3);
-    right->addWidget(Button("XQAqua2", ">>"));
-    QPushButton* close = Button("XQAqua3", "Close");
-    QFont bold = close->font();
-    bold.setBold(true);
-    close->setFont(bold);
-    right->addWidget(close);
+    right->addWidget(Aqua("XQAqua2", ">>", QSize(62, 20), font()), 0, Qt::AlignHCenter);
     right->addWidget(Button("Button8", "Sort List"));
     right->addWidget(Button("ToDeflt8", "Default List"));
     right->addWidget(Button("Clear8", "Clear List"));
     right->addStretch(1);
+    QFont bold = font();
+    bold.setBold(true);
+    right->addWidget(Aqua("XQAqua3", "Close", QSize(79, 21), bold), 0, Qt::AlignHCenter);
     l->addLayout(right);
 }
 
@@ -733,6 +754,7 @@ void TForm1::FormCreate() {
 
 void TForm1::OptionsToControls() {
     const TOptions o = core_->Options(); // the check boxes write back as they change
+    if (o.lock) ShowLock(true);
     for (const TOptionBox& box : kOptionBoxes)
         findChild<QCheckBox*>(Q(box.name))->setChecked(o.*box.option);
     PageControl1_->SetTabShown(Page("msgs"), !o.msgOn);
@@ -768,6 +790,8 @@ void TForm1::ControlsToOptions() {
     o.left = x();
     o.w = rememberedWidth_;
     core_->currentHeight = height();
+    // Remarks typed into the editor count even when the program ends before the field is left.
+    if (PageControl1_->CurrentPage() == Page("infoTab")) remarkEditor_->ApplyText();
 }
 
 void TForm1::SaveAllSettings() {
@@ -781,9 +805,7 @@ void TForm1::DeferredStartup() {
     SelectTab(Page("Status1"));
 
     core_->DeferredStartup();
-    ComboBox1_->clear();
-    for (const QByteArray& r : core_->Remarks())
-        ComboBox1_->addItem(FromAnsi(r));
+    SetRemarkList(core_->Remarks());
     ComboBox1_->setEditText(FromAnsi(core_->Own().text));
     PageControl1_->SetTabShown(Page("chat"), !core_->Options().discuss);
     SelectTab(Page("Status1"));
@@ -1016,6 +1038,37 @@ void TForm1::HideMsgSysClick() {
     PageControl1_->SetTabShown(Page("msgs"), !hidden);
     PageControl1_->SetTabShown(Page("Compose"), !hidden);
     SelectTab(Page("Options"));
+}
+
+void TForm1::SetRemarkList(const QList<QByteArray>& remarks) {
+    core_->Remarks() = remarks;
+    const QString typed = ComboBox1_->currentText();
+    const QSignalBlocker quiet(ComboBox1_);
+    ComboBox1_->clear();
+    for (const QByteArray& r : remarks)
+        ComboBox1_->addItem(FromAnsi(r));
+    ComboBox1_->setEditText(typed);
+}
+
+void TForm1::LockClick() {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(FromAnsi(options_lock::DialogCaption()));
+    dialog.setLabelText(FromAnsi(options_lock::DialogPrompt()));
+    dialog.setTextValue(QString());
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialogOpen_ = true;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    dialogOpen_ = false;
+    if (!ok || !options_lock::IsAccessCode(ToAnsi(dialog.textValue()))) return;
+    core_->Options().lock = !core_->Options().lock;
+    ShowLock(core_->Options().lock);
+}
+
+void TForm1::ShowLock(bool locked) {
+    findChild<QPushButton*>(Q("Lock"))->setText(
+        Q(locked ? options_lock::kLockedCaption : options_lock::kUnlockedCaption));
+    for (const char* name : {"HideMsgSys", "HideDiscuss"})
+        findChild<QCheckBox*>(Q(name))->setEnabled(!locked);
 }
 
 void TForm1::HideDiscussClick() {

@@ -26,7 +26,9 @@ namespace velmora {
 
 class TChangeStatusPage;
 class TDesktopInput;
+class TDiscussPage;
 class TMessagePages;
+class TRemarkEditor;
 class TStatusList;
 class TTrayIcon;
 
@@ -115,6 +117,11 @@ public:
                            const QPoint& globalPos);
     void HideMsgSysClick();
     void HideDiscussClick();
+    // The Lock button: asks for the access code and, given it, turns the options lock over.
+    void LockClick();
+    // The remark list of the remark box, the change page and the editor; the remark box keeps
+    // what is typed in it.
+    void SetRemarkList(const QList<QByteArray>& remarks);
     void ColorSortClick();
     void InPanelClick(QPushButton* panel);
     void Panel1Click();
@@ -175,6 +182,8 @@ private:
     void AnnounceOwnStatus(char code, const QByteArray& text, const QIcon* picture);
     void OwnStatusButton(char code, const QByteArray& text, const QIcon& picture);
     void PrepareChangeStatus(const QByteArray& address, const QByteArray& name);
+    // The Lock button's caption and the two options it freezes.
+    void ShowLock(bool locked);
     void OpenDocument(const QUrl& url, const QString& failure);
     void ApplyHeightFrame();
     void FormActivate();
@@ -187,6 +196,8 @@ private:
     TTrayIcon* TrayIcon1_ = nullptr;
     TMessagePages* messagePages_ = nullptr;
     TChangeStatusPage* changePage_ = nullptr;
+    TDiscussPage* discussPage_ = nullptr;
+    TRemarkEditor* remarkEditor_ = nullptr;
     QMenu* PopupMenu1_ = nullptr;
     QMenu* PopupMenu2_ = nullptr;
     QComboBox* ComboBox1_ = nullptr;

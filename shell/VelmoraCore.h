@@ -104,6 +104,7 @@ public:
     int currentHeight = 0;
 
     static QList<QByteArray> DefaultRemarks();
+    QDateTime Now() const { return clock_.Now(); }
     // " ( " + the current time + " on " + weekday + ")" in the chosen clock format.
     QByteArray TimeStampNow() const;
 
