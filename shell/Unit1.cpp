@@ -296,6 +296,10 @@ TForm1::TForm1(TCoreConfig config, const TClock& clock, QWidget* parent)
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
     FormDestroy();
+    // The pages watch the focus of their controls, which moves while the widgets are torn
+    // down; by then they must no longer reach into the window.
+    delete remarkEditor_;
+    delete discussPage_;
 }
 
 QWidget* TForm1::Page(const char* name) const {

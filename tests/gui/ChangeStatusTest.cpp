@@ -7,14 +7,11 @@
 #include "support/FormHarness.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -84,24 +81,15 @@ TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage)
 
 TEST(ChangeStatus, CustomizedStatusIsWhiteUnstampedAndCancelStaysOnThePage) {
     ChangeAnn c;
-    auto answer = [](bool ok, const char* text) {
-        QTimer::singleShot(0, [ok, text] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QInputDialog*>(w); d && d->isVisible()) {
-                    EXPECT_EQ(d->windowTitle(), Q("Customize Status"));
-                    EXPECT_EQ(d->labelText(), Q("Enter Status"));
-                    d->setTextValue(Q(text));
-                    ok ? d->accept() : d->reject();
-                }
-        });
-    };
-    answer(false, "Never sent");
+    velmora::test::InputDialogAnswer cancel(false, Q("Never sent"));
     c.h.Find<QPushButton>("Button7")->click();
+    EXPECT_EQ(cancel.caption, Q("Customize Status"));
+    EXPECT_EQ(cancel.prompt, Q("Enter Status"));
     EXPECT_TRUE(c.h.sent.isEmpty());
     EXPECT_EQ(c.form.PageControl1().CurrentPage(), c.form.Page("ChgStatus"));
 
     c.h.Find<QCheckBox>("WhtBkg")->click(); // unticked: still white for a typed status
-    answer(true, "Visiting <b>client</b> & co");
+    velmora::test::InputDialogAnswer ok(true, Q("Visiting <b>client</b> & co"));
     c.h.Find<QPushButton>("Button7")->click();
     EXPECT_EQ(c.h.sent, QList<QByteArray>{"zw10.0.0.7\xF7"
                                           "Ann\xF7 Visiting <b>client</b> & co"});

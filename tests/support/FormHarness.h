@@ -4,8 +4,11 @@
 
 #include "shell/Unit1.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QInputDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 namespace velmora::test {
@@ -41,6 +44,24 @@ public:
     TCoreConfig config;
     QList<QByteArray> sent; // outlives the window, whose teardown still sends
     std::unique_ptr<TForm1> form;
+};
+
+// Answers the next input dialog the program opens: `text` and OK, or Cancel. Its caption and
+// prompt are kept for the test to check.
+struct InputDialogAnswer {
+    InputDialogAnswer(bool ok, const QString& text) {
+        QTimer::singleShot(0, [this, ok, text] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QInputDialog*>(w); d && d->isVisible()) {
+                    caption = d->windowTitle();
+                    prompt = d->labelText();
+                    d->setTextValue(text);
+                    ok ? d->accept() : d->reject();
+                }
+        });
+    }
+    QString caption;
+    QString prompt;
 };
 
 } // namespace velmora::test
