@@ -6,12 +6,13 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <utility>
 
 namespace velmora {
 
 TDesktopInput::TDesktopInput(QObject* parent) : QObject(parent), x11_(TX11IdleTime::Open()) {
     if (!x11_ && qGuiApp) qGuiApp->installEventFilter(this);
-    sinceCheck_.start();
+    checkClock_.start();
 }
 
 TDesktopInput::~TDesktopInput() {
@@ -19,12 +20,17 @@ TDesktopInput::~TDesktopInput() {
 }
 
 QPoint TDesktopInput::CursorPos() {
+    // A check starts with the cursor; the key check that may follow looks back to the start
+    // of the previous check, also when that one stopped at the cursor.
+    sinceCheck_ = checkClock_.restart();
+    cursorRead_ = true;
     // Without the X server the pointer is known only where it crossed our own windows.
     return x11_ ? QCursor::pos() : own_.CursorPos();
 }
 
 bool TDesktopInput::InputSinceLastCheck() {
-    const qint64 sinceCheck = sinceCheck_.restart();
+    const qint64 sinceCheck =
+        std::exchange(cursorRead_, false) ? sinceCheck_ : checkClock_.restart();
     if (!x11_) return own_.InputSinceLastCheck();
     // The server's idle time restarts at every key, button or pointer motion: anything more
     // recent than the previous check is input since then.

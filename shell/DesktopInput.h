@@ -31,7 +31,9 @@ protected:
 
 private:
     std::unique_ptr<TX11IdleTime> x11_;
-    QElapsedTimer sinceCheck_;
+    QElapsedTimer checkClock_; // restarted when a check begins
+    qint64 sinceCheck_ = 0;    // milliseconds from the previous check to this one
+    bool cursorRead_ = false;
     TReportedInput own_; // input the program's own windows received
 };
 
