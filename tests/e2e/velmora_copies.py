@@ -99,15 +99,18 @@ class Copy:
         """The stderr lines that are not trace lines."""
         return [t.data.decode(errors="replace") for t in self.trace if t.kind == "other"]
 
-    def wait_sent(self, condition, timeout):
-        """The first sent datagram that fulfils condition(data), or None."""
-        line = self._trace.wait_for(lambda t: t.kind == "send" and condition(t.data), timeout)
+    def wait_sent(self, condition, timeout, start=0):
+        """The first sent datagram that fulfils condition(data), or None. `start` skips the
+        trace lines before it (len(copy.trace) taken earlier: only what came since)."""
+        line = self._trace.wait_for(lambda t: t.kind == "send" and condition(t.data), timeout,
+                                    start)
         return line and line.data
 
-    def wait_received(self, condition, timeout):
-        """The first dispatched (source, datagram) that fulfils condition(source, data)."""
+    def wait_received(self, condition, timeout, start=0):
+        """The first dispatched (source, datagram) that fulfils condition(source, data), from
+        trace position `start` on."""
         line = self._trace.wait_for(
-            lambda t: t.kind == "recv" and condition(t.source, t.data), timeout)
+            lambda t: t.kind == "recv" and condition(t.source, t.data), timeout, start)
         return line and (line.source, line.data)
 
     # -- life cycle ---------------------------------------------------------------------------
