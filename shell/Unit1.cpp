@@ -788,7 +788,7 @@ void TForm1::ControlsToOptions() {
     o.Cols = ListBox1_->Columns();
     o.size = ToAnsi(SizeBox1_->currentText());
     o.h = ToAnsi(ScrnSize1_->currentText());
-    o.idle = ToAnsi(idleEdit_->text());
+    idleEditExit(); // the box as it would stand after leaving it
     o.namesize = ListBox1_->NameColumnWidth();
     o.top = y();
     o.left = x();

@@ -179,6 +179,19 @@ TEST(Form1, OwnStatusButtonsAnnounceAndColourTheRemarkBox) {
     EXPECT_EQ(h.Find<QComboBox>("ComboBox1")->palette().color(QPalette::Base), QColor(255, 0, 255));
 }
 
+TEST(Form1, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
+    FormHarness h;
+    auto* box = h.Find<QLineEdit>("idleEdit");
+    box->setText(QStringLiteral("1a2"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->text(), QStringLiteral("12"));
+    EXPECT_EQ(h.form->Core().Idle().IdleLimit(), 720);
+    box->setText(QStringLiteral("soon"));
+    QTest::keyClick(box, Qt::Key_Enter);
+    EXPECT_EQ(box->text(), QStringLiteral("12"));
+    EXPECT_EQ(h.form->Core().Idle().IdleLimit(), 720);
+}
+
 TEST(Form1, HelpOpensTheDocumentAtTheTopicAndTheSiteFromOneAddress) {
     FormHarness h;
     UrlCatcher catcher;
