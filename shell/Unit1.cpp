@@ -417,8 +417,8 @@ void TForm1::BuildOptionsPage() {
     auto* page = Named(new QWidget, "Options");
     PageControl1_->AddPage(page, Q("Options"));
     auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(2, 2, 2, 2);
-    columns->setSpacing(3);
+    columns->setContentsMargins(1, 2, 1, 2);
+    columns->setSpacing(2);
     // Eleven options, five groups and six colour panels share 432 x 212 pixels: rows are
     // kept to the height of their text.
     auto group = [](const char* caption, QVBoxLayout* into) {
@@ -426,7 +426,7 @@ void TForm1::BuildOptionsPage() {
         g->setFlat(true);
         into->addWidget(g);
         auto* l = Column(g, 0, 0);
-        l->setContentsMargins(4, 0, 2, 0);
+        l->setContentsMargins(2, 0, 1, 0);
         return l;
     };
     auto checks = [this](QVBoxLayout* into, std::initializer_list<const char*> names) {
@@ -471,6 +471,9 @@ void TForm1::BuildOptionsPage() {
     };
     ScrnSize1_ = combo("ScrnSize1", {Q("Small"), Q("Medium"), Q("Large")}, 1);
     SizeBox1_ = combo("SizeBox1", {Q("8"), Q("10"), Q("12")}, 0);
+    // Narrow enough for the three columns to fit the window with every word of the height
+    // and clock boxes showing.
+    SizeBox1_->setFixedWidth(38);
     ComboBox2_ = combo("ComboBox2", {Q("12-hour clock"), Q("24-hour clock")}, 0);
     combos->addWidget(ScrnSize1_, 0, 0);
     combos->addWidget(new QLabel(Q("Height")), 0, 1);
@@ -501,13 +504,13 @@ void TForm1::BuildOptionsPage() {
           std::pair{"InActivePanel", "Idle"}, std::pair{"RestPanel", "All Others"}}) {
         QPushButton* panel = Button(name, caption);
         panel->setFlat(true);
-        panel->setFixedHeight(18);
+        panel->setFixedSize(78, 18);
         colourPanels_.append(panel);
         background->addWidget(panel);
         connect(panel, &QPushButton::clicked, this, [this, panel] { InPanelClick(panel); });
     }
     QPushButton* reset = Button("Panel1", "Reset Colors");
-    reset->setFixedHeight(18);
+    reset->setFixedSize(78, 18);
     background->addWidget(reset);
     connect(reset, &QPushButton::clicked, this, &TForm1::Panel1Click);
     QPushButton* lock = Button("Lock", "Lock *");
