@@ -15,6 +15,7 @@ network namespaces).
 """
 
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -120,25 +121,33 @@ class Screen:
         return False
 
     def _start(self):
-        for n in range(91, 140):
-            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                continue
-            xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x800x24",
-                                     "-nolisten", "tcp", "-noreset"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            deadline = time.monotonic() + 10
-            while xvfb.poll() is None and time.monotonic() < deadline:
-                if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                    break
-                time.sleep(0.05)
-            if xvfb.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                self.processes.append(xvfb)
-                self.display = f":{n}"
-                break
-            xvfb.kill()
-            xvfb.wait()
-        else:
-            raise Skip("no free X display for Xvfb")
+        # Xvfb picks a free display itself and writes its number to the pipe once it listens,
+        # so screen tests running side by side never share a server.
+        reader, writer = os.pipe()
+        try:
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0",
+                                     "1280x800x24", "-nolisten", "tcp", "-noreset"],
+                                    pass_fds=(writer,), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            self.processes.append(xvfb)
+            os.close(writer)
+            writer = -1
+            number = b""
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([reader], [], [], 0.2)
+                if ready:
+                    chunk = os.read(reader, 16)
+                    if not chunk:
+                        break
+                    number += chunk
+        finally:
+            os.close(reader)
+            if writer >= 0:
+                os.close(writer)
+        if not number.strip().isdigit() or xvfb.poll() is not None:
+            raise Skip("Xvfb did not start")
+        self.display = f":{int(number)}"
         self.env = dict(os.environ, DISPLAY=self.display)
         self.processes.append(subprocess.Popen(
             ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
