@@ -11,12 +11,13 @@
 namespace velmora {
 
 TDesktopInput::TDesktopInput(QObject* parent) : QObject(parent), x11_(TX11IdleTime::Open()) {
-    if (!x11_ && qGuiApp) qGuiApp->installEventFilter(this);
+    // The program's own input is watched also on X11, for a server that cannot tell.
+    if (qGuiApp) qGuiApp->installEventFilter(this);
     checkClock_.start();
 }
 
 TDesktopInput::~TDesktopInput() {
-    if (!x11_ && qGuiApp) qGuiApp->removeEventFilter(this);
+    if (qGuiApp) qGuiApp->removeEventFilter(this);
 }
 
 QPoint TDesktopInput::CursorPos() {
@@ -31,11 +32,11 @@ QPoint TDesktopInput::CursorPos() {
 bool TDesktopInput::InputSinceLastCheck() {
     const qint64 sinceCheck =
         std::exchange(cursorRead_, false) ? sinceCheck_ : checkClock_.restart();
-    if (!x11_) return own_.InputSinceLastCheck();
+    const bool own = own_.InputSinceLastCheck();
     // The server's idle time restarts at every key, button or pointer motion: anything more
     // recent than the previous check is input since then.
-    const std::optional<qint64> idle = x11_->IdleMs();
-    return idle && *idle < sinceCheck;
+    const std::optional<qint64> idle = x11_ ? x11_->IdleMs() : std::nullopt;
+    return own || (idle && *idle < sinceCheck);
 }
 
 bool TDesktopInput::eventFilter(QObject* watched, QEvent* event) {

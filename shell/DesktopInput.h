@@ -23,9 +23,6 @@ public:
     QPoint CursorPos() override;
     bool InputSinceLastCheck() override;
 
-    // Whether the X server is asked (false: the program's own windows only).
-    bool ReadsDesktop() const { return x11_ != nullptr; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -93,8 +93,6 @@ void TVelmoraCore::FormCreate() {
 }
 
 void TVelmoraCore::DeferredStartup() {
-    // Keys pressed before the program came up must not count as the user's first input.
-    (config_.input ? *config_.input : reportedInput_).InputSinceLastCheck();
     history_.Load(ReadMessageHistory(profile_));
     if (auto stored = ReadRemarkList(profile_)) remarks_ = *stored;
 
@@ -110,6 +108,9 @@ void TVelmoraCore::DeferredStartup() {
         // Nobody hears us yet; the next refresh request from another copy fixes that.
     }
     presence_.ClearReannounceFlag();
+    // Input from before the program came up must not count as the user's first. Asked after
+    // the announcements, which a question to the X server would only hold up.
+    (config_.input ? *config_.input : reportedInput_).InputSinceLastCheck();
     Timer1_.start();
     Timer2_.start();
 }

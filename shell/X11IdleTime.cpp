@@ -2,31 +2,35 @@
 
 #include <QGuiApplication>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/scrnsaver.h>
+#include <cstdlib>
+#include <xcb/screensaver.h>
+#include <xcb/xcb.h>
 
 namespace velmora {
 
 std::unique_ptr<TX11IdleTime> TX11IdleTime::Open() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display* display = x11 ? x11->display() : nullptr;
-    int eventBase = 0;
-    int errorBase = 0;
-    if (!display || !XScreenSaverQueryExtension(display, &eventBase, &errorBase)) return nullptr;
-    XScreenSaverInfo* info = XScreenSaverAllocInfo();
-    if (!info) return nullptr;
-    return std::unique_ptr<TX11IdleTime>(new TX11IdleTime(display, info));
-}
-
-TX11IdleTime::~TX11IdleTime() {
-    XFree(info_);
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return nullptr;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen) return nullptr;
+    return std::unique_ptr<TX11IdleTime>(new TX11IdleTime(connection, screen->root));
 }
 
 std::optional<qint64> TX11IdleTime::IdleMs() {
-    auto* display = static_cast<Display*>(display_);
-    auto* info = static_cast<XScreenSaverInfo*>(info_);
-    if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), info)) return std::nullopt;
-    return qint64(info->idle);
+    auto* connection = static_cast<xcb_connection_t*>(connection_);
+    if (!present_) {
+        const xcb_query_extension_reply_t* extension =
+            xcb_get_extension_data(connection, &xcb_screensaver_id);
+        present_ = extension && extension->present;
+    }
+    if (!*present_) return std::nullopt;
+    xcb_screensaver_query_info_reply_t* reply = xcb_screensaver_query_info_reply(
+        connection, xcb_screensaver_query_info(connection, root_), nullptr);
+    if (!reply) return std::nullopt;
+    const qint64 idle = reply->ms_since_user_input;
+    std::free(reply);
+    return idle;
 }
 
 } // namespace velmora

@@ -1,7 +1,6 @@
 #pragma once
 // The X server's screen saver extension: how long ago the last key, button or pointer motion
-// happened anywhere on the display. Kept apart because the X headers define macros
-// (KeyPress, None, Status ...) that collide with Qt's names.
+// happened anywhere on the display. Asked over the connection Qt already holds.
 
 #include <QtGlobal>
 #include <memory>
@@ -11,19 +10,18 @@ namespace velmora {
 
 class TX11IdleTime {
 public:
-    // The display Qt opened, when the program runs on X11 and the server has the extension.
+    // Nothing unless the program runs on X11. Asks the server nothing yet.
     static std::unique_ptr<TX11IdleTime> Open();
-    ~TX11IdleTime();
-    TX11IdleTime(const TX11IdleTime&) = delete;
-    TX11IdleTime& operator=(const TX11IdleTime&) = delete;
 
-    // Milliseconds since the last input, or nothing when the server does not answer.
+    // Milliseconds since the last input, or nothing when the server lacks the extension or
+    // does not answer. The first call looks for the extension.
     std::optional<qint64> IdleMs();
 
 private:
-    TX11IdleTime(void* display, void* info) : display_(display), info_(info) {}
-    void* display_; // Display*, owned by Qt
-    void* info_;    // XScreenSaverInfo*, ours
+    TX11IdleTime(void* connection, quint32 root) : connection_(connection), root_(root) {}
+    void* connection_; // xcb_connection_t*, owned by Qt
+    quint32 root_;     // the root window of the screen
+    std::optional<bool> present_;
 };
 
 } // namespace velmora

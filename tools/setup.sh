@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
-    libxss-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libxcb-screensaver0-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick trayer tcpdump iproute2 procps
     python3 poppler-utils fonts-dejavu-core fonts-liberation2
 )
