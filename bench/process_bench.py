@@ -62,6 +62,18 @@ def pss_kib(pid):
     return rollup
 
 
+def pss_by_mapping(pid):
+    """{file or [anon] region: PSS in KiB}, summed over the process's mappings."""
+    totals, name = {}, None
+    for line in open(f"/proc/{pid}/smaps").read().splitlines():
+        fields = line.split()
+        if "-" in fields[0] and ":" not in fields[0]:
+            name = fields[5] if len(fields) > 5 else "[anon]"
+        elif fields[0] == "Pss:":
+            totals[name] = totals.get(name, 0) + int(fields[1])
+    return totals
+
+
 def start_once(net, screen, workdir, program, listener, run):
     """Starts a copy; gives (copy, ms to its first announcement, ms to its visible window)."""
     mark = len(listener.seen)
@@ -95,6 +107,8 @@ def main():
         HERE, "..", "build-rel", "tests", "e2e", "velmora_netprobe"))
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--idle", type=int, default=60)
+    parser.add_argument("--pss-detail", type=int, default=0, metavar="N",
+                        help="also list the N mappings with the most PSS")
     args = parser.parse_args()
     program, probe = os.path.abspath(args.program), os.path.abspath(args.probe)
 
@@ -117,9 +131,12 @@ def main():
         pid = copy.process.pid
         time.sleep(30)
         rollup = pss_kib(pid)
-        print(f"PSS after 30 s: {rollup['Pss'] / 1024:.1f} MiB (Rss {rollup['Rss'] / 1024:.1f}, "
+        print(f"PSS after 30 s: {rollup['Pss'] / 1024:.2f} MiB (Rss {rollup['Rss'] / 1024:.1f}, "
               f"Pss_Anon {rollup.get('Pss_Anon', 0) / 1024:.1f}, Pss_File "
               f"{rollup.get('Pss_File', 0) / 1024:.1f} MiB; target <= 27)")
+        detail = sorted(pss_by_mapping(pid).items(), key=lambda item: -item[1])
+        for name, kib in detail[:args.pss_detail]:
+            print(f"  {kib:>6} KiB  {name}")
 
         cpu0, sw0 = cpu_seconds(pid), switches_by_thread(pid)
         time.sleep(args.idle)
