@@ -24,12 +24,6 @@ QString Q(const char* text) {
     return QString::fromLatin1(text);
 }
 
-template <class W> W* Control(TForm1& form, const char* name) {
-    W* w = form.findChild<W*>(Q(name));
-    Q_ASSERT_X(w, "TChangeStatusPage", name);
-    return w;
-}
-
 // Enter on the remark list chooses the current remark, as a click does.
 class TEnterChooses : public QObject {
 public:
@@ -51,20 +45,20 @@ private:
 
 TChangeStatusPage::TChangeStatusPage(TForm1& form)
     : QObject(&form), form_(form), core_(form.Core()),
-      GroupBox8_(Control<QGroupBox>(form, "GroupBox8")),
-      ListBox2_(Control<QListWidget>(form, "ListBox2")), In22_(Control<tColorButton>(form, "In22")),
-      Busy22_(Control<tColorButton>(form, "Busy22")), Out22_(Control<tColorButton>(form, "Out22")),
-      WhtBkg_(Control<QCheckBox>(form, "WhtBkg")), Label4_(Control<QLabel>(form, "Label4")) {
+      GroupBox8_(form.Control<QGroupBox>("GroupBox8")),
+      ListBox2_(form.Control<QListWidget>("ListBox2")), In22_(form.Control<tColorButton>("In22")),
+      Busy22_(form.Control<tColorButton>("Busy22")), Out22_(form.Control<tColorButton>("Out22")),
+      WhtBkg_(form.Control<QCheckBox>("WhtBkg")), Label4_(form.Control<QLabel>("Label4")) {
     In22_->onclick = [this](tColorButton*) { In22click(); };
     Busy22_->onclick = [this](tColorButton*) { Busy22click(); };
     Out22_->onclick = [this](tColorButton*) { Out22click(); };
     connect(ListBox2_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ListBox2Click(item->text()); });
     ListBox2_->installEventFilter(new TEnterChooses(ListBox2_, this));
-    connect(Control<QPushButton>(form, "Button7"), &QPushButton::clicked, this,
+    connect(form.Control<QPushButton>("Button7"), &QPushButton::clicked, this,
             &TChangeStatusPage::Button7Click);
     connect(WhtBkg_, &QCheckBox::clicked, this, &TChangeStatusPage::WhtBkgClick);
-    connect(Control<QPushButton>(form, "Cancel1"), &QPushButton::clicked, this,
+    connect(form.Control<QPushButton>("Cancel1"), &QPushButton::clicked, this,
             &TChangeStatusPage::Cancel1Click);
 }
 

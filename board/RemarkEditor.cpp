@@ -14,30 +14,16 @@
 
 namespace velmora {
 
-namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
-
-template <class W> W* Control(TForm1& form, const char* name) {
-    W* w = form.findChild<W*>(Q(name));
-    Q_ASSERT_X(w, "TRemarkEditor", name);
-    return w;
-}
-
-} // namespace
-
 TRemarkEditor::TRemarkEditor(TForm1& form)
-    : QObject(&form), form_(form), ChgRem1_(Control<QPlainTextEdit>(form, "ChgRem1")) {
+    : QObject(&form), form_(form), ChgRem1_(form.Control<QPlainTextEdit>("ChgRem1")) {
     for (const char* entry : {"XQAqua4", "XQAqua2"})
-        Control<TXQAqua>(form, entry)->onclick = [this](TXQAqua*) { XQAqua1Click(); };
-    Control<TXQAqua>(form, "XQAqua3")->onclick = [this](TXQAqua*) { XQAqua3Click(); };
-    connect(Control<QPushButton>(form, "Clear8"), &QPushButton::clicked, this,
+        form.Control<TXQAqua>(entry)->onclick = [this](TXQAqua*) { XQAqua1Click(); };
+    form.Control<TXQAqua>("XQAqua3")->onclick = [this](TXQAqua*) { XQAqua3Click(); };
+    connect(form.Control<QPushButton>("Clear8"), &QPushButton::clicked, this,
             &TRemarkEditor::Clear8Click);
-    connect(Control<QPushButton>(form, "ToDeflt8"), &QPushButton::clicked, this,
+    connect(form.Control<QPushButton>("ToDeflt8"), &QPushButton::clicked, this,
             &TRemarkEditor::ToDeflt8Click);
-    connect(Control<QPushButton>(form, "Button8"), &QPushButton::clicked, this,
+    connect(form.Control<QPushButton>("Button8"), &QPushButton::clicked, this,
             &TRemarkEditor::Button8Click);
     ChgRem1_->installEventFilter(this);
 }
@@ -90,7 +76,7 @@ void TRemarkEditor::Button8Click() {
         lines.append(FromAnsi(line));
     lines = SortedLines(lines);
     // The change page's list is left holding the sorted lines, as if it had sorted them.
-    auto* ListBox2 = Control<QListWidget>(form_, "ListBox2");
+    auto* ListBox2 = form_.Control<QListWidget>("ListBox2");
     ListBox2->clear();
     ListBox2->addItems(lines);
     QList<QByteArray> sorted;

@@ -20,19 +20,13 @@ QString Q(const char* text) {
     return QString::fromLatin1(text);
 }
 
-template <class W> W* Control(TForm1& form, const char* name) {
-    W* w = form.findChild<W*>(Q(name));
-    Q_ASSERT_X(w, "TDiscussPage", name);
-    return w;
-}
-
 } // namespace
 
 TDiscussPage::TDiscussPage(TForm1& form)
-    : QObject(&form), form_(form), core_(form.Core()), blog_(Control<QPlainTextEdit>(form, "blog")),
-      discussOut_(Control<QLineEdit>(form, "discussOut")),
-      realName1_(Control<QLineEdit>(form, "realName1")) {
-    connect(Control<QPushButton>(form, "BitBtn4"), &QPushButton::clicked, this,
+    : QObject(&form), form_(form), core_(form.Core()), blog_(form.Control<QPlainTextEdit>("blog")),
+      discussOut_(form.Control<QLineEdit>("discussOut")),
+      realName1_(form.Control<QLineEdit>("realName1")) {
+    connect(form.Control<QPushButton>("BitBtn4"), &QPushButton::clicked, this,
             &TDiscussPage::BitBtn4Click);
     // Enter in the entry box submits, as the button does.
     connect(discussOut_, &QLineEdit::returnPressed, this, &TDiscussPage::BitBtn4Click);

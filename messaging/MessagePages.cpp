@@ -35,12 +35,6 @@ QString EntryText(const QByteArray& entry) {
     return FromAnsi(entry).replace(Q("\r\n"), Q("\n"));
 }
 
-template <class W> W* Control(TForm1& form, const char* name) {
-    W* w = form.findChild<W*>(Q(name));
-    Q_ASSERT_X(w, "TMessagePages", name);
-    return w;
-}
-
 // Marks changes of the compose box as the program's own for as long as it lives.
 class TProgramEdit {
 public:
@@ -58,14 +52,14 @@ private:
 
 TMessagePages::TMessagePages(TForm1& form)
     : QObject(&form), form_(form), core_(form.Core()), history_(form.Core().History()),
-      InMsgs_(Control<QPlainTextEdit>(form, "InMsgs")),
-      MsgOut_(Control<QPlainTextEdit>(form, "MsgOut")), MsgTo_(Control<QGroupBox>(form, "MsgTo")),
-      SendMsg_(Control<QPushButton>(form, "SendMsg")),
-      Send1Msg_(Control<QPushButton>(form, "Send1Msg")),
-      Reply1_(Control<QPushButton>(form, "Reply1")),
+      InMsgs_(form.Control<QPlainTextEdit>("InMsgs")),
+      MsgOut_(form.Control<QPlainTextEdit>("MsgOut")), MsgTo_(form.Control<QGroupBox>("MsgTo")),
+      SendMsg_(form.Control<QPushButton>("SendMsg")),
+      Send1Msg_(form.Control<QPushButton>("Send1Msg")),
+      Reply1_(form.Control<QPushButton>("Reply1")),
       mnSendMsg_(form.PopupMenu2().findChild<QAction*>(Q("mnSendMsg"))),
       composePage_(form.Page("Compose")), envelope_(Q(":/pictures/envelope.png")) {
-    auto button = [&form](const char* name) { return Control<QPushButton>(form, name); };
+    auto button = [&form](const char* name) { return form.Control<QPushButton>(name); };
     connect(SendMsg_, &QPushButton::clicked, this, &TMessagePages::SendMsgClick);
     connect(Send1Msg_, &QPushButton::clicked, this, &TMessagePages::Send1MsgClick);
     connect(button("ComposeClear1"), &QPushButton::clicked, this,
@@ -77,7 +71,7 @@ TMessagePages::TMessagePages(TForm1& form)
     connect(Reply1_, &QPushButton::clicked, this, &TMessagePages::Reply1Click);
     connect(button("BitBtn2"), &QPushButton::clicked, this, &TMessagePages::BitBtn2Click);
     connect(button("BitBtn3"), &QPushButton::clicked, this, &TMessagePages::BitBtn3Click);
-    connect(Control<QCheckBox>(form, "NewMsgSnd"), &QCheckBox::clicked, this,
+    connect(form.Control<QCheckBox>("NewMsgSnd"), &QCheckBox::clicked, this,
             &TMessagePages::NewMsgSndClick);
 
     composeLength_ = ComposeLength();
@@ -335,7 +329,7 @@ void TMessagePages::InMsgsExit() {
 }
 
 void TMessagePages::NewMsgSndClick() {
-    if (Control<QCheckBox>(form_, "NewMsgSnd")->isChecked()) QApplication::beep();
+    if (form_.Control<QCheckBox>("NewMsgSnd")->isChecked()) QApplication::beep();
 }
 
 void TMessagePages::IconToNormal() {

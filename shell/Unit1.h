@@ -93,6 +93,12 @@ public:
     QMenu& PopupMenu2() { return *PopupMenu2_; }
     TMessagePages& MessagePages() { return *messagePages_; }
     QWidget* Page(const char* name) const;
+    // One of the window's controls by its object name; every name asked for exists.
+    template <class W> W* Control(const char* name) const {
+        W* w = findChild<W*>(QString::fromLatin1(name));
+        Q_ASSERT_X(w, "TForm1::Control", name);
+        return w;
+    }
 
     // Handlers, named as on the form.
     void SelectTab(QWidget* page);

@@ -18,12 +18,11 @@ Exits 77 when there is no root, no namespaces, or no built program.
 
 import os
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from probe import netprobe_path  # noqa: E402
-from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
-from velmora_copies import SEP, Copy, program_path, roster_archive, show  # noqa: E402
+from testnet import main  # noqa: E402
+from velmora_copies import (SEP, Copy, on_test_network, roster_archive,  # noqa: E402
+                            show, stopped_at_end)
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
 ADDR = {i: f"10.77.0.{i}".encode() for i in range(1, 4)}
@@ -79,7 +78,7 @@ def expect(got, wanted):
 def run(net, workdir, program, probe):
     copies = {i: Copy.start(net, i, NAMES[i].decode(), workdir, program) for i in (1, 2, 3)}
     board = Board(net, probe, copies)
-    try:
+    with stopped_at_end(copies):
         for i, copy in copies.items():
             assert copy.wait_sent(lambda d: d.startswith(b"r "), WAIT) is not None, (
                 f"{NAMES[i]} did not start:\n{copy.describe()}")
@@ -132,23 +131,10 @@ def run(net, workdir, program, probe):
             named_bob = [r for r in rows if r.split(SEP)[1:2] == [b"BOB"]]
             assert named_bob == [expected[ADDR[2]]], (
                 f"{NAMES[i]} archived BOB as {[show(r) for r in named_bob]}")
-    except AssertionError:
-        for copy in copies.values():
-            print("---", copy.describe())
-        raise
-    finally:
-        for copy in copies.values():
-            copy.stop()
 
 
 def test_change_status():
-    require_netns()
-    program = program_path()
-    probe = netprobe_path()
-    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(3) as net:
-        run(net, workdir, program, probe)
-        name = net.name
-    assert not network_exists(name), f"namespaces of {name} were left behind"
+    on_test_network(3, run)
 
 
 if __name__ == "__main__":

@@ -14,12 +14,10 @@ Exits 77 when there is no root, no namespaces, or no built program.
 
 import os
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from probe import netprobe_path  # noqa: E402
-from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
-from velmora_copies import Copy, program_path  # noqa: E402
+from testnet import main  # noqa: E402
+from velmora_copies import Copy, on_test_network, stopped_at_end  # noqa: E402
 
 NAMES = {1: "ANN", 2: "BOB", 3: "CAY"}
 ADDR = {i: f"10.77.0.{i}" for i in range(1, 4)}
@@ -33,7 +31,7 @@ def run(net, workdir, program, probe):
     settings = {2: {"VLX": {"discuss": "1"}}}
     copies = {i: Copy.start(net, i, NAMES[i], workdir, program, settings=settings.get(i))
               for i in (1, 2, 3)}
-    try:
+    with stopped_at_end(copies):
         for i, copy in copies.items():
             started = copy.wait_sent(lambda d: d.startswith(b"r "), START_TIMEOUT)
             assert started is not None, f"{NAMES[i]} did not start:\n{copy.describe()}"
@@ -47,23 +45,10 @@ def run(net, workdir, program, probe):
             assert not lines, f"{NAMES[i]} sent discussion lines of its own: {lines}"
         for i, copy in copies.items():
             assert copy.stop() == 0, f"{NAMES[i]} ended badly:\n{copy.describe()}"
-    except AssertionError:
-        for copy in copies.values():
-            print("---", copy.describe())
-        raise
-    finally:
-        for copy in copies.values():
-            copy.stop()
 
 
 def test_discuss():
-    require_netns()
-    program = program_path()
-    probe = netprobe_path()
-    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(3) as net:
-        run(net, workdir, program, probe)
-        name = net.name
-    assert not network_exists(name), f"namespaces of {name} were left behind"
+    on_test_network(3, run)
 
 
 if __name__ == "__main__":

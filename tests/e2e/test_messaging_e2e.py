@@ -18,14 +18,12 @@ Exits 77 when there is no root, no namespaces, or no built program.
 
 import os
 import sys
-import tempfile
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from probe import netprobe_path  # noqa: E402
-from testnet import TestNet, main, network_exists, require_netns  # noqa: E402
-from velmora_copies import (SEP, Copy, program_path, read_section,  # noqa: E402
-                            roster_archive, show)
+from testnet import main  # noqa: E402
+from velmora_copies import (SEP, Copy, on_test_network, read_section,  # noqa: E402
+                            roster_archive, show, stopped_at_end)
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
 ADDR = {i: f"10.77.0.{i}" for i in range(1, 4)}
@@ -75,7 +73,7 @@ def send_from_host(net, probe, i, data):
 
 def run(net, workdir, program, probe):
     copies = {i: Copy.start(net, i, NAMES[i].decode(), workdir, program) for i in (1, 2, 3)}
-    try:
+    with stopped_at_end(copies):
         for i, copy in copies.items():
             started = copy.wait_sent(lambda d: d.startswith(b"r "), START_TIMEOUT)
             assert started is not None, f"{NAMES[i]} did not start:\n{copy.describe()}"
@@ -130,23 +128,10 @@ def run(net, workdir, program, probe):
                     if r.startswith(ADDR[3].encode() + SEP)]
             assert rows == [RENAMED_ROW], (
                 f"{NAMES[i]} keeps CAY as {[show(r) for r in rows]}, expected {show(RENAMED_ROW)}")
-    except AssertionError:
-        for copy in copies.values():
-            print("---", copy.describe())
-        raise
-    finally:
-        for copy in copies.values():
-            copy.stop()
 
 
 def test_messaging():
-    require_netns()
-    program = program_path()
-    probe = netprobe_path()
-    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(3) as net:
-        run(net, workdir, program, probe)
-        name = net.name
-    assert not network_exists(name), f"namespaces of {name} were left behind"
+    on_test_network(3, run)
 
 
 if __name__ == "__main__":

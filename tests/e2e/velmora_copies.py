@@ -12,12 +12,14 @@ line of stderr is kept too, so that a failure can show it.
 """
 
 import collections
+import contextlib
 import os
 import signal
 import subprocess
+import tempfile
 
-from probe import Lines
-from testnet import require_executable
+from probe import Lines, netprobe_path
+from testnet import TestNet, network_exists, require_executable, require_netns
 
 SEP = b"\xf7"
 
@@ -207,3 +209,30 @@ def roster_archive(path):
 def archived_addresses(path):
     """The addresses of the ipList entries (the text before the first 0xF7)."""
     return [entry.split(SEP, 1)[0].decode("latin-1") for entry in roster_archive(path)]
+
+
+@contextlib.contextmanager
+def stopped_at_end(copies):
+    """Stops every copy of {host: Copy} at the end; when an assertion fails inside, shows what
+    each copy sent and received first."""
+    try:
+        yield copies
+    except AssertionError:
+        for copy in copies.values():
+            print("---", copy.describe())
+        raise
+    finally:
+        for copy in copies.values():
+            copy.stop()
+
+
+def on_test_network(hosts, scenario):
+    """Runs scenario(net, workdir, program, probe) on a fresh test network of `hosts` hosts,
+    then checks that its namespaces are gone. Skips without root or a built program."""
+    require_netns()
+    program = program_path()
+    probe = netprobe_path()
+    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(hosts) as net:
+        scenario(net, workdir, program, probe)
+        name = net.name
+    assert not network_exists(name), f"namespaces of {name} were left behind"
