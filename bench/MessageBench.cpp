@@ -1,7 +1,7 @@
 // Speed of a message arriving at a copy that keeps a long history, and of saving that history.
 
-#include "net/Datagram.h"
-#include "shell/VelmoraCore.h"
+#include "core/net/Datagram.h"
+#include "core/Core.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -1,10 +1,10 @@
 // Speed of the roster and presence paths that run per datagram or per timer tick, and of the
 // settings file writes, with an office of 300 people.
 
-#include "board/Roster.h"
-#include "net/Datagram.h"
-#include "net/Presence.h"
-#include "shell/VelmoraCore.h"
+#include "core/presence/Roster.h"
+#include "core/net/Datagram.h"
+#include "core/presence/Presence.h"
+#include "core/Core.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 // Speed of what every roster change costs the status list, with an office of 300 people: one
 // sort of the display order in each order, and one paint of the rows a large window shows.
 
-#include "board/StatusList.h"
-#include "board/StatusSort.h"
-#include "net/Datagram.h"
-#include "shell/VelmoraCore.h"
+#include "gui/board/StatusListView.h"
+#include "core/presence/StatusSort.h"
+#include "core/net/Datagram.h"
+#include "core/Core.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // Writes the built-in new-message sound to the file given as the only argument; the build runs
 // it and takes the file in as a resource.
 
-#include "messaging/ChimeWave.h"
+#include "core/messaging/ChimeWave.h"
 
 #include <QFile>
 

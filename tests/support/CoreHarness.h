@@ -2,8 +2,8 @@
 // A core that runs without a network: it never listens, sends to a closed port on 127.0.0.1,
 // and records every datagram it sends. The clock stands on Monday 7 December 2026, 9:05 AM.
 
-#include "net/AnsiText.h"
-#include "shell/VelmoraCore.h"
+#include "core/net/AnsiText.h"
+#include "core/Core.h"
 
 #include <QTemporaryDir>
 #include <memory>

@@ -1,0 +1,102 @@
+#include "core/idle/IdleDetector.h"
+
+#include "core/net/UdpTransport.h"
+
+#include <limits>
+
+namespace velmora {
+
+namespace {
+constexpr int kChecksApart = 10; // ticks between input checks while the user is active
+constexpr int kCursorSlack = 2;  // horizontal pixels a resting mouse may drift
+constexpr char kIdleCode = 's';
+} // namespace
+
+TIdleDetector::TIdleDetector(TPresence& presence, TOwnStatus& own, TOptions& options,
+                             TInputSource& input, QObject* parent)
+    : QObject(parent), presence_(presence), own_(own), options_(options), input_(input) {}
+
+TIdleBox TIdleDetector::IdleBoxRule(const QByteArray& text, int currentLimit) {
+    QByteArray digits;
+    for (char c : text)
+        if (c >= '0' && c <= '9') digits += c;
+    if (digits.isEmpty()) return {QByteArray::number(currentLimit / 60), currentLimit};
+
+    bool ok = false;
+    const qlonglong minutes = digits.toLongLong(&ok);
+    // A limit that does not fit in whole seconds falls back to the default rather than
+    // wrapping round to a small or negative one.
+    if (!ok || minutes > std::numeric_limits<int>::max() / 60) return {digits, kDefaultLimit};
+    return {digits, int(minutes * 60)};
+}
+
+void TIdleDetector::ApplyIdleBox() {
+    const TIdleBox box = IdleBoxRule(options_.idle, limit_);
+    options_.idle = box.shown;
+    limit_ = box.limit;
+}
+
+void TIdleDetector::Tick() {
+    if (repaintPending_ && subCounter_ == kChecksApart - 1) {
+        repaintPending_ = false;
+        Q_EMIT statusListRepaintDue();
+    }
+
+    // Announcements of this tick repeat the own time stamp when there is one, or attach it
+    // when every change is stamped; they never take a new one, since the status itself did
+    // not change.
+    const bool stamp = presence_.ReannounceStamps();
+
+    try {
+        presence_.ReannounceStep();
+    } catch (const EUDPError&) {
+        // The answer is lost; the next refresh request asks again.
+    }
+
+    if (counter_ == limit_ && limit_ != 0 && !idle_) {
+        remembered_ = own_.code;
+        idle_ = true;
+        Announce(kIdleCode, stamp);
+    }
+
+    if (counter_ < qint64(limit_) + 2) ++counter_;
+
+    if (counter_ < limit_) {
+        if (subCounter_ != kChecksApart - 1) {
+            ++subCounter_;
+            return;
+        }
+        subCounter_ = 0;
+    }
+
+    if (limit_ == 0) return;
+    if (!InputDetected()) return;
+
+    if (idle_) {
+        idle_ = false;
+        // A status chosen while idle is the one the user wants to be back with; only the idle
+        // colour itself gives way to the colour held before.
+        Announce(own_.code == kIdleCode ? remembered_ : own_.code, stamp);
+    }
+    counter_ = 0;
+}
+
+bool TIdleDetector::InputDetected() {
+    const QPoint now = input_.CursorPos();
+    const std::optional<QPoint> last = std::exchange(lastCursor_, now);
+    if (last && (qAbs(now.x() - last->x()) > kCursorSlack || now.y() != last->y())) return true;
+    // The keys are polled only when the cursor said nothing: polling them lets window events
+    // run, which a check that has its answer already can spare.
+    return input_.InputSinceLastCheck();
+}
+
+void TIdleDetector::Announce(char code, bool stamp) {
+    try {
+        presence_.AnnounceOwnStatus(code, QByteArray(own_.text), true, stamp, false);
+    } catch (const EUDPError&) {
+        // The own roster entry has changed all the same; the other copies learn the status
+        // from the next answer to a refresh request.
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,99 @@
+#pragma once
+// Idle detection and the one-second tick: after the Idle Timeout without keyboard or mouse
+// input the user is announced in the Idle colour (code "s") with the status text unchanged,
+// and the first input afterwards announces the user back. Time is counted in ticks, so tests
+// drive it by calling Tick() and inject the input through a TInputSource.
+
+#include "core/presence/Presence.h"
+#include "core/settings/Settings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPoint>
+#include <optional>
+#include <utility>
+
+namespace velmora {
+
+// Where the user's input is read from: the X server on a desktop, the program's own windows
+// elsewhere, a script in tests.
+class TInputSource {
+public:
+    virtual ~TInputSource() = default;
+    // The mouse cursor in screen pixels.
+    virtual QPoint CursorPos() = 0;
+    // Whether any key or mouse button went down since the previous call. It may let pending
+    // window events run.
+    virtual bool InputSinceLastCheck() = 0;
+};
+
+// Input that someone reports: the program's own windows where no input service of the desktop
+// can be asked, and tests.
+class TReportedInput : public TInputSource {
+public:
+    QPoint CursorPos() override { return cursor_; }
+    bool InputSinceLastCheck() override { return std::exchange(pressed_, false); }
+
+    void MoveCursor(QPoint to) { cursor_ = to; }
+    void ReportKeyOrButton() { pressed_ = true; }
+
+private:
+    QPoint cursor_;
+    bool pressed_ = false;
+};
+
+// What leaving the Idle Timeout box does with its text.
+struct TIdleBox {
+    QByteArray shown; // what the box shows afterwards
+    int limit = 0;    // the idle limit in seconds; 0 turns detection off
+};
+
+class TIdleDetector : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultLimit = 900; // 15 minutes
+
+    TIdleDetector(TPresence& presence, TOwnStatus& own, TOptions& options, TInputSource& input,
+                  QObject* parent = nullptr);
+
+    // The box's digits in minutes; the current limit stays when the text has no digit, and a
+    // number too large to convert gives the default.
+    static TIdleBox IdleBoxRule(const QByteArray& text, int currentLimit);
+    // Applies the Idle Timeout box text kept in the options (leaving the box, Enter in it, and
+    // once at start-up after the settings are read) and puts back what the box shows.
+    void ApplyIdleBox();
+
+    // The one-second tick: the repaint after start, the answer to refresh requests, going
+    // idle, and the input check that spots the user's return.
+    void Tick();
+
+    int IdleLimit() const { return limit_; }
+    qint64 IdleCounter() const { return counter_; }
+    char RememberedCode() const { return remembered_; }
+    bool IsIdle() const { return idle_; }
+
+Q_SIGNALS:
+    // Once, about ten seconds after start, so that the status list is drawn with everything
+    // that arrived meanwhile.
+    void statusListRepaintDue();
+
+private:
+    bool InputDetected();
+    void Announce(char code, bool stamp);
+
+    TPresence& presence_;
+    TOwnStatus& own_;
+    TOptions& options_;
+    TInputSource& input_;
+    int limit_ = kDefaultLimit;
+    qint64 counter_ = 0; // seconds since the last check that saw input, up to limit + 2
+    int subCounter_ = 0; // spreads the checks to every tenth tick while the user is active
+    char remembered_ = 'w';
+    // Set by the idle announcement and cleared by the return, rather than read off the counter,
+    // so that a limit changed while idle neither announces idle twice nor misses the return.
+    bool idle_ = false;
+    bool repaintPending_ = true;
+    std::optional<QPoint> lastCursor_;
+};
+
+} // namespace velmora

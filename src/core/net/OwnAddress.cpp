@@ -1,0 +1,71 @@
+#include "core/net/OwnAddress.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QNetworkInterface>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+QByteArray DefaultRouteInterface() {
+    QFile routes(QStringLiteral("/proc/net/route"));
+    if (!routes.open(QIODevice::ReadOnly)) return {};
+    routes.readLine(); // header
+    while (!routes.atEnd()) {
+        const QList<QByteArray> fields = routes.readLine().simplified().split(' ');
+        if (fields.size() > 2 && fields[1] == "00000000") return fields[0];
+    }
+    return {};
+}
+
+QByteArray FirstIPv4(const QNetworkInterface& iface) {
+    for (const QNetworkAddressEntry& e : iface.addressEntries())
+        if (e.ip().protocol() == QAbstractSocket::IPv4Protocol) return e.ip().toString().toLatin1();
+    return {};
+}
+
+QByteArray HostNameAddress() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) return {};
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text,
+              sizeof text);
+    freeaddrinfo(found);
+    return QByteArray(text);
+}
+
+} // namespace
+
+QByteArray DetermineOwnAddress(const QByteArray& override) {
+    if (!override.isEmpty()) return override;
+
+    const QByteArray routed = DefaultRouteInterface();
+    if (!routed.isEmpty()) {
+        const QByteArray a =
+            FirstIPv4(QNetworkInterface::interfaceFromName(QString::fromLatin1(routed)));
+        if (!a.isEmpty()) return a;
+    }
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        const auto flags = iface.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) ||
+            !flags.testFlag(QNetworkInterface::CanBroadcast) ||
+            flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        const QByteArray a = FirstIPv4(iface);
+        if (!a.isEmpty()) return a;
+    }
+    const QByteArray named = HostNameAddress();
+    return named.isEmpty() ? QByteArray("127.0.0.1") : named;
+}
+
+} // namespace velmora

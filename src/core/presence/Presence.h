@@ -1,0 +1,91 @@
+#pragma once
+// How each copy makes its user's status known and keeps every roster current without a
+// server: announcing the own status, answering refresh requests within a second, rebuilding
+// the roster on a reset, and relaying the last status of colleagues whose copies went quiet.
+
+#include "core/presence/Roster.h"
+#include "core/net/TimeStamp.h"
+#include "core/settings/Settings.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QObject>
+#include <functional>
+
+namespace velmora {
+
+// Who this copy is and what it last said about its user.
+struct TOwnStatus {
+    QByteArray address;   // own IPv4 address as dotted text
+    QByteArray loginName; // upper case
+    QByteArray displayName;
+    char code = 'g';        // own colour code
+    QByteArray text = "In"; // own status text, without time stamp
+    QByteArray stamp;       // own time stamp with its leading blank, or empty
+};
+
+class TPresence : public QObject {
+    Q_OBJECT
+public:
+    // What presence needs from the rest of the program.
+    struct TEnvironment {
+        TRoster& roster;
+        TOwnStatus& own;
+        const TOptions& options;
+        const TClock& clock;
+        QLocale locale;
+        // Applies a datagram locally as if it had arrived from `source`.
+        std::function<void(const QByteArray& text, const QByteArray& source)> dispatch;
+        // Sends a datagram to every copy; may throw EUDPError.
+        std::function<void(const QByteArray& text)> send;
+        // Lets pending events run (the roster reset does so between its steps).
+        std::function<void()> processEvents;
+    };
+
+    explicit TPresence(TEnvironment env, QObject* parent = nullptr);
+
+    // The one way every status of this user goes out.
+    void AnnounceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
+                           bool recompute);
+
+    // The arguments the re-announce step and the idle switching use: stamp when an own time
+    // stamp exists or "Time stamp my changes" is on, never a new one.
+    bool ReannounceStamps() const;
+
+    void RefreshRequestArrived();
+    void ReannounceStep();    // every second
+    void RelayStep();         // every ten seconds
+    void RosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
+    void RefreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
+    void ResendMyStatus();    // "Re-send My Status"
+    void BroadcastProposalArrived(const QByteArray& text);
+    void BroadcastNoticeArrived(const QByteArray& text);
+
+    // The hidden "Subnet-directed IP brdcst address" command: false for an improper address.
+    bool SendBroadcastProposal(const QByteArray& address);
+    static bool IsProperBroadcastAddress(const QByteArray& address);
+
+    bool ReannounceFlag() const { return reannounce_; }
+    void ClearReannounceFlag() { reannounce_ = false; }
+    int RelayScanPosition() const { return relayPosition_; }
+    int RelayDelayCounter() const { return relayDelay_; }
+    const QByteArray& BroadcastAddress() const { return broadcastAddress_; }
+    void SetBroadcastAddress(const QByteArray& address) { broadcastAddress_ = address; }
+
+    // Whether the remark box follows announcements; off while the user picks from its list.
+    bool remarkMirroring = true;
+
+Q_SIGNALS:
+    // After every announcement: the remark box takes the colour of `code` and, when mirroring,
+    // shows `text`; the tray menu's status line shows `text` (with its time stamp).
+    void ownStatusAnnounced(char code, const QByteArray& text, bool mirror);
+
+private:
+    TEnvironment env_;
+    bool reannounce_ = false;
+    int relayPosition_ = 0;
+    int relayDelay_ = 0;
+    QByteArray broadcastAddress_ = "255.255.255.255";
+};
+
+} // namespace velmora

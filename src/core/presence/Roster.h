@@ -1,0 +1,112 @@
+#pragma once
+// The program's picture of the office: one entry per person, keyed by the address their
+// announcements come from, as the text address + "=" + name + 0xF7 + colour code + status.
+// Entries are appended or replaced in place, never removed one by one; a reset clears all.
+
+#include "core/settings/Settings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <bitset>
+#include <functional>
+#include <mutex>
+
+namespace velmora {
+
+// The four parts of a roster entry.
+struct TRosterFields {
+    QByteArray address;
+    QByteArray name; // as stored; the status list shows it trimmed
+    char code = 0;   // 0 when the entry has nothing after its separator
+    QByteArray status;
+};
+
+// One row of the status list: the key it sorts by and the roster position it shows.
+struct TSortKey {
+    QByteArray key;
+    int position = 0;
+};
+
+class TRoster {
+public:
+    // Presence marks cover the first 208 positions; later entries are never marked.
+    static constexpr int kMarkedPositions = 208;
+    using TPositionSet = std::bitset<kMarkedPositions>;
+
+    // What applying one status announcement did.
+    struct TApplyResult {
+        bool ignored = true; // malformed: nothing changed
+        bool appended = false;
+        bool changed = false; // a replacement whose text differs from the old one
+        int position = -1;    // the replaced position; -1 after an append
+    };
+
+    // Runs before the roster update when a proxy announcement names this copy: colour code and
+    // trimmed status text of the change.
+    using OwnTakeover = std::function<void(char code, const QByteArray& status)>;
+
+    // The lock every reader and writer of the roster, the name index and the display order
+    // takes. Re-entrant, so painting during a sort on the same thread proceeds.
+    std::recursive_mutex& Lock() const { return lock_; }
+
+    const QList<QByteArray>& Entries() const { return entries_; }
+    const QList<QByteArray>& NameIndex() const { return nameIndex_; }
+    QList<TSortKey>& DisplayOrder() { return displayOrder_; }
+    const QList<TSortKey>& DisplayOrder() const { return displayOrder_; }
+    int Count() const { return int(entries_.size()); }
+    // Rows of the status list: at least the roster's entries once sorted, one after a reset,
+    // two at start. Rows beyond the display order stay blank.
+    int ListRows() const { return listRows_; }
+    void SetListRows(int rows) { listRows_ = rows; }
+
+    TPositionSet& Seen() { return seen_; }
+    TPositionSet& Answered() { return answered_; }
+    const TPositionSet& Seen() const { return seen_; }
+    const TPositionSet& Answered() const { return answered_; }
+
+    // Applies a status announcement ("a" + code + name + sep + status) under `key`.
+    TApplyResult ApplyStatusAnnouncement(const QByteArray& text, const QByteArray& key,
+                                         bool addressedToMe = false,
+                                         const OwnTakeover& takeover = {});
+
+    // The own entry, then the archived entries that are not known yet. Gives true when an
+    // entry received the archived mark, which asks for the title note.
+    bool Seed(const QByteArray& ownAddress, const QByteArray& displayName,
+              const QList<TArchivedEntry>& archive);
+
+    // Clears the roster to the own placeholder under the login name. The marks stay.
+    void Reset(const QByteArray& ownAddress, const QByteArray& loginName);
+
+    // Position of the entry keyed by `address` (letter case ignored), or -1.
+    int FindAddress(const QByteArray& address) const;
+    // Position of the name index entry whose name part is `name` (letter case ignored), or -1.
+    int FindName(const QByteArray& name) const;
+
+    // Roster position and entry text for a status-list row; nothing outside the roster.
+    std::optional<std::pair<int, QByteArray>> EntryForRow(int row) const;
+
+    static TRosterFields Split(const QByteArray& entry);
+    static bool IsOffLine(const QByteArray& entry);
+    static QByteArray MakeEntry(const QByteArray& address, const QByteArray& name, char code,
+                                const QByteArray& status);
+
+private:
+    void Append(const QByteArray& entry, const QByteArray& address, const QByteArray& name);
+
+    mutable std::recursive_mutex lock_;
+    QList<QByteArray> entries_;
+    QList<QByteArray> nameIndex_;
+    QList<TSortKey> displayOrder_;
+    TPositionSet seen_;
+    TPositionSet answered_;
+    int listRows_ = 2;
+};
+
+// The archived mark that restored entries carry, and the note the window title then shows.
+inline constexpr char kArchivedMark[] = " **";
+inline constexpr char kArchivedTitleNote[] = " ** denotes archived status";
+
+// Background colour (0x00BBGGRR) of a colour code; `code` 0 stands for an empty code text.
+quint32 ColourForCode(char code, const TClassColours& colours);
+
+} // namespace velmora

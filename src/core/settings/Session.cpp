@@ -1,0 +1,32 @@
+#include "core/settings/Session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace velmora {
+
+QByteArray DetermineLoginName() {
+    QByteArray name = qgetenv("USER");
+    if (name.isEmpty()) name = qgetenv("LOGNAME");
+    if (name.isEmpty()) {
+        if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name) name = pw->pw_name;
+    }
+    if (name.isEmpty()) name = "Unknown";
+    return name.toUpper();
+}
+
+QString DefaultSettingsPath() {
+    const QString shared = QStringLiteral("/var/lib/dazuviz-velmora");
+    const QFileInfo sharedDir(shared);
+    if (sharedDir.isDir() && sharedDir.isWritable()) return shared + QStringLiteral("/vlx.ini");
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString folder = config + QStringLiteral("/dazuviz-velmora");
+    QDir().mkpath(folder);
+    return folder + QStringLiteral("/vlx.ini");
+}
+
+} // namespace velmora

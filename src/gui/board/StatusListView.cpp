@@ -1,0 +1,277 @@
+#include "gui/board/StatusListView.h"
+
+#include "core/net/AnsiText.h"
+
+#include <QAbstractItemDelegate>
+#include <QAbstractListModel>
+#include <QEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <mutex>
+
+namespace velmora {
+
+// Placeholder rows: the list only needs to know how many there are; what a row shows is read
+// from the display order when it is painted.
+class TStatusRows final : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : rows_;
+    }
+    QVariant data(const QModelIndex&, int) const override { return {}; }
+
+    void SetRows(int rows) {
+        rows = std::max(rows, 0);
+        if (rows > rows_) {
+            beginInsertRows({}, rows_, rows - 1);
+            rows_ = rows;
+            endInsertRows();
+        } else if (rows < rows_) {
+            beginRemoveRows({}, rows, rows_ - 1);
+            rows_ = rows;
+            endRemoveRows();
+        }
+    }
+
+private:
+    int rows_ = 0;
+};
+
+// Hands every row to ListBox1DrawItem and nothing else: selection and focus draw nothing, so
+// a selected row looks like any other.
+class TStatusRowDelegate final : public QAbstractItemDelegate {
+public:
+    explicit TStatusRowDelegate(TStatusList& list) : QAbstractItemDelegate(&list), list_(list) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        list_.ListBox1DrawItem(*painter, index.row(), option.rect);
+    }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return {list_.ItemWidth(), list_.RowHeight()};
+    }
+
+private:
+    TStatusList& list_;
+};
+
+namespace {
+
+QFont ListFont(int points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(points);
+    return font;
+}
+
+// Bounds of `text` from `from` to `to` without the leading and trailing bytes up to 0x20.
+void Trim(const QByteArray& text, qsizetype& from, qsizetype& to) {
+    while (from < to && static_cast<unsigned char>(text[from]) <= 0x20)
+        ++from;
+    while (to > from && static_cast<unsigned char>(text[to - 1]) <= 0x20)
+        --to;
+}
+
+// The bytes from `from` to `to` as text, converted without copying the bytes first.
+QString Part(const QByteArray& text, qsizetype from, qsizetype to) {
+    return FromAnsi(QByteArray::fromRawData(text.constData() + from, to - from));
+}
+
+} // namespace
+
+TStatusList::TStatusList(TVelmoraCore& core, QWidget* parent)
+    : QListView(parent), core_(core), rows_(new TStatusRows(this)),
+      delegate_(new TStatusRowDelegate(*this)), metrics_(ListFont(8)),
+      nameColumnWidth_(core.Options().namesize), runningMax_(core.Options().namesize) {
+    setObjectName(QStringLiteral("ListBox1"));
+    setToolTip(QStringLiteral("Click on a name to send them a message or right click for a menu"));
+    setFont(ListFont(8));
+    setModel(rows_);
+    setItemDelegate(delegate_);
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFlow(QListView::TopToBottom);
+    setResizeMode(QListView::Adjust);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RosterChanged();
+    connect(&core_, &TVelmoraCore::rosterChanged, this, &TStatusList::RosterChanged);
+}
+
+void TStatusList::ApplyFontSize(const QByteArray& sizeText) {
+    int points = 8;
+    if (sizeText == "10")
+        points = 10;
+    else if (sizeText == "12")
+        points = 12;
+    rowHeight_ = points == 12 ? 20 : points == 10 ? 18 : 16;
+    setFont(ListFont(points)); // the metrics follow through changeEvent
+    Relayout();
+}
+
+int TStatusList::RowHeight() const {
+    return rowHeight_;
+}
+
+void TStatusList::SetColumns(int count) {
+    columns_ = std::max(count, 0);
+    const bool several = columns_ >= 2;
+    setWrapping(several);
+    setFlow(QListView::TopToBottom);
+    // Several columns grow sideways when the rows do not fit; the bar shows up again only then.
+    setHorizontalScrollBarPolicy(several ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    horizontalScrollBar()->hide();
+    UpdateColumnWidth();
+    Relayout();
+}
+
+int TStatusList::Columns() const {
+    return columns_;
+}
+
+int TStatusList::NameColumnWidth() const {
+    return nameColumnWidth_;
+}
+
+void TStatusList::SetNameColumnWidth(int width) {
+    // Also the width the next pass starts from, as the stored value is before the first pass.
+    nameColumnWidth_ = width;
+    runningMax_ = width;
+    viewport()->update();
+}
+
+int TStatusList::RowAt(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() : -1;
+}
+
+int TStatusList::RowCount() const {
+    return rows_->rowCount();
+}
+
+void TStatusList::RosterChanged() {
+    TRoster& roster = core_.Roster();
+    int rows;
+    {
+        std::lock_guard guard(roster.Lock());
+        rows = std::max(roster.ListRows(), int(roster.DisplayOrder().size()));
+    }
+    rows_->SetRows(rows);
+    viewport()->update();
+}
+
+void TStatusList::Prepare(TShownEntry& shown, const QByteArray& entry) const {
+    shown.entry = entry;
+    const qsizetype eq = entry.indexOf('=');
+    const qsizetype sep = entry.indexOf(kSep);
+    qsizetype nameFrom = 0, nameTo = 0;
+    if (eq >= 0 && (sep < 0 || eq < sep)) {
+        nameFrom = eq + 1;
+        nameTo = sep < 0 ? entry.size() : sep;
+    }
+    Trim(entry, nameFrom, nameTo);
+    shown.code = 0;
+    qsizetype statusFrom = entry.size(), statusTo = entry.size();
+    if (sep >= 0) {
+        if (sep + 1 < entry.size()) shown.code = entry[sep + 1];
+        statusFrom = std::min(sep + 2, entry.size());
+        Trim(entry, statusFrom, statusTo);
+    }
+
+    // Measured as the shown name (name + one blank) followed by two more blanks.
+    QString name = Part(entry, nameFrom, nameTo);
+    name.append(QLatin1StringView("   "));
+    shown.width = metrics_.horizontalAdvance(name);
+    name.chop(2);
+    // Texts from other copies are never markup.
+    shown.name.setTextFormat(Qt::PlainText);
+    shown.name.setText(name);
+    shown.name.prepare(QTransform(), font());
+    shown.status.setTextFormat(Qt::PlainText);
+    shown.status.setText(Part(entry, statusFrom, statusTo));
+    shown.status.prepare(QTransform(), font());
+}
+
+void TStatusList::ListBox1DrawItem(QPainter& painter, int row, const QRect& rect) {
+    TRoster& roster = core_.Roster();
+    QByteArray entry; // shares the roster's bytes; nothing is copied
+    int position;
+    {
+        std::lock_guard guard(roster.Lock());
+        if (row == 0) {
+            nameColumnWidth_ = runningMax_;
+            runningMax_ = 20;
+        } else if (row > roster.Count() - 1) {
+            return;
+        }
+        const QList<TSortKey>& order = roster.DisplayOrder();
+        if (row < 0 || row >= order.size()) return;
+        position = order[row].position;
+        if (position < 0 || position >= roster.Count()) return;
+        entry = roster.Entries()[position];
+        if (shown_.size() < std::size_t(roster.Count())) shown_.resize(roster.Count());
+    }
+
+    // Split, measured and laid out again only when the entry changed since the last paint.
+    TShownEntry& shown = shown_[position];
+    if (!shown.entry.isSharedWith(entry)) {
+        if (shown.entry.isNull() || shown.entry != entry)
+            Prepare(shown, entry);
+        else
+            shown.entry = entry;
+    }
+    const bool hasStatus = !shown.status.text().isEmpty();
+
+    const TClassColours& colours = core_.Options().colours;
+    const QColor background =
+        ColourFromBgr(hasStatus ? ColourForCode(shown.code, colours) : colours.inActive);
+    runningMax_ = std::max(runningMax_, shown.width);
+    nameColumnWidth_ = std::max(nameColumnWidth_, runningMax_);
+
+    const int left = rect.left();
+    const int top = rect.top() - 1;
+    painter.fillRect(rect, background);
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.setFont(font());
+    painter.setPen(Qt::black);
+    painter.drawStaticText(QPoint(left + 2, top), shown.name);
+    if (hasStatus) {
+        const int statusLeft = left + nameColumnWidth_;
+        if (statusLeft <= rect.right())
+            painter.fillRect(QRect(QPoint(statusLeft, rect.top()), rect.bottomRight()), background);
+        painter.drawStaticText(QPoint(statusLeft, top), shown.status);
+    }
+    painter.restore();
+}
+
+void TStatusList::resizeEvent(QResizeEvent* event) {
+    const int before = columnWidth_;
+    UpdateColumnWidth();
+    QListView::resizeEvent(event);
+    // The view itself lays out again only when the height changes, as rows flow downwards.
+    if (columns_ >= 2 && columnWidth_ != before) Relayout();
+}
+
+void TStatusList::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        metrics_ = QFontMetrics(font());
+        shown_.clear(); // measured and laid out in the old font
+    }
+    QListView::changeEvent(event);
+}
+
+void TStatusList::UpdateColumnWidth() {
+    // The width without scroll bars: in column mode the rows never need a vertical one.
+    columnWidth_ = std::max(1, maximumViewportSize().width() / std::max(columns_, 1));
+}
+
+void TStatusList::Relayout() {
+    // A new layout also forgets the item size cached for uniform rows.
+    doItemsLayout();
+    viewport()->update();
+}
+
+} // namespace velmora

@@ -1,0 +1,424 @@
+#include "gui/controls/AquaButton.h"
+
+#include "gui/controls/BgrColour.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPointer>
+#include <QRegion>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace velmora {
+namespace {
+
+constexpr quint32 Bgr(int r, int g, int b) {
+    return quint32(r) | quint32(g) << 8 | quint32(b) << 16;
+}
+
+// The face colours of TXQCustomColor, in its order.
+constexpr std::array<quint32, 11> CustomColours = {
+    0,                  // ccNone: ButtonColor
+    Bgr(114, 156, 252), // ccPaleBlue
+    Bgr(0, 100, 255),   // ccNeonBlue
+    Bgr(166, 246, 26),  // ccNeonGreen
+    Bgr(247, 128, 207), // ccNeonPink
+    Bgr(246, 187, 26),  // ccOrange
+    Bgr(194, 8, 247),   // ccViolet
+    Bgr(247, 53, 122),  // ccRose
+    Bgr(163, 249, 210), // ccPepermint
+    Bgr(244, 138, 33),  // ccBurntOrange
+    Bgr(146, 89, 7),    // ccBrown
+};
+
+// Fully saturated colours look flat as a gel, so they start one shade darker.
+bool IsPureColour(quint32 colour) {
+    switch (colour) {
+    case Bgr(255, 0, 0):
+    case Bgr(0, 255, 0):
+    case Bgr(255, 255, 0):
+    case Bgr(0, 0, 255):
+    case Bgr(255, 0, 255):
+    case Bgr(0, 255, 255):
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Nearest integer with halves going to the even neighbour (the default rounding mode).
+int RoundHalfEven(long double value) {
+    return int(std::nearbyint(value));
+}
+
+int Darker(int k, int percent) {
+    return std::clamp(k - RoundHalfEven(static_cast<long double>(k) / 100 * percent), 0, 255);
+}
+
+int Lighter(int k, int percent) {
+    return std::clamp(k + RoundHalfEven(static_cast<long double>(255 - k) / 100 * percent), 0, 255);
+}
+
+// Shapes in the manner of the classic window system calls: the pen outlines, the brush
+// fills, no antialiasing, and the rectangle (l, t)-(r, b) excludes its right column and
+// bottom row, so the outline covers l..r-1 and t..b-1.
+class Canvas {
+public:
+    explicit Canvas(QPainter& painter) : painter_(painter) {
+        painter_.setRenderHint(QPainter::Antialiasing, false);
+    }
+
+    // Brush and pen in one colour.
+    void Colour(quint32 colour) { Colours(colour, colour); }
+    void Colours(quint32 brush, quint32 pen) {
+        painter_.setBrush(ColourFromBgr(brush));
+        painter_.setPen(QPen(ColourFromBgr(pen), 1));
+    }
+
+    // A rounded rectangle whose corners are quarters of a c x c ellipse.
+    void RR(int l, int t, int r, int b, int c) {
+        const QRectF box = Box(l, t, r, b);
+        if (box.isNull()) return;
+        painter_.drawRoundedRect(box, c / 2.0, c / 2.0, Qt::AbsoluteSize);
+    }
+
+    void Ellipse(int l, int t, int r, int b) {
+        const QRectF box = Box(l, t, r, b);
+        if (box.isNull()) return;
+        painter_.drawEllipse(box);
+    }
+
+private:
+    // A stroked rectangle grows by the pen width, so the box is one pixel smaller.
+    static QRectF Box(int l, int t, int r, int b) {
+        if (r < l) std::swap(l, r);
+        if (b < t) std::swap(t, b);
+        if (r - l < 1 || b - t < 1) return {};
+        return {qreal(l), qreal(t), qreal(r - l - 1), qreal(b - t - 1)};
+    }
+
+    QPainter& painter_;
+};
+
+} // namespace
+
+TXQAqua::TXQAqua(QWidget* parent)
+    : QWidget(parent),
+      backgroundError_(BgrFromColour(QApplication::palette().color(QPalette::Button))) {
+    font_.setPointSize(10);
+    font_.setBold(true);
+    setMouseTracking(true);
+    resize(75, 25);
+}
+
+TXQAqua::~TXQAqua() = default;
+
+quint32 TXQAqua::Shade(quint32 colour, int kind) {
+    static constexpr std::array<int, 10> Percent = {15, 30, 45, 60, 6, 0, 15, 30, 45, 60};
+    if (kind < 0 || kind > 9 || kind == 5) return colour & 0xFFFFFF;
+    const int p = Percent[std::size_t(kind)];
+    const auto move = [&](int k) { return kind < 5 ? Darker(k, p) : Lighter(k, p); };
+    return Bgr(move(int(colour & 0xFF)), move(int((colour >> 8) & 0xFF)),
+               move(int((colour >> 16) & 0xFF)));
+}
+
+void TXQAqua::SetButtonActive(bool active) {
+    buttonActive_ = active;
+    update();
+}
+
+void TXQAqua::SetButtonColor(quint32 colour) {
+    buttonColor_ = colour;
+    update();
+}
+
+void TXQAqua::SetButtonShape(TXQAquaType shape) {
+    buttonShape_ = shape;
+    update();
+}
+
+void TXQAqua::SetCaption(const QString& caption) {
+    caption_ = caption;
+    update();
+}
+
+void TXQAqua::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    update();
+}
+
+void TXQAqua::SetFont(const QFont& font) {
+    font_ = font;
+    update();
+}
+
+void TXQAqua::SetFontColor(quint32 colour) {
+    fontColor_ = colour;
+    update();
+}
+
+void TXQAqua::SetCustomColor(TXQCustomColor colour) {
+    customColor_ = colour;
+    update();
+}
+
+void TXQAqua::SetSmallCorners(bool small) {
+    smallCorners_ = small;
+    update();
+}
+
+bool TXQAqua::Hits(QPoint at) const {
+    // The outline as a region: right and bottom edges excluded, a pixel counts by its centre.
+    // The button shape keeps its round ends whatever SmallCorners says.
+    const int w = width();
+    const int h = height();
+    QPainterPath outline;
+    if (buttonShape_ == bsOrb) {
+        outline.addEllipse(QRectF(1, 1, w - 3, h - 4));
+    } else {
+        const qreal radius = (h - 2) / 2.0;
+        outline.addRoundedRect(QRectF(2, 2, w - 3, h - 4), radius, radius);
+    }
+    return outline.contains(QPointF(at) + QPointF(0.5, 0.5));
+}
+
+void TXQAqua::SetPointerState(PointerState state) {
+    if (state == state_) return;
+    state_ = state;
+    repaint();
+}
+
+// Mouse positions come from the events rather than from QCursor::pos(): they are where the
+// cursor was when the event happened, and synthetic events (and the offscreen platform) do not
+// move the cursor at all.
+void TXQAqua::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    if (enabled_ && Hits(event->position().toPoint())) SetPointerState(psPressed);
+    // Even a press beside the outline, or on a disabled button, belongs to the button.
+    captured_ = true;
+}
+
+void TXQAqua::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    event->accept();
+    if (!enabled_ || !captured_) return;
+    // No repaint: the button keeps its pressed look until the mouse moves on it.
+    state_ = psNormal;
+    captured_ = false;
+    if (onclick) {
+        const QPointer<TXQAqua> self(this);
+        onclick(this);
+        if (!self) return; // the handler destroyed the button
+    }
+}
+
+void TXQAqua::mouseMoveEvent(QMouseEvent* event) {
+    if (!enabled_) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    const bool hit = Hits(event->position().toPoint());
+    if (captured_)
+        SetPointerState(hit ? psPressed : psNormal);
+    else
+        SetPointerState(hit ? psHover : psNormal);
+}
+
+void TXQAqua::leaveEvent(QEvent*) {
+    captured_ = false;
+    SetPointerState(psNormal);
+}
+
+quint32 TXQAqua::SampledBackground() const {
+    // The pixel comes from rendering the ancestors without their children, so the button is
+    // never part of its own background. A container that paints nothing there shows what is
+    // behind it, so the search goes on upwards; the window paints its palette background too.
+    QPoint at = pos();
+    for (QWidget* ancestor = parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        if (!ancestor->rect().contains(at)) break;
+        QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+        probe.fill(Qt::transparent);
+        const QWidget::RenderFlags flags =
+            ancestor->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags();
+        ancestor->render(&probe, QPoint(), QRegion(at.x(), at.y(), 1, 1), flags);
+        const QRgb pixel = probe.pixel(0, 0);
+        if (qAlpha(pixel) == 255) return Bgr(qRed(pixel), qGreen(pixel), qBlue(pixel));
+        if (ancestor->isWindow()) break;
+        at = ancestor->mapToParent(at);
+    }
+    return backgroundError_;
+}
+
+void TXQAqua::paintEvent(QPaintEvent*) {
+    if (!parentWidget() || width() <= 0 || height() <= 0) return;
+
+    const quint32 bg = Shade(SampledBackground(), 5);
+    quint32 base = bg;
+    if (enabled_) {
+        base = buttonColor_;
+        if (IsPureColour(base)) base = Shade(base, 0);
+        if (customColor_ > ccNone && std::size_t(customColor_) < CustomColours.size())
+            base = CustomColours[std::size_t(customColor_)];
+        if (state_ == psHover && !captionMouseOver_) base = Shade(base, 9);
+    }
+    const quint32 face = Shade(base, 5);
+
+    // Drawn off screen first, then copied in one go.
+    QImage picture(size(), QImage::Format_RGB32);
+    picture.fill(ColourFromBgr(bg));
+    {
+        QPainter painter(&picture);
+        if (buttonShape_ == bsOrb)
+            PaintOrb(painter, bg, face);
+        else
+            PaintButton(painter, bg, face);
+        PaintCaption(painter, bg, face);
+    }
+    QPainter(this).drawImage(0, 0, picture);
+}
+
+void TXQAqua::PaintButton(QPainter& painter, quint32 bg, quint32 v) const {
+    Canvas canvas(painter);
+    const int w = width();
+    const int h = height();
+    const int d = smallCorners_ ? 8 : h;
+    const int o = state_ == psPressed ? 2 : 0;
+    const int r = w - 2;
+    const int b = h - 3;
+
+    // A soft shadow on the background.
+    canvas.Colour(Shade(bg, 4));
+    canvas.RR(0, 0, w, h, d);
+    canvas.Colour(Shade(bg, 2));
+    canvas.RR(0, 0, w - 1, h - 1, d);
+    canvas.Colour(Shade(bg, 3));
+    canvas.RR(0, 0, w - 2, h - 2, d);
+
+    // The gel: dark rim to the face colour inwards.
+    canvas.Colour(Shade(v, 3));
+    canvas.RR(0, 0, r, b, d);
+    canvas.Colour(Shade(v, 1));
+    canvas.RR(1, 1, r, b, d);
+    canvas.Colour(Shade(v, 0));
+    canvas.RR(2, 2, r, b, d - 2);
+    canvas.Colour(v);
+    canvas.RR(3, 3, r - 1, b - 1, d - 4);
+
+    // The light band at the top and the glow in the lower half; pressing shifts them.
+    if (!smallCorners_) {
+        canvas.Colour(Shade(v, 6));
+        canvas.RR(o + 5, o + 3, r - 5, b / 3 + 2, d);
+        canvas.Colour(Shade(v, 7));
+        canvas.RR(o + 7, o + 3, r - 7, b / 3 + 1, d);
+        canvas.Colours(Shade(v, 9), Shade(v, 8));
+        canvas.RR(o + 8, o + 3, r - 8, b / 3, d);
+
+        canvas.Colour(Shade(v, 6));
+        canvas.RR(o + 3, b / 2 + o, r - 3, b - 2, d);
+        canvas.Colour(Shade(v, 7));
+        canvas.RR(o + 5, b / 2 + o + 1, r - 5, b - 2, d);
+        canvas.Colour(Shade(v, 8));
+        canvas.RR(o + 7, b / 2 + o + 2, r - 7, b - 2, d);
+        canvas.Colour(Shade(v, 9));
+        canvas.RR(o + 9, b / 2 + o + 3, r - 9, b - 4, d);
+    } else {
+        canvas.Colour(Shade(v, 6));
+        canvas.RR(o + 3, o + 3, r - 1, b / 3 + 2, d);
+        canvas.Colour(Shade(v, 7));
+        canvas.RR(o + 4, o + 3, r - 2, b / 3 + 1, d);
+        canvas.Colours(Shade(v, 9), Shade(v, 8));
+        canvas.RR(o + 4, o + 3, r - 2, b / 3, d);
+
+        canvas.Colour(Shade(v, 6));
+        canvas.RR(o + 3, b / 2 + o, r - 3, b - 2, d);
+        canvas.Colour(Shade(v, 7));
+        canvas.RR(o + 4, b / 2 + o + 1, r - 3, b - 2, 3);
+        canvas.Colour(Shade(v, 8));
+        canvas.RR(o + 5, b / 2 + o + 2, r - 3, b - 2, 3);
+        canvas.Colour(Shade(v, 9));
+        canvas.RR(o + 6, b / 2 + o + 3, r - 4, b - 4, 4);
+    }
+}
+
+void TXQAqua::PaintOrb(QPainter& painter, quint32 bg, quint32 v) const {
+    Canvas canvas(painter);
+    const int w = width();
+    const int h = height();
+    const int o = state_ == psPressed ? 2 : 0;
+    const int r = w - 2;
+    const int b = h - 3;
+
+    canvas.Colour(Shade(bg, 0));
+    canvas.Ellipse(0, 0, w, h);
+    canvas.Colour(Shade(bg, 2));
+    canvas.Ellipse(0, 0, w - 1, h - 1);
+    canvas.Colour(Shade(bg, 3));
+    canvas.Ellipse(0, 0, w - 2, h - 2);
+
+    canvas.Colour(Shade(v, 3));
+    canvas.Ellipse(0, 0, r, b);
+    canvas.Colour(Shade(v, 1));
+    canvas.Ellipse(1, 1, r, b);
+    canvas.Colour(Shade(v, 0));
+    canvas.Ellipse(2, 2, r, b);
+    canvas.Colour(v);
+    canvas.Ellipse(3, 3, r - 1, b - 1);
+
+    canvas.Colour(Shade(v, 6));
+    canvas.Ellipse(o + 5, o + 3, r - 5, b / 3 + 2);
+    canvas.Colour(Shade(v, 7));
+    canvas.Ellipse(o + 6, o + 3, r - 6, b / 3 + 1);
+    canvas.Colours(Shade(v, 9), Shade(v, 8));
+    canvas.Ellipse(o + 7, o + 3, r - 7, b / 3);
+
+    canvas.Colour(Shade(v, 6));
+    canvas.Ellipse(o + 3, b / 2 + o, r - 3, b - 2);
+    canvas.Colour(Shade(v, 7));
+    canvas.Ellipse(o + 4, b / 2 + o + 1, r - 4, b - 2);
+    canvas.Colour(Shade(v, 8));
+    canvas.Ellipse(o + 5, b / 2 + o + 2, r - 5, b - 2);
+    canvas.Colour(Shade(v, 9));
+    canvas.Ellipse(o + 7, b / 2 + o + 2, r - 7, b - 4);
+}
+
+void TXQAqua::PaintCaption(QPainter& painter, quint32 bg, quint32 v) const {
+    const bool underMouse = state_ == psHover || state_ == psPressed;
+    if (captionMouseOver_ ? !underMouse : caption_.isEmpty()) return;
+
+    painter.setFont(font_);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int r = width() - 2;
+    const int b = height() - 3;
+    const bool pressed = state_ == psPressed;
+    // The top left corner of the text box, centred on the face.
+    int x = (r - metrics.horizontalAdvance(caption_) + 2) / 2;
+    int y = std::max(0, (b - metrics.height() + 2) / 2);
+    if (pressed) {
+        ++x;
+        ++y;
+    }
+    const auto draw = [&](int top, quint32 colour) {
+        painter.setPen(ColourFromBgr(colour));
+        painter.drawText(QPoint(x, top + metrics.ascent()), caption_);
+    };
+    if (enabled_) {
+        // A light copy peeks out below the caption, or above it while pressed.
+        draw(pressed ? y - 1 : y + 1, Shade(v, 7));
+        draw(y - 1, Shade(fontColor_, 5));
+    } else {
+        draw(y - 1, Shade(bg, 0));
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,174 @@
+#include "gui/controls/TrayIcon.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTextDocument>
+
+namespace velmora {
+
+namespace {
+
+// The tip field of the notification area holds 63 characters.
+constexpr qsizetype MaxHintLength = 63;
+
+// What changed, so that an update of a shown icon touches only that.
+enum UpdateFlag { UpdateIcon = 1, UpdateTip = 2, UpdateAll = UpdateIcon | UpdateTip };
+
+// The hint is plain text. The X11 tray shows its tooltip through QToolTip and status-notifier
+// hosts accept markup, so a hint that looks like rich text would be rendered as markup there;
+// such a hint goes out escaped inside a paragraph, which every rich-text reader shows literally.
+QString ToolTipFor(const QString& hint) {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return hint;
+#else
+    if (!Qt::mightBeRichText(hint)) return hint;
+    return QStringLiteral("<p>") + hint.toHtmlEscaped() + QStringLiteral("</p>");
+#endif
+}
+
+} // namespace
+
+struct TTrayIcon::Private {
+    QSystemTrayIcon* tray = nullptr; // child of the component
+    QIcon icon;
+    bool enabled = false;
+    QString hint;
+    QPointer<QMenu> popupMenu;
+    bool autoShow = true;
+    bool shown = false;
+    int updateCount = 0;
+
+    void Update(int flags) {
+        if (!icon.isNull() && enabled) {
+            if (shown) {
+                if (flags & UpdateIcon) tray->setIcon(icon);
+                if (flags & UpdateTip) tray->setToolTip(ToolTipFor(hint));
+            } else {
+                tray->setIcon(icon);
+                tray->setToolTip(ToolTipFor(hint));
+                tray->show();
+                shown = true;
+            }
+            ++updateCount;
+        } else if (shown) {
+            tray->hide();
+            shown = false;
+            ++updateCount;
+        }
+    }
+};
+
+TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Private>()) {
+    d_->icon = QGuiApplication::windowIcon();
+    d_->tray = new QSystemTrayIcon(this);
+    // No setContextMenu: the tray would then pop the menu up by itself and the right-click
+    // event and the default item would be bypassed.
+    connect(d_->tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (reason) {
+                case QSystemTrayIcon::Trigger:
+                    LeftButtonPressed();
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                    LeftDoubleClicked();
+                    break;
+                case QSystemTrayIcon::Context:
+                    RightButtonPressed(QCursor::pos());
+                    break;
+                default:
+                    break;
+                }
+            });
+}
+
+TTrayIcon::~TTrayIcon() {
+    if (d_->shown) d_->tray->hide();
+}
+
+QIcon TTrayIcon::Icon() const {
+    return d_->icon;
+}
+
+void TTrayIcon::SetIcon(const QIcon& icon) {
+    if (icon.cacheKey() == d_->icon.cacheKey()) return;
+    d_->icon = icon;
+    d_->Update(UpdateIcon);
+}
+
+bool TTrayIcon::Enabled() const {
+    return d_->enabled;
+}
+
+void TTrayIcon::SetEnabled(bool enabled) {
+    if (enabled == d_->enabled) return;
+    d_->enabled = enabled;
+    d_->Update(UpdateAll);
+}
+
+QString TTrayIcon::Hint() const {
+    return d_->hint;
+}
+
+void TTrayIcon::SetHint(const QString& hint) {
+    const QString cut = hint.left(MaxHintLength);
+    if (cut == d_->hint) return;
+    d_->hint = cut;
+    d_->Update(UpdateTip);
+}
+
+QMenu* TTrayIcon::PopupMenu() const {
+    return d_->popupMenu;
+}
+
+void TTrayIcon::SetPopupMenu(QMenu* menu) {
+    d_->popupMenu = menu;
+}
+
+bool TTrayIcon::AutoShow() const {
+    return d_->autoShow;
+}
+
+void TTrayIcon::SetAutoShow(bool autoShow) {
+    d_->autoShow = autoShow;
+}
+
+bool TTrayIcon::Shown() const {
+    return d_->shown;
+}
+
+int TTrayIcon::UpdateCount() const {
+    return d_->updateCount;
+}
+
+void TTrayIcon::LeftButtonPressed() {
+    if (OnLeftBtnClick) OnLeftBtnClick(this);
+}
+
+void TTrayIcon::LeftDoubleClicked() {
+    if (OnLeftBtnDblClick) OnLeftBtnDblClick(this);
+    QMenu* menu = d_->popupMenu;
+    if (menu && d_->autoShow && !menu->actions().isEmpty()) menu->actions().first()->trigger();
+}
+
+void TTrayIcon::RightButtonPressed(const QPoint& globalPos) {
+    if (OnRightBtnClick) OnRightBtnClick(this);
+    QMenu* menu = d_->popupMenu;
+    if (!menu) return;
+    if (!menu->actions().isEmpty()) {
+        // The default item is the one a double click runs; like a native default item it is
+        // shown bold.
+        QAction* first = menu->actions().first();
+        QFont font = first->font();
+        if (font.bold() != d_->autoShow) {
+            font.setBold(d_->autoShow);
+            first->setFont(font);
+        }
+    }
+    menu->popup(globalPos);
+}
+
+} // namespace velmora

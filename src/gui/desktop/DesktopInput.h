@@ -1,0 +1,37 @@
+#pragma once
+// The user's keyboard and mouse input as the idle detection reads it. On an X11 desktop the
+// X server knows of every key and button anywhere on the screen (the screen saver
+// extension's idle time) and where the pointer stands; elsewhere (Wayland, offscreen) only
+// the input that reaches the program's own windows can be seen.
+
+#include "core/idle/IdleDetector.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <memory>
+
+namespace velmora {
+
+class TX11IdleTime;
+
+class TDesktopInput : public QObject, public TInputSource {
+    Q_OBJECT
+public:
+    explicit TDesktopInput(QObject* parent = nullptr);
+    ~TDesktopInput() override;
+
+    QPoint CursorPos() override;
+    bool InputSinceLastCheck() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::unique_ptr<TX11IdleTime> x11_;
+    QElapsedTimer checkClock_; // restarted when a check begins
+    qint64 sinceCheck_ = 0;    // milliseconds from the previous check to this one
+    bool cursorRead_ = false;
+    TReportedInput own_; // input the program's own windows received
+};
+
+} // namespace velmora

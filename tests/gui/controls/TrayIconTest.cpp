@@ -1,0 +1,193 @@
+#include "gui/controls/TrayIcon.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+QIcon Picture(const char* name) {
+    return QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(name));
+}
+
+QSystemTrayIcon* PlatformIcon(TTrayIcon& tray) {
+    return tray.findChild<QSystemTrayIcon*>();
+}
+
+// What a reader of the tooltip sees: rich text rendered, plain text as it is.
+QString ShownTip(const QString& toolTip) {
+    if (!Qt::mightBeRichText(toolTip)) return toolTip;
+    QTextDocument doc;
+    doc.setHtml(toolTip);
+    return doc.toPlainText();
+}
+
+TEST(TrayIcon, ShownOnlyWhileEnabledWithAPictureAndSamePictureSendsNothing) {
+    TTrayIcon tray;
+    tray.SetIcon(QIcon());
+    tray.SetEnabled(true);
+    EXPECT_FALSE(tray.Shown());
+    EXPECT_EQ(tray.UpdateCount(), 0);
+
+    const QIcon in = Picture("in.png");
+    tray.SetIcon(in);
+    EXPECT_TRUE(tray.Shown());
+    EXPECT_TRUE(PlatformIcon(tray)->isVisible());
+    EXPECT_EQ(tray.UpdateCount(), 1);
+
+    const QIcon sameIn = in;
+    tray.SetIcon(sameIn);
+    tray.SetEnabled(true);
+    EXPECT_EQ(tray.UpdateCount(), 1);
+
+    tray.SetIcon(Picture("out.png"));
+    EXPECT_EQ(tray.UpdateCount(), 2);
+    EXPECT_EQ(PlatformIcon(tray)->icon().cacheKey(), tray.Icon().cacheKey());
+
+    tray.SetEnabled(false);
+    EXPECT_FALSE(tray.Shown());
+    EXPECT_FALSE(PlatformIcon(tray)->isVisible());
+    EXPECT_EQ(tray.UpdateCount(), 3);
+}
+
+TEST(TrayIcon, HintIsCutTo63CharactersAndShownAsPlainText) {
+    TTrayIcon tray;
+    tray.SetIcon(Picture("in.png"));
+    tray.SetEnabled(true);
+    const QString longHint(70, QLatin1Char('h'));
+    tray.SetHint(longHint);
+    EXPECT_EQ(tray.Hint(), longHint.left(63));
+    EXPECT_EQ(PlatformIcon(tray)->toolTip(), longHint.left(63));
+    const int updates = tray.UpdateCount();
+    tray.SetHint(longHint);
+    EXPECT_EQ(tray.UpdateCount(), updates);
+
+    const QString markup = QStringLiteral("<b>x</b> & <i>y</i>");
+    tray.SetHint(markup);
+    EXPECT_EQ(tray.Hint(), markup);
+    EXPECT_EQ(ShownTip(PlatformIcon(tray)->toolTip()), markup);
+}
+
+struct TrayIconMouse : ::testing::Test {
+    TTrayIcon tray;
+    QMenu menu;
+    QAction* first = menu.addAction(QStringLiteral("Dazuviz Velmora"));
+    QAction* second = menu.addAction(QStringLiteral("E&xit"));
+    QSignalSpy firstRun{first, &QAction::triggered};
+    QSignalSpy secondRun{second, &QAction::triggered};
+    std::vector<std::pair<QString, TTrayIcon*>> events;
+
+    TrayIconMouse() {
+        tray.SetPopupMenu(&menu);
+        tray.OnLeftBtnClick = [this](TTrayIcon* s) { events.emplace_back(QStringLiteral("L"), s); };
+        tray.OnLeftBtnDblClick = [this](TTrayIcon* s) {
+            events.emplace_back(QStringLiteral("D"), s);
+        };
+        tray.OnRightBtnClick = [this](TTrayIcon* s) {
+            events.emplace_back(QStringLiteral("R"), s);
+        };
+    }
+    // Drives the component the way the notification area does.
+    void Activate(QSystemTrayIcon::ActivationReason reason) {
+        Q_EMIT tray.findChild<QSystemTrayIcon*>()->activated(reason);
+    }
+};
+
+TEST_F(TrayIconMouse, RightClickMakesTheFirstItemTheBoldDefaultAndPopsUpTheMenu) {
+    Activate(QSystemTrayIcon::Context);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].first, QStringLiteral("R"));
+    EXPECT_EQ(events[0].second, &tray);
+    EXPECT_TRUE(first->font().bold());
+    EXPECT_FALSE(second->font().bold());
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+
+    tray.SetAutoShow(false);
+    Activate(QSystemTrayIcon::Context);
+    EXPECT_FALSE(first->font().bold());
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+    EXPECT_EQ(firstRun.count() + secondRun.count(), 0);
+}
+
+TEST_F(TrayIconMouse, DoubleClickRunsTheDefaultItemAndLeftPressOnlyReports) {
+    Activate(QSystemTrayIcon::Trigger);
+    Activate(QSystemTrayIcon::DoubleClick);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].first, QStringLiteral("L"));
+    EXPECT_EQ(events[1].first, QStringLiteral("D"));
+    EXPECT_EQ(events[1].second, &tray);
+    EXPECT_EQ(firstRun.count(), 1);
+    EXPECT_EQ(secondRun.count(), 0);
+    EXPECT_FALSE(menu.isVisible());
+
+    tray.SetAutoShow(false);
+    Activate(QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(firstRun.count(), 1);
+
+    // A menu that is gone is no longer used.
+    tray.SetAutoShow(true);
+    auto* shortLived = new QMenu;
+    QSignalSpy shortRun(shortLived->addAction(QStringLiteral("x")), &QAction::triggered);
+    tray.SetPopupMenu(shortLived);
+    delete shortLived;
+    EXPECT_EQ(tray.PopupMenu(), nullptr);
+    Activate(QSystemTrayIcon::DoubleClick);
+    Activate(QSystemTrayIcon::Context);
+    EXPECT_EQ(events.size(), 5u);
+}
+
+bool HasColour(const QImage& image, QRgb colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAlpha(p) == 255 && qAbs(qRed(p) - qRed(colour)) <= 24 &&
+                qAbs(qGreen(p) - qGreen(colour)) <= 24 && qAbs(qBlue(p) - qBlue(colour)) <= 24)
+                return true;
+        }
+    return false;
+}
+
+TEST(TrayPictures, EveryPictureLoadsWithItsSizeAndColours) {
+    const QRgb lime = qRgb(0, 255, 0), black = qRgb(0, 0, 0), fuchsia = qRgb(255, 0, 255),
+               red = qRgb(255, 0, 0), yellow = qRgb(255, 255, 0), blue = qRgb(0, 0, 192),
+               silver = qRgb(192, 192, 192), green = qRgb(0, 128, 0);
+    const struct {
+        const char* name;
+        int size;
+        std::vector<QRgb> colours;
+    } pictures[] = {
+        {"in.png", 16, {lime, black}},
+        {"busy.png", 16, {fuchsia}},
+        {"out.png", 16, {red}},
+        {"remark.png", 16, {yellow, blue, silver, green}},
+        {"envelope.png", 32, {yellow, green}},
+        {"velmora-16.png", 16, {}},
+        {"velmora-32.png", 32, {}},
+        {"velmora-48.png", 48, {}},
+        {"velmora-64.png", 64, {}},
+        {"velmora-128.png", 128, {}},
+    };
+    for (const auto& picture : pictures) {
+        SCOPED_TRACE(picture.name);
+        const QImage image(QStringLiteral(":/pictures/") + QString::fromLatin1(picture.name));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), QSize(picture.size, picture.size));
+        EXPECT_TRUE(image.hasAlphaChannel());
+        for (QRgb colour : picture.colours)
+            EXPECT_TRUE(HasColour(image, colour)) << std::hex << colour;
+    }
+    EXPECT_FALSE(HasColour(QImage(QStringLiteral(":/pictures/in.png")), red));
+    EXPECT_FALSE(HasColour(QImage(QStringLiteral(":/pictures/out.png")), lime));
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,67 @@
+#pragma once
+// A main window on the offscreen platform with a core that never listens and sends only to a
+// closed port on 127.0.0.1, its settings file in a temporary folder.
+
+#include "gui/window/MainWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+namespace velmora::test {
+
+class FormHarness {
+public:
+    explicit FormHarness(const QByteArray& settings = {})
+        : clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5))) {
+        config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
+        config.ownAddress = "10.0.0.5";
+        config.loginName = "OPERATOR";
+        config.listenPort = 0;
+        config.remoteIP = "127.0.0.1";
+        config.remotePort = 9;
+        config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        if (!settings.isEmpty()) {
+            QFile f(config.settingsPath);
+            if (f.open(QIODevice::WriteOnly)) f.write(settings);
+        }
+        form = std::make_unique<TForm1>(config, clock);
+        QObject::connect(&form->Core(), &TVelmoraCore::datagramSent,
+                         [this](const QByteArray& d) { sent.append(d); });
+        form->FormCreate();
+        QCoreApplication::processEvents(); // the deferred start-up
+    }
+
+    template <class T> T* Find(const char* name) const {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir dir;
+    TManualClock clock;
+    TCoreConfig config;
+    QList<QByteArray> sent; // outlives the window, whose teardown still sends
+    std::unique_ptr<TForm1> form;
+};
+
+// Answers the next input dialog the program opens: `text` and OK, or Cancel. Its caption and
+// prompt are kept for the test to check.
+struct InputDialogAnswer {
+    InputDialogAnswer(bool ok, const QString& text) {
+        QTimer::singleShot(0, [this, ok, text] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QInputDialog*>(w); d && d->isVisible()) {
+                    caption = d->windowTitle();
+                    prompt = d->labelText();
+                    d->setTextValue(text);
+                    ok ? d->accept() : d->reject();
+                }
+        });
+    }
+    QString caption;
+    QString prompt;
+};
+
+} // namespace velmora::test
