@@ -1,10 +1,10 @@
 // Speed of what every roster change costs the status list, with an office of 300 people: one
 // sort of the display order in each order, and one paint of the rows a large window shows.
 
-#include "gui/board/StatusListView.h"
-#include "core/presence/StatusSort.h"
-#include "core/net/Datagram.h"
 #include "core/Core.h"
+#include "core/net/Datagram.h"
+#include "core/presence/StatusSort.h"
+#include "gui/board/StatusListView.h"
 
 #include <QApplication>
 #include <QImage>
@@ -20,59 +20,59 @@ constexpr int kPeople = 300;
 constexpr int kVisibleRows = 45; // a large window on an 800-pixel screen
 constexpr int kRowWidth = 420;
 
-void Fill(TRoster& roster) {
+void fill(Roster& roster) {
     static const char codes[] = "grfysgwbz";
     static const char* const statuses[] = {"In", "Out to lunch", "Busy on the phone", "Meeting",
                                            "",   "In 9:05 AM"};
-    roster.Seed("10.0.0.1", "Me", {});
+    roster.seed("10.0.0.1", "Me", {});
     for (int i = 1; i < kPeople; ++i) {
         const QByteArray name = "Person " + QByteArray::number((i * 7919) % kPeople);
         const QByteArray address =
             "10.7." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250);
-        roster.ApplyStatusAnnouncement(
-            datagram::StatusAnnouncement(codes[i % 9], name, statuses[i % 6]), address);
+        roster.applyStatusAnnouncement(
+            datagram::statusAnnouncement(codes[i % 9], name, statuses[i % 6]), address);
     }
 }
 
 void ColourSort300(benchmark::State& state) {
-    TRoster roster;
-    Fill(roster);
+    Roster roster;
+    fill(roster);
     for (auto _ : state) {
-        SortDisplayOrder(roster, true, ' ');
-        benchmark::DoNotOptimize(roster.DisplayOrder().constData());
+        sortDisplayOrder(roster, true, ' ');
+        benchmark::DoNotOptimize(roster.displayOrder().constData());
     }
 }
 BENCHMARK(ColourSort300)->Unit(benchmark::kMicrosecond);
 
 void NameSort300(benchmark::State& state) {
-    TRoster roster;
-    Fill(roster);
+    Roster roster;
+    fill(roster);
     for (auto _ : state) {
-        SortDisplayOrder(roster, false, '!');
-        benchmark::DoNotOptimize(roster.DisplayOrder().constData());
+        sortDisplayOrder(roster, false, '!');
+        benchmark::DoNotOptimize(roster.displayOrder().constData());
     }
 }
 BENCHMARK(NameSort300)->Unit(benchmark::kMicrosecond);
 
 void PaintVisibleRows(benchmark::State& state) {
     QTemporaryDir dir;
-    TCoreConfig config;
+    CoreConfig config;
     config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
     config.listenPort = 0;
     config.remoteIP = "127.0.0.1";
     config.remotePort = 9;
-    const TManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
-    TVelmoraCore core(config, clock);
-    Fill(core.Roster());
-    TStatusList list(core);
-    core.ColourSort();
+    const ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
+    Core core(config, clock);
+    fill(core.roster());
+    StatusListView list(core);
+    core.colourSort();
 
-    const int h = list.RowHeight();
+    const int h = list.rowHeight();
     QImage image(kRowWidth, kVisibleRows * h, QImage::Format_RGB32);
     QPainter painter(&image);
     for (auto _ : state)
         for (int r = 0; r < kVisibleRows; ++r)
-            list.ListBox1DrawItem(painter, r, QRect(0, r * h, kRowWidth, h));
+            list.drawRow(painter, r, QRect(0, r * h, kRowWidth, h));
     state.counters["rows"] = kVisibleRows;
 }
 BENCHMARK(PaintVisibleRows)->Unit(benchmark::kMicrosecond);

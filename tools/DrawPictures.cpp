@@ -15,7 +15,7 @@
 namespace velmora {
 namespace {
 
-const QColor Outline(0x20, 0x20, 0x20);
+const QColor outline(0x20, 0x20, 0x20);
 
 QImage Canvas(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -23,12 +23,12 @@ QImage Canvas(int size) {
     return image;
 }
 
-void Prepare(QPainter& p) {
+void prepare(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
 }
 
 // Head and shoulders, clipped by the disc they sit in. Coordinates are those of a 16x16 picture.
-void DrawPerson(QPainter& p, const QColor& colour) {
+void drawPerson(QPainter& p, const QColor& colour) {
     QPainterPath disc;
     disc.addEllipse(QPointF(8, 8), 6.5, 6.5);
     QPainterPath person;
@@ -41,22 +41,22 @@ void DrawPerson(QPainter& p, const QColor& colour) {
 
 // A round status badge with a person in it: one shape for every status, told apart by colour.
 // A black disc gets a grey rim so that it keeps its shape on a dark panel.
-QImage StatusPicture(const QColor& disc, const QColor& person, const QColor& outline = Outline) {
+QImage statusPicture(const QColor& disc, const QColor& person, const QColor& outline = outline) {
     QImage image = Canvas(16);
     QPainter p(&image);
-    Prepare(p);
+    prepare(p);
     p.setPen(QPen(outline, 1));
     p.setBrush(disc);
     p.drawEllipse(QPointF(8, 8), 7.5, 7.5);
-    DrawPerson(p, person);
+    drawPerson(p, person);
     return image;
 }
 
 // A speech bubble: a remark in place of a plain status.
-QImage RemarkPicture() {
+QImage remarkPicture() {
     QImage image = Canvas(16);
     QPainter p(&image);
-    Prepare(p);
+    prepare(p);
     QPainterPath bubble;
     bubble.addRoundedRect(QRectF(0.5, 1.5, 14, 10), 3, 3);
     QPainterPath tail;
@@ -79,10 +79,10 @@ QImage RemarkPicture() {
 }
 
 // A closed letter: yellow paper, green flap.
-QImage EnvelopePicture() {
+QImage envelopePicture() {
     QImage image = Canvas(32);
     QPainter p(&image);
-    Prepare(p);
+    prepare(p);
     const QColor darkGreen(0x00, 0x64, 0x00);
     const QRectF body(1.5, 6.5, 29, 20);
     p.setPen(QPen(darkGreen, 1.5));
@@ -106,10 +106,10 @@ QImage EnvelopePicture() {
 // The program's icon: a blue rounded tile holding a white board of three names, one dot per
 // status colour. Drawn in a 64-unit square whose rows and edges fall on pixel boundaries at
 // 16 pixels; the smallest size gets slimmer dots so that they stay apart.
-QImage ProgramIcon(int size) {
+QImage programIcon(int size) {
     QImage image = Canvas(size);
     QPainter p(&image);
-    Prepare(p);
+    prepare(p);
     const double s = size / 64.0;
     const double px = 1.0 / s; // one device pixel in design units
     p.scale(s, s);
@@ -142,7 +142,7 @@ QImage ProgramIcon(int size) {
     return image;
 }
 
-bool Save(const QDir& dir, const QString& name, const QImage& image) {
+bool save(const QDir& dir, const QString& name, const QImage& image) {
     const QString path = dir.filePath(name);
     if (image.save(path, "PNG")) return true;
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
@@ -159,16 +159,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    bool ok = Save(dir, QStringLiteral("in.png"),
-                   StatusPicture(QColor(0x00, 0x00, 0x00), QColor(0x00, 0xff, 0x00),
+    bool ok = save(dir, QStringLiteral("in.png"),
+                   statusPicture(QColor(0x00, 0x00, 0x00), QColor(0x00, 0xff, 0x00),
                                  QColor(0x60, 0x60, 0x60)));
-    ok &= Save(dir, QStringLiteral("busy.png"),
-               StatusPicture(QColor(0xff, 0x00, 0xff), QColor(0xff, 0xff, 0xff)));
-    ok &= Save(dir, QStringLiteral("out.png"),
-               StatusPicture(QColor(0xff, 0x00, 0x00), QColor(0xff, 0xff, 0xff)));
-    ok &= Save(dir, QStringLiteral("remark.png"), RemarkPicture());
-    ok &= Save(dir, QStringLiteral("envelope.png"), EnvelopePicture());
+    ok &= save(dir, QStringLiteral("busy.png"),
+               statusPicture(QColor(0xff, 0x00, 0xff), QColor(0xff, 0xff, 0xff)));
+    ok &= save(dir, QStringLiteral("out.png"),
+               statusPicture(QColor(0xff, 0x00, 0x00), QColor(0xff, 0xff, 0xff)));
+    ok &= save(dir, QStringLiteral("remark.png"), remarkPicture());
+    ok &= save(dir, QStringLiteral("envelope.png"), envelopePicture());
     for (int size : {16, 32, 48, 64, 128})
-        ok &= Save(dir, QStringLiteral("velmora-%1.png").arg(size), ProgramIcon(size));
+        ok &= save(dir, QStringLiteral("velmora-%1.png").arg(size), programIcon(size));
     return ok ? 0 : 1;
 }

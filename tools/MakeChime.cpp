@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QFile out(QString::fromLocal8Bit(argv[1]));
-    const QByteArray wave = velmora::ChimeWave();
+    const QByteArray wave = velmora::chimeWave();
     if (!out.open(QIODevice::WriteOnly) || out.write(wave) != wave.size()) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;

@@ -26,12 +26,12 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void OnSignal(int signal) {
+void onSignal(int signal) {
     const char code = static_cast<char>(signal);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &code, 1);
 }
 
-void TraceLine(const char* what, const QByteArray& text, const QByteArray& source = {}) {
+void traceLine(const char* what, const QByteArray& text, const QByteArray& source = {}) {
     std::fprintf(stderr, "%s %s%s%s\n", what, source.constData(), source.isEmpty() ? "" : " ",
                  text.toHex().constData());
     std::fflush(stderr);
@@ -40,7 +40,7 @@ void TraceLine(const char* what, const QByteArray& text, const QByteArray& sourc
 // Every running copy holds this name in the abstract socket namespace (one per network
 // namespace, gone with the process), so that a second start can tell "another copy holds
 // the port" from "some other program holds it".
-int ClaimRunningCopyName() {
+int claimRunningCopyName() {
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     sockaddr_un address{};
@@ -55,7 +55,7 @@ int ClaimRunningCopyName() {
     return fd;
 }
 
-bool Headless() {
+bool headless() {
     const QString platform = QGuiApplication::platformName();
     return platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
 }
@@ -82,46 +82,46 @@ int main(int argc, char** argv) {
     parser.addOptions({settingsOption, addressOption, traceOption});
     parser.process(app);
 
-    TCoreConfig config;
+    CoreConfig config;
     config.settingsPath =
-        parser.isSet(settingsOption) ? parser.value(settingsOption) : DefaultSettingsPath();
-    config.ownAddress = DetermineOwnAddress(parser.value(addressOption).toLatin1());
-    config.loginName = DetermineLoginName();
+        parser.isSet(settingsOption) ? parser.value(settingsOption) : defaultSettingsPath();
+    config.ownAddress = determineOwnAddress(parser.value(addressOption).toLatin1());
+    config.loginName = determineLoginName();
     config.programPath = QCoreApplication::applicationFilePath().toLocal8Bit();
 
-    const int runningCopy = ClaimRunningCopyName();
-    TSystemClock clock;
-    TForm1 form(config, clock);
-    TVelmoraCore& core = form.Core();
+    const int runningCopy = claimRunningCopyName();
+    SystemClock clock;
+    MainWindow form(config, clock);
+    Core& core = form.core();
     if (parser.isSet(traceOption)) {
-        QObject::connect(&core, &TVelmoraCore::datagramSent,
-                         [](const QByteArray& text) { TraceLine("send", text); });
-        QObject::connect(&core, &TVelmoraCore::datagramDispatched,
+        QObject::connect(&core, &Core::datagramSent,
+                         [](const QByteArray& text) { traceLine("send", text); });
+        QObject::connect(&core, &Core::datagramDispatched,
                          [](const QByteArray& text, const QByteArray& source) {
-                             TraceLine("recv", text, source);
+                             traceLine("recv", text, source);
                          });
     }
 
     try {
-        form.FormCreate();
-    } catch (const EUDPError& e) {
+        form.startUp();
+    } catch (const UdpError& e) {
         if (runningCopy < 0) {
             // Another copy runs here: bring its window to the front instead of starting twice.
             try {
-                core.SendDatagram("x");
-            } catch (const EUDPError&) {
+                core.sendDatagram("x");
+            } catch (const UdpError&) {
             }
             return 0;
         }
         std::fprintf(stderr, "%s\n", e.what());
-        if (!Headless())
+        if (!headless())
             QMessageBox::critical(nullptr, QStringLiteral("Dazuviz Velmora"),
                                   QString::fromLatin1(e.what()));
         return 1;
     }
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.WMQueryEndSession(); });
+                     [&form](QSessionManager&) { form.logOff(); });
 
     // Signals arrive through a pipe so that the shutdown runs on the main thread.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return 1;
@@ -130,15 +130,15 @@ int main(int argc, char** argv) {
         char code = 0;
         if (::read(signalPipe[0], &code, 1) != 1) return;
         if (code == SIGTERM || code == SIGHUP)
-            form.WMQueryEndSession();
+            form.logOff();
         else
-            form.Exit1Click();
+            form.onExitChosen();
     });
     for (int s : {SIGTERM, SIGHUP, SIGINT})
-        std::signal(s, OnSignal);
+        std::signal(s, onSignal);
 
     const int status = QApplication::exec();
-    form.FormDestroy();
+    form.shutDown();
     if (runningCopy >= 0) ::close(runningCopy);
     return status;
 }

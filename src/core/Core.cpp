@@ -1,7 +1,7 @@
 #include "core/Core.h"
 
-#include "core/presence/StatusSort.h"
 #include "core/net/Datagram.h"
+#include "core/presence/StatusSort.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -15,253 +15,253 @@ constexpr int kReannounceIntervalMs = 1000;
 constexpr int kEndSessionPauseMs = 300;
 } // namespace
 
-QList<QByteArray> TVelmoraCore::DefaultRemarks() {
+QList<QByteArray> Core::defaultRemarks() {
     return {"On the phone",      "In a meeting", "At lunch",      "Do not disturb",
             "Out of the office", "Back shortly", "Back tomorrow", "Gone for the day",
             "Day off",           "On vacation"};
 }
 
-QByteArray TVelmoraCore::TimeStampNow() const {
-    return FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24);
+QByteArray Core::timeStampNow() const {
+    return formatTimeStamp(clock_.now(), config_.locale, options_.clock24);
 }
 
-TVelmoraCore::TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* parent)
+Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
     : QObject(parent), config_(std::move(config)), clock_(clock),
-      presence_(TPresence::TEnvironment{roster_, own_, options_, clock_, config_.locale,
-                                        [this](const QByteArray& text, const QByteArray& source) {
-                                            DispatchDatagram(text, source);
-                                        },
-                                        [this](const QByteArray& text) { SendDatagram(text); },
-                                        [] { QCoreApplication::processEvents(); }}),
-      history_(
-          TMessageHistory::TEnvironment{options_, own_, clock_, config_.locale,
-                                        [this](const QByteArray& text) { SendDatagram(text); }}),
+      presence_(Presence::Environment{roster_, own_, options_, clock_, config_.locale,
+                                      [this](const QByteArray& text, const QByteArray& source) {
+                                          dispatchDatagram(text, source);
+                                      },
+                                      [this](const QByteArray& text) { sendDatagram(text); },
+                                      [] { QCoreApplication::processEvents(); }}),
+      history_(MessageHistory::Environment{options_, own_, clock_, config_.locale,
+                                           [this](const QByteArray& text) { sendDatagram(text); }}),
       idle_(presence_, own_, options_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
     currentHeight = config_.designedHeight;
     options_.w = config_.designedWidth;
-    remarks_ = DefaultRemarks();
+    remarks_ = defaultRemarks();
 
     // The sender's destination never changes while the program runs.
-    WSocket1_.SetRemoteIP(config_.remoteIP);
-    WSocket1_.SetRemotePort(config_.remotePort);
+    sender_.setRemoteIP(config_.remoteIP);
+    sender_.setRemotePort(config_.remotePort);
 
-    Timer1_.setInterval(kRelayIntervalMs);
-    Timer2_.setInterval(kReannounceIntervalMs);
-    connect(&Timer1_, &QTimer::timeout, this, &TVelmoraCore::Timer1Timer);
-    connect(&Timer2_, &QTimer::timeout, this, &TVelmoraCore::Timer2Timer);
+    everyTenSeconds_.setInterval(kRelayIntervalMs);
+    everySecond_.setInterval(kReannounceIntervalMs);
+    connect(&everyTenSeconds_, &QTimer::timeout, this, &Core::everyTenSeconds);
+    connect(&everySecond_, &QTimer::timeout, this, &Core::everySecond);
 }
 
-TVelmoraCore::~TVelmoraCore() {
-    Timer1_.stop();
-    Timer2_.stop();
-    wSocketListen_.SetActive(false);
+Core::~Core() {
+    everyTenSeconds_.stop();
+    everySecond_.stop();
+    receiver_.setActive(false);
 }
 
-void TVelmoraCore::FormCreate() {
-    roster_.Seen().reset();
-    roster_.Answered().reset();
+void Core::startUp() {
+    roster_.seen().reset();
+    roster_.answered().reset();
     own_.stamp.clear();
 
-    profile_.Load(config_.settingsPath);
-    own_.displayName = ReadDisplayName(profile_, own_.loginName);
-    options_ = ReadOptions(profile_, config_.designedWidth, config_.designedHeight,
+    profile_.load(config_.settingsPath);
+    own_.displayName = readDisplayName(profile_, own_.loginName);
+    options_ = readOptions(profile_, config_.designedWidth, config_.designedHeight,
                            config_.screenLargeHeight);
-    presence_.SetBroadcastAddress(options_.IPAdr);
-    idle_.ApplyIdleBox();
+    presence_.setBroadcastAddress(options_.broadcastAddress);
+    idle_.applyIdleBox();
 
-    if (roster_.Seed(own_.address, own_.displayName, ReadRosterArchive(profile_))) {
+    if (roster_.seed(own_.address, own_.displayName, readRosterArchive(profile_))) {
         titleNote_ = kArchivedTitleNote;
         Q_EMIT titleNoteChanged(titleNote_);
     }
-    ResortStatusList();
+    resortStatusList();
     own_.text.clear();
 
     // Applied in the order the form stores them: the receiver comes up on an ephemeral port,
     // moves to the program's port, and keeps the 65000-byte buffer it was first activated
     // with; the 2048 only matters for an activation that never comes.
     if (config_.listenPort != 0) {
-        wSocketListen_.SetOnUDPData(
-            [this](TUDPReceiver* r, const char* bytes, int count, const QByteArray& address,
-                   quint16 port) { wSocketListenUDPData(r, bytes, count, address, port); });
-        wSocketListen_.SetActive(true);
-        wSocketListen_.SetPort(config_.listenPort);
-        wSocketListen_.SetBufferSize(2048);
+        receiver_.setDatagramHandler(
+            [this](UdpReceiver* r, const char* bytes, int count, const QByteArray& address,
+                   quint16 port) { onDatagramReceived(r, bytes, count, address, port); });
+        receiver_.setActive(true);
+        receiver_.setPort(config_.listenPort);
+        receiver_.setBufferSize(2048);
     }
 }
 
-void TVelmoraCore::DeferredStartup() {
-    history_.Load(ReadMessageHistory(profile_));
-    if (auto stored = ReadRemarkList(profile_)) remarks_ = *stored;
+void Core::finishStartUp() {
+    history_.load(readMessageHistory(profile_));
+    if (auto stored = readRemarkList(profile_)) remarks_ = *stored;
 
-    const bool stamp = StampsAtStartAndEnd();
+    const bool stamp = stampsAtStartAndEnd();
     own_.code = 'g';
     own_.text = "In";
     own_.stamp =
-        stamp ? FormatTimeStamp(clock_.Now(), config_.locale, options_.clock24) : QByteArray();
-    AnnounceQuietly('g', "In", stamp, stamp);
+        stamp ? formatTimeStamp(clock_.now(), config_.locale, options_.clock24) : QByteArray();
+    announceQuietly('g', "In", stamp, stamp);
     try {
-        SendDatagram(datagram::RefreshRequest(own_.displayName));
-    } catch (const EUDPError&) {
+        sendDatagram(datagram::refreshRequest(own_.displayName));
+    } catch (const UdpError&) {
         // Nobody hears us yet; the next refresh request from another copy fixes that.
     }
-    presence_.ClearReannounceFlag();
+    presence_.clearReannounceFlag();
     // Input from before the program came up must not count as the user's first. Asked after
     // the announcements, which a question to the X server would only hold up.
-    (config_.input ? *config_.input : reportedInput_).InputSinceLastCheck();
-    Timer1_.start();
-    Timer2_.start();
+    (config_.input ? *config_.input : reportedInput_).inputSinceLastCheck();
+    everyTenSeconds_.start();
+    everySecond_.start();
 }
 
-void TVelmoraCore::AnnounceQuietly(char code, const QByteArray& text, bool stamp, bool recompute) {
+void Core::announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute) {
     try {
-        presence_.AnnounceOwnStatus(code, text, true, stamp, recompute);
-    } catch (const EUDPError&) {
+        presence_.announceOwnStatus(code, text, true, stamp, recompute);
+    } catch (const UdpError&) {
         // Announcements at start and end are not reported when the network refuses them.
     }
 }
 
-void TVelmoraCore::FormDestroy() {
-    Timer1_.stop();
-    Timer2_.stop();
+void Core::shutDown() {
+    everyTenSeconds_.stop();
+    everySecond_.stop();
     if (!sessionEnded_) {
         closing_ = true;
-        if (options_.DelbsyIn && (own_.code == 'f' || own_.code == 'g')) {
+        if (options_.exitAsOut && (own_.code == 'f' || own_.code == 'g')) {
             own_.code = 'r';
             own_.text = "Out ";
         }
-        const bool stamp = StampsAtStartAndEnd();
-        AnnounceQuietly(own_.code, own_.text + " (off-line)", stamp, stamp);
+        const bool stamp = stampsAtStartAndEnd();
+        announceQuietly(own_.code, own_.text + " (off-line)", stamp, stamp);
     }
-    SaveAllSettings();
-    wSocketListen_.SetActive(false);
+    saveAllSettings();
+    receiver_.setActive(false);
 }
 
-void TVelmoraCore::WMQueryEndSession() {
+void Core::logOff() {
     if (sessionEnded_) return;
-    Timer1_.stop();
-    Timer2_.stop();
+    everyTenSeconds_.stop();
+    everySecond_.stop();
     const bool showOut =
-        options_.shtdwnOut || (options_.DelbsyIn && (own_.code == 'g' || own_.code == 'f'));
+        options_.outOnPowerDown || (options_.exitAsOut && (own_.code == 'g' || own_.code == 'f'));
     if (showOut) {
-        AnnounceQuietly('r', "Out <shut down>", StampsAtStartAndEnd(), options_.ShwTime);
+        announceQuietly('r', "Out <shut down>", stampsAtStartAndEnd(), options_.stampChanges);
         closing_ = true;
         QThread::msleep(kEndSessionPauseMs);
-        SaveAllSettings();
+        saveAllSettings();
     } else {
         closing_ = true;
         QCoreApplication::processEvents();
-        AnnounceQuietly('r', "Out (off-line)", options_.ShwTime, options_.ShwTime);
+        announceQuietly('r', "Out (off-line)", options_.stampChanges, options_.stampChanges);
         QThread::msleep(kEndSessionPauseMs);
     }
     sessionEnded_ = true;
 }
 
-void TVelmoraCore::SaveAllSettings() {
-    TSettingsSnapshot s;
+void Core::saveAllSettings() {
+    SettingsSnapshot s;
     s.loginName = own_.loginName;
     s.displayName = own_.displayName;
     s.ownAddress = own_.address;
     s.versionLabel = kVersionLabel;
     s.programPath = config_.programPath;
     s.options = options_;
-    s.options.IPAdr = presence_.BroadcastAddress();
+    s.options.broadcastAddress = presence_.broadcastAddress();
     s.bigHToSave = options_.h.contains("Large") ? currentHeight : config_.designedHeight;
     {
-        std::lock_guard guard(roster_.Lock());
-        s.rosterEntries = roster_.Entries();
+        std::lock_guard guard(roster_.lock());
+        s.rosterEntries = roster_.entries();
     }
-    s.messages = history_.Entries();
+    s.messages = history_.entries();
     s.remarks = remarks_;
     // Read the file again first: another user of this computer may have saved meanwhile,
     // and their own section must survive our save.
-    profile_.Load(config_.settingsPath);
-    velmora::SaveAllSettings(profile_, s);
-    profile_.Save(config_.settingsPath);
+    profile_.load(config_.settingsPath);
+    velmora::saveAllSettings(profile_, s);
+    profile_.save(config_.settingsPath);
 }
 
-int TVelmoraCore::SendDatagram(const QByteArray& text) {
-    if (!WSocket1_.Active()) WSocket1_.SetActive(true);
-    WSocket1_.Send(text.constData(), int(text.size()));
+int Core::sendDatagram(const QByteArray& text) {
+    if (!sender_.active()) sender_.setActive(true);
+    sender_.send(text.constData(), int(text.size()));
     Q_EMIT datagramSent(text);
     return int(text.size());
 }
 
-void TVelmoraCore::wSocketListenUDPData(TUDPReceiver*, const char* bytes, int count,
-                                        const QByteArray& address, quint16) {
+void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const QByteArray& address,
+                              quint16) {
     const QByteArray text(bytes, count);
     if (closing_) return;
     try {
-        DispatchDatagram(text, address);
+        dispatchDatagram(text, address);
     } catch (...) {
         // A datagram whose handling fails is lost; receiving goes on.
     }
 }
 
-void TVelmoraCore::DispatchDatagram(const QByteArray& datagramText, const QByteArray& source) {
+void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& source) {
     Q_EMIT datagramDispatched(datagramText, source);
     if (datagramText.isEmpty()) return;
     QByteArray text = datagramText;
     QByteArray key = source;
     bool addressedToMe = false;
     if (text[0] == 'z') {
-        const auto proxy = datagram::RewriteProxy(text);
+        const auto proxy = datagram::rewriteProxy(text);
         if (!proxy) return;
         key = proxy->target;
-        addressedToMe = SameAddress(key, own_.address);
+        addressedToMe = sameAddress(key, own_.address);
         text = proxy->announcement;
     }
 
     switch (text[0]) {
     case 'a': {
-        const auto result = roster_.ApplyStatusAnnouncement(
+        const auto result = roster_.applyStatusAnnouncement(
             text, key, addressedToMe,
-            [this](char code, const QByteArray& status) { OwnStatusTakeover(code, status); });
+            [this](char code, const QByteArray& status) { takeOverOwnStatus(code, status); });
         if (result.ignored) return;
-        if (options_.stChg && (result.appended || result.changed)) Q_EMIT bringIntoViewRequested();
-        ResortStatusList();
+        if (options_.showOnStatusChange && (result.appended || result.changed))
+            Q_EMIT bringIntoViewRequested();
+        resortStatusList();
         break;
     }
     case 'M':
     case 'm':
-        MessageArrived(text, key);
+        messageArrived(text, key);
         break;
     case 'v':
-        history_.ReceiptArrived(text);
+        history_.receiptArrived(text);
         Q_EMIT receiptDatagramArrived(text);
         break;
     case 'd':
         Q_EMIT discussionDatagramArrived(text);
         break;
     case 'r':
-        presence_.RefreshRequestArrived();
+        presence_.refreshRequestArrived();
         break;
     case '7':
-        presence_.RosterReset();
+        presence_.rosterReset();
         break;
     case 'b':
-        presence_.BroadcastProposalArrived(text);
+        presence_.broadcastProposalArrived(text);
         break;
     case 'B':
-        presence_.BroadcastNoticeArrived(text);
+        presence_.broadcastNoticeArrived(text);
         break;
     case 'x':
-        if (SameAddress(key, own_.address)) Q_EMIT bringIntoViewRequested();
+        if (sameAddress(key, own_.address)) Q_EMIT bringIntoViewRequested();
         break;
     default:
         break;
     }
 }
 
-void TVelmoraCore::MessageArrived(const QByteArray& text, const QByteArray& source) {
-    if (history_.MessageArrived(text, source)) Q_EMIT messageDatagramArrived(text, source);
+void Core::messageArrived(const QByteArray& text, const QByteArray& source) {
+    if (history_.messageArrived(text, source)) Q_EMIT messageDatagramArrived(text, source);
 }
 
-void TVelmoraCore::OwnStatusTakeover(char code, const QByteArray& status) {
+void Core::takeOverOwnStatus(char code, const QByteArray& status) {
     own_.text = status;
-    const qsizetype stampAt = TimeStampStart(status);
+    const qsizetype stampAt = timeStampStart(status);
     if (stampAt >= 0) {
         own_.stamp = status.mid(stampAt);
         own_.text = status.left(stampAt);
@@ -272,46 +272,46 @@ void TVelmoraCore::OwnStatusTakeover(char code, const QByteArray& status) {
     Q_EMIT ownStatusTakenOver(status);
 }
 
-void TVelmoraCore::ResortStatusList() {
-    ColourSort();
+void Core::resortStatusList() {
+    colourSort();
 }
 
-void TVelmoraCore::NameSort() {
-    Q_EMIT windowTitleChanged(SortTitle(false, onTopLetter_, titleNote_));
-    SortDisplayOrder(roster_, false, onTopLetter_);
+void Core::nameSort() {
+    Q_EMIT windowTitleChanged(sortTitle(false, onTopLetter_, titleNote_));
+    sortDisplayOrder(roster_, false, onTopLetter_);
     Q_EMIT rosterChanged();
 }
 
-void TVelmoraCore::ColourSort() {
+void Core::colourSort() {
     if (!options_.colorSort) {
-        NameSort();
+        nameSort();
         return;
     }
     onTopLetter_ = ' ';
-    Q_EMIT windowTitleChanged(SortTitle(true, onTopLetter_, titleNote_));
-    SortDisplayOrder(roster_, true, onTopLetter_);
+    Q_EMIT windowTitleChanged(sortTitle(true, onTopLetter_, titleNote_));
+    sortDisplayOrder(roster_, true, onTopLetter_);
     Q_EMIT rosterChanged();
 }
 
-bool TVelmoraCore::TypedLetter(char key) {
+bool Core::typedLetter(char key) {
     const bool letter = (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z');
     const char upper = letter ? char(key & ~0x20) : key;
     if (letter && upper != onTopLetter_) {
         onTopLetter_ = upper;
-        NameSort();
+        nameSort();
         return true;
     }
     onTopLetter_ = '!';
-    ColourSort();
+    colourSort();
     return false;
 }
 
-void TVelmoraCore::Timer1Timer() {
-    presence_.RelayStep();
+void Core::everyTenSeconds() {
+    presence_.relayStep();
 }
 
-void TVelmoraCore::Timer2Timer() {
-    idle_.Tick();
+void Core::everySecond() {
+    idle_.tick();
 }
 
 } // namespace velmora

@@ -3,12 +3,12 @@
 // datagrams, presence, the roster, the own status and the settings file. The main window
 // owns one of these and turns its signals into what the user sees.
 
-#include "core/presence/Roster.h"
+#include "core/idle/IdleDetector.h"
 #include "core/messaging/MessageHistory.h"
+#include "core/net/TimeStamp.h"
 #include "core/net/UdpTransport.h"
 #include "core/presence/Presence.h"
-#include "core/net/TimeStamp.h"
-#include "core/idle/IdleDetector.h"
+#include "core/presence/Roster.h"
 #include "core/settings/Profile.h"
 #include "core/settings/Settings.h"
 
@@ -20,7 +20,7 @@
 
 namespace velmora {
 
-struct TCoreConfig {
+struct CoreConfig {
     QString settingsPath;
     QByteArray ownAddress = "127.0.0.1";
     QByteArray loginName = "UNKNOWN";
@@ -36,77 +36,77 @@ struct TCoreConfig {
     int screenLargeHeight = 737;
     QLocale locale = QLocale::system();
     // Where the user's keyboard and mouse input is read from; without one, only what is
-    // reported to the core's own TReportedInput counts. Not owned; it must outlive the core.
-    TInputSource* input = nullptr;
+    // reported to the core's own ReportedInput counts. Not owned; it must outlive the core.
+    InputSource* input = nullptr;
 };
 
-class TVelmoraCore : public QObject {
+class Core : public QObject {
     Q_OBJECT
 public:
-    TVelmoraCore(TCoreConfig config, const TClock& clock, QObject* parent = nullptr);
-    ~TVelmoraCore() override;
+    Core(CoreConfig config, const Clock& clock, QObject* parent = nullptr);
+    ~Core() override;
 
     // First start-up phase: reads the settings, seeds the roster and starts receiving.
     // Throws EUDPError when the port cannot be bound (another copy holds it).
-    void FormCreate();
+    void startUp();
     // Second phase, once the event loop turns: history and remarks, the "In" announcement,
     // the refresh request and the timers.
-    void DeferredStartup();
+    void finishStartUp();
     // The end of the program: the off-line announcement (unless a log-off already sent the
     // last word) and a save.
-    void FormDestroy();
+    void shutDown();
     // Log-off, shutdown or a termination signal: the last announcement, a pause so that it
     // leaves the machine, and a save. The caller ends the program afterwards.
-    void WMQueryEndSession();
+    void logOff();
 
-    void SaveAllSettings();
-    int SendDatagram(const QByteArray& text);
-    void wSocketListenUDPData(TUDPReceiver* sender, const char* bytes, int count,
-                              const QByteArray& address, quint16 port);
-    void DispatchDatagram(const QByteArray& text, const QByteArray& source);
+    void saveAllSettings();
+    int sendDatagram(const QByteArray& text);
+    void onDatagramReceived(UdpReceiver* sender, const char* bytes, int count,
+                            const QByteArray& address, quint16 port);
+    void dispatchDatagram(const QByteArray& text, const QByteArray& source);
     // A message to all, or one addressed to this copy, goes to the history.
-    void MessageArrived(const QByteArray& text, const QByteArray& source);
+    void messageArrived(const QByteArray& text, const QByteArray& source);
     // Takes over a status that another user gave this copy's user.
-    void OwnStatusTakeover(char code, const QByteArray& status);
+    void takeOverOwnStatus(char code, const QByteArray& status);
     // Rebuilds the display order after the roster changed: the colour sort when its option is
     // on, else the name sort.
-    void ResortStatusList();
-    void NameSort();
-    void ColourSort(); // the name sort when the option is off
+    void resortStatusList();
+    void nameSort();
+    void colourSort(); // the name sort when the option is off
     // A key typed on the Status page. A letter other than the on-top one puts the names
     // starting with it on top (true: the list should scroll to its first row); anything
     // else returns to the plain order.
-    bool TypedLetter(char key);
-    char OnTopLetter() const { return onTopLetter_; }
+    bool typedLetter(char key);
+    char onTopLetter() const { return onTopLetter_; }
 
-    void Timer1Timer(); // every ten seconds
-    void Timer2Timer(); // every second
+    void everyTenSeconds(); // every ten seconds
+    void everySecond();     // every second
 
-    void SetClosing() { closing_ = true; }
-    bool Closing() const { return closing_; }
+    void setClosing() { closing_ = true; }
+    bool closing() const { return closing_; }
 
-    TRoster& Roster() { return roster_; }
-    TPresence& Presence() { return presence_; }
-    TOwnStatus& Own() { return own_; }
-    TOptions& Options() { return options_; }
-    const TCoreConfig& Config() const { return config_; }
-    QList<QByteArray>& Messages() { return history_.Entries(); }
-    TMessageHistory& History() { return history_; }
-    TIdleDetector& Idle() { return idle_; }
+    Roster& roster() { return roster_; }
+    Presence& presence() { return presence_; }
+    OwnStatus& own() { return own_; }
+    Options& options() { return options_; }
+    const CoreConfig& config() const { return config_; }
+    QList<QByteArray>& messages() { return history_.entries(); }
+    MessageHistory& history() { return history_; }
+    IdleDetector& idle() { return idle_; }
     // Input the program's own windows saw, used when the configuration names no source.
-    TReportedInput& ReportedInput() { return reportedInput_; }
-    QList<QByteArray>& Remarks() { return remarks_; }
-    const QByteArray& TitleNote() const { return titleNote_; }
-    TUDPSender& WSocket1() { return WSocket1_; }
-    TUDPReceiver& wSocketListen() { return wSocketListen_; }
+    ReportedInput& reportedInput() { return reportedInput_; }
+    QList<QByteArray>& remarks() { return remarks_; }
+    const QByteArray& titleNote() const { return titleNote_; }
+    UdpSender& sender() { return sender_; }
+    UdpReceiver& receiver() { return receiver_; }
     // The window's current height, kept by the main window; a save stores it as the large
     // height while "Large" is chosen.
     int currentHeight = 0;
 
-    static QList<QByteArray> DefaultRemarks();
-    QDateTime Now() const { return clock_.Now(); }
+    static QList<QByteArray> defaultRemarks();
+    QDateTime now() const { return clock_.now(); }
     // " ( " + the current time + " on " + weekday + ")" in the chosen clock format.
-    QByteArray TimeStampNow() const;
+    QByteArray timeStampNow() const;
 
 Q_SIGNALS:
     void bringIntoViewRequested();
@@ -124,23 +124,23 @@ Q_SIGNALS:
     void datagramDispatched(const QByteArray& text, const QByteArray& source);
 
 private:
-    bool StampsAtStartAndEnd() const { return options_.TimeStrEnd || options_.ShwTime; }
-    void AnnounceQuietly(char code, const QByteArray& text, bool stamp, bool recompute);
+    bool stampsAtStartAndEnd() const { return options_.stampStartAndEnd || options_.stampChanges; }
+    void announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute);
 
-    TCoreConfig config_;
-    const TClock& clock_;
-    TProfile profile_;
-    TOptions options_;
-    TOwnStatus own_;
-    TRoster roster_;
-    TPresence presence_;
-    TUDPSender WSocket1_;
-    TUDPReceiver wSocketListen_;
-    QTimer Timer1_;
-    QTimer Timer2_;
-    TMessageHistory history_;
-    TReportedInput reportedInput_;
-    TIdleDetector idle_;
+    CoreConfig config_;
+    const Clock& clock_;
+    Profile profile_;
+    Options options_;
+    OwnStatus own_;
+    Roster roster_;
+    Presence presence_;
+    UdpSender sender_;
+    UdpReceiver receiver_;
+    QTimer everyTenSeconds_;
+    QTimer everySecond_;
+    MessageHistory history_;
+    ReportedInput reportedInput_;
+    IdleDetector idle_;
     QList<QByteArray> remarks_;
     QByteArray titleNote_;
     char onTopLetter_ = ' ';

@@ -26,7 +26,7 @@ namespace {
 
 constexpr quint16 kDefaultPort = 55555;
 
-int Usage() {
+int usage() {
     std::fputs("usage: velmora_netprobe listen [--port P] [--seconds S]\n"
                "       velmora_netprobe send <hex-bytes> [--to ADDRESS] [--port P]\n",
                stderr);
@@ -34,7 +34,7 @@ int Usage() {
 }
 
 // Options after the command word: "--name value" pairs and at most one positional value.
-struct TProbeArgs {
+struct ProbeArgs {
     QByteArray positional;
     bool hasPositional = false;
     QByteArray to = "255.255.255.255";
@@ -42,8 +42,8 @@ struct TProbeArgs {
     int seconds = 0;
 };
 
-std::optional<TProbeArgs> ParseArgs(const QStringList& args) {
-    TProbeArgs result;
+std::optional<ProbeArgs> parseArgs(const QStringList& args) {
+    ProbeArgs result;
     for (qsizetype i = 2; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool isOption = arg.startsWith(QStringLiteral("--"));
@@ -68,32 +68,32 @@ std::optional<TProbeArgs> ParseArgs(const QStringList& args) {
     return result;
 }
 
-int Listen(QCoreApplication& app, const TProbeArgs& args) {
-    TUDPReceiver receiver;
-    receiver.SetPort(args.port);
-    receiver.SetOnUDPData(
-        [](TUDPReceiver*, const char* bytes, int count, const QByteArray& address, quint16) {
+int listen(QCoreApplication& app, const ProbeArgs& args) {
+    UdpReceiver receiver;
+    receiver.setPort(args.port);
+    receiver.setDatagramHandler(
+        [](UdpReceiver*, const char* bytes, int count, const QByteArray& address, quint16) {
             const QByteArray line =
                 address + '\t' + QByteArray::fromRawData(bytes, count).toHex() + '\n';
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
             std::fflush(stdout);
         });
     try {
-        receiver.SetActive(true);
-    } catch (const EUDPError& error) {
+        receiver.setActive(true);
+    } catch (const UdpError& error) {
         std::fprintf(stderr, "velmora_netprobe: %s\n", error.what());
         return 1;
     }
-    std::fprintf(stderr, "listening %u\n", static_cast<unsigned>(receiver.BoundPort()));
+    std::fprintf(stderr, "listening %u\n", static_cast<unsigned>(receiver.boundPort()));
     std::fflush(stderr);
 
     if (args.seconds > 0) QTimer::singleShot(args.seconds * 1000, &app, &QCoreApplication::quit);
     const int result = app.exec();
-    receiver.SetActive(false);
+    receiver.setActive(false);
     return result;
 }
 
-int Send(const TProbeArgs& args) {
+int send(const ProbeArgs& args) {
     const QByteArray bytes = QByteArray::fromHex(args.positional);
     // fromHex skips what is not a hex digit; a typo must not send different bytes silently.
     if (bytes.toHex() != args.positional.toLower()) {
@@ -101,18 +101,18 @@ int Send(const TProbeArgs& args) {
         return 2;
     }
     try {
-        TUDPSender sender;
-        sender.SetRemoteIP(args.to);
-        sender.SetRemotePort(args.port);
-        sender.SetActive(true);
-        const int sent = sender.Send(bytes.constData(), static_cast<int>(bytes.size()));
-        sender.SetActive(false);
+        UdpSender sender;
+        sender.setRemoteIP(args.to);
+        sender.setRemotePort(args.port);
+        sender.setActive(true);
+        const int sent = sender.send(bytes.constData(), static_cast<int>(bytes.size()));
+        sender.setActive(false);
         if (sent != bytes.size()) {
             std::fprintf(stderr, "velmora_netprobe: sent %d of %d bytes\n", sent,
                          static_cast<int>(bytes.size()));
             return 1;
         }
-    } catch (const EUDPError& error) {
+    } catch (const UdpError& error) {
         std::fprintf(stderr, "velmora_netprobe: %s\n", error.what());
         return 1;
     }
@@ -125,12 +125,12 @@ int Send(const TProbeArgs& args) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 2) return velmora::Usage();
-    const std::optional<velmora::TProbeArgs> parsed = velmora::ParseArgs(args);
-    if (!parsed) return velmora::Usage();
+    if (args.size() < 2) return velmora::usage();
+    const std::optional<velmora::ProbeArgs> parsed = velmora::parseArgs(args);
+    if (!parsed) return velmora::usage();
 
     if (args[1] == QStringLiteral("listen") && !parsed->hasPositional)
-        return velmora::Listen(app, *parsed);
-    if (args[1] == QStringLiteral("send") && parsed->hasPositional) return velmora::Send(*parsed);
-    return velmora::Usage();
+        return velmora::listen(app, *parsed);
+    if (args[1] == QStringLiteral("send") && parsed->hasPositional) return velmora::send(*parsed);
+    return velmora::usage();
 }

@@ -2,15 +2,15 @@
 // A core that runs without a network: it never listens, sends to a closed port on 127.0.0.1,
 // and records every datagram it sends. The clock stands on Monday 7 December 2026, 9:05 AM.
 
-#include "core/net/AnsiText.h"
 #include "core/Core.h"
+#include "core/net/AnsiText.h"
 
 #include <QTemporaryDir>
 #include <memory>
 
 namespace velmora::test {
 
-inline QByteArray Sep() {
+inline QByteArray sep() {
     return QByteArray(1, kSep);
 }
 
@@ -28,26 +28,26 @@ public:
         config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
     }
 
-    TVelmoraCore& Make() {
-        core = std::make_unique<TVelmoraCore>(config, clock);
-        QObject::connect(core.get(), &TVelmoraCore::datagramSent,
+    Core& make() {
+        core = std::make_unique<Core>(config, clock);
+        QObject::connect(core.get(), &Core::datagramSent,
                          [this](const QByteArray& d) { sent.append(d); });
         return *core;
     }
     // Created, started and with the start-up datagrams forgotten.
-    TVelmoraCore& Started() {
-        Make();
-        core->FormCreate();
-        core->DeferredStartup();
+    Core& started() {
+        make();
+        core->startUp();
+        core->finishStartUp();
         sent.clear();
         return *core;
     }
-    QByteArray Entry(int position) const { return core->Roster().Entries().value(position); }
+    QByteArray entry(int position) const { return core->roster().entries().value(position); }
 
     QTemporaryDir dir;
-    TManualClock clock;
-    TCoreConfig config;
-    std::unique_ptr<TVelmoraCore> core;
+    ManualClock clock;
+    CoreConfig config;
+    std::unique_ptr<Core> core;
     QList<QByteArray> sent;
 };
 

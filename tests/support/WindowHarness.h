@@ -13,9 +13,9 @@
 
 namespace velmora::test {
 
-class FormHarness {
+class WindowHarness {
 public:
-    explicit FormHarness(const QByteArray& settings = {})
+    explicit WindowHarness(const QByteArray& settings = {})
         : clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5))) {
         config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
         config.ownAddress = "10.0.0.5";
@@ -28,22 +28,22 @@ public:
             QFile f(config.settingsPath);
             if (f.open(QIODevice::WriteOnly)) f.write(settings);
         }
-        form = std::make_unique<TForm1>(config, clock);
-        QObject::connect(&form->Core(), &TVelmoraCore::datagramSent,
+        form = std::make_unique<MainWindow>(config, clock);
+        QObject::connect(&form->core(), &Core::datagramSent,
                          [this](const QByteArray& d) { sent.append(d); });
-        form->FormCreate();
+        form->startUp();
         QCoreApplication::processEvents(); // the deferred start-up
     }
 
-    template <class T> T* Find(const char* name) const {
+    template <class T> T* find(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
 
     QTemporaryDir dir;
-    TManualClock clock;
-    TCoreConfig config;
+    ManualClock clock;
+    CoreConfig config;
     QList<QByteArray> sent; // outlives the window, whose teardown still sends
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 // Answers the next input dialog the program opens: `text` and OK, or Cancel. Its caption and

@@ -12,11 +12,11 @@ constexpr int kCursorSlack = 2;  // horizontal pixels a resting mouse may drift
 constexpr char kIdleCode = 's';
 } // namespace
 
-TIdleDetector::TIdleDetector(TPresence& presence, TOwnStatus& own, TOptions& options,
-                             TInputSource& input, QObject* parent)
+IdleDetector::IdleDetector(Presence& presence, OwnStatus& own, Options& options, InputSource& input,
+                           QObject* parent)
     : QObject(parent), presence_(presence), own_(own), options_(options), input_(input) {}
 
-TIdleBox TIdleDetector::IdleBoxRule(const QByteArray& text, int currentLimit) {
+IdleBox IdleDetector::idleBoxRule(const QByteArray& text, int currentLimit) {
     QByteArray digits;
     for (char c : text)
         if (c >= '0' && c <= '9') digits += c;
@@ -30,13 +30,13 @@ TIdleBox TIdleDetector::IdleBoxRule(const QByteArray& text, int currentLimit) {
     return {digits, int(minutes * 60)};
 }
 
-void TIdleDetector::ApplyIdleBox() {
-    const TIdleBox box = IdleBoxRule(options_.idle, limit_);
+void IdleDetector::applyIdleBox() {
+    const IdleBox box = idleBoxRule(options_.idle, limit_);
     options_.idle = box.shown;
     limit_ = box.limit;
 }
 
-void TIdleDetector::Tick() {
+void IdleDetector::tick() {
     if (repaintPending_ && subCounter_ == kChecksApart - 1) {
         repaintPending_ = false;
         Q_EMIT statusListRepaintDue();
@@ -45,18 +45,18 @@ void TIdleDetector::Tick() {
     // Announcements of this tick repeat the own time stamp when there is one, or attach it
     // when every change is stamped; they never take a new one, since the status itself did
     // not change.
-    const bool stamp = presence_.ReannounceStamps();
+    const bool stamp = presence_.reannounceStamps();
 
     try {
-        presence_.ReannounceStep();
-    } catch (const EUDPError&) {
+        presence_.reannounceStep();
+    } catch (const UdpError&) {
         // The answer is lost; the next refresh request asks again.
     }
 
     if (counter_ == limit_ && limit_ != 0 && !idle_) {
         remembered_ = own_.code;
         idle_ = true;
-        Announce(kIdleCode, stamp);
+        announce(kIdleCode, stamp);
     }
 
     if (counter_ < qint64(limit_) + 2) ++counter_;
@@ -70,30 +70,30 @@ void TIdleDetector::Tick() {
     }
 
     if (limit_ == 0) return;
-    if (!InputDetected()) return;
+    if (!inputDetected()) return;
 
     if (idle_) {
         idle_ = false;
         // A status chosen while idle is the one the user wants to be back with; only the idle
         // colour itself gives way to the colour held before.
-        Announce(own_.code == kIdleCode ? remembered_ : own_.code, stamp);
+        announce(own_.code == kIdleCode ? remembered_ : own_.code, stamp);
     }
     counter_ = 0;
 }
 
-bool TIdleDetector::InputDetected() {
-    const QPoint now = input_.CursorPos();
+bool IdleDetector::inputDetected() {
+    const QPoint now = input_.cursorPos();
     const std::optional<QPoint> last = std::exchange(lastCursor_, now);
     if (last && (qAbs(now.x() - last->x()) > kCursorSlack || now.y() != last->y())) return true;
     // The keys are polled only when the cursor said nothing: polling them lets window events
     // run, which a check that has its answer already can spare.
-    return input_.InputSinceLastCheck();
+    return input_.inputSinceLastCheck();
 }
 
-void TIdleDetector::Announce(char code, bool stamp) {
+void IdleDetector::announce(char code, bool stamp) {
     try {
-        presence_.AnnounceOwnStatus(code, QByteArray(own_.text), true, stamp, false);
-    } catch (const EUDPError&) {
+        presence_.announceOwnStatus(code, QByteArray(own_.text), true, stamp, false);
+    } catch (const UdpError&) {
         // The own roster entry has changed all the same; the other copies learn the status
         // from the next answer to a refresh request.
     }

@@ -2,7 +2,7 @@
 // Idle detection and the one-second tick: after the Idle Timeout without keyboard or mouse
 // input the user is announced in the Idle colour (code "s") with the status text unchanged,
 // and the first input afterwards announces the user back. Time is counted in ticks, so tests
-// drive it by calling Tick() and inject the input through a TInputSource.
+// drive it by calling Tick() and inject the input through a InputSource.
 
 #include "core/presence/Presence.h"
 #include "core/settings/Settings.h"
@@ -17,25 +17,25 @@ namespace velmora {
 
 // Where the user's input is read from: the X server on a desktop, the program's own windows
 // elsewhere, a script in tests.
-class TInputSource {
+class InputSource {
 public:
-    virtual ~TInputSource() = default;
+    virtual ~InputSource() = default;
     // The mouse cursor in screen pixels.
-    virtual QPoint CursorPos() = 0;
+    virtual QPoint cursorPos() = 0;
     // Whether any key or mouse button went down since the previous call. It may let pending
     // window events run.
-    virtual bool InputSinceLastCheck() = 0;
+    virtual bool inputSinceLastCheck() = 0;
 };
 
 // Input that someone reports: the program's own windows where no input service of the desktop
 // can be asked, and tests.
-class TReportedInput : public TInputSource {
+class ReportedInput : public InputSource {
 public:
-    QPoint CursorPos() override { return cursor_; }
-    bool InputSinceLastCheck() override { return std::exchange(pressed_, false); }
+    QPoint cursorPos() override { return cursor_; }
+    bool inputSinceLastCheck() override { return std::exchange(pressed_, false); }
 
-    void MoveCursor(QPoint to) { cursor_ = to; }
-    void ReportKeyOrButton() { pressed_ = true; }
+    void moveCursor(QPoint to) { cursor_ = to; }
+    void reportKeyOrButton() { pressed_ = true; }
 
 private:
     QPoint cursor_;
@@ -43,34 +43,34 @@ private:
 };
 
 // What leaving the Idle Timeout box does with its text.
-struct TIdleBox {
+struct IdleBox {
     QByteArray shown; // what the box shows afterwards
     int limit = 0;    // the idle limit in seconds; 0 turns detection off
 };
 
-class TIdleDetector : public QObject {
+class IdleDetector : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultLimit = 900; // 15 minutes
 
-    TIdleDetector(TPresence& presence, TOwnStatus& own, TOptions& options, TInputSource& input,
-                  QObject* parent = nullptr);
+    IdleDetector(Presence& presence, OwnStatus& own, Options& options, InputSource& input,
+                 QObject* parent = nullptr);
 
     // The box's digits in minutes; the current limit stays when the text has no digit, and a
     // number too large to convert gives the default.
-    static TIdleBox IdleBoxRule(const QByteArray& text, int currentLimit);
+    static IdleBox idleBoxRule(const QByteArray& text, int currentLimit);
     // Applies the Idle Timeout box text kept in the options (leaving the box, Enter in it, and
     // once at start-up after the settings are read) and puts back what the box shows.
-    void ApplyIdleBox();
+    void applyIdleBox();
 
     // The one-second tick: the repaint after start, the answer to refresh requests, going
     // idle, and the input check that spots the user's return.
-    void Tick();
+    void tick();
 
-    int IdleLimit() const { return limit_; }
-    qint64 IdleCounter() const { return counter_; }
-    char RememberedCode() const { return remembered_; }
-    bool IsIdle() const { return idle_; }
+    int idleLimit() const { return limit_; }
+    qint64 idleCounter() const { return counter_; }
+    char rememberedCode() const { return remembered_; }
+    bool isIdle() const { return idle_; }
 
 Q_SIGNALS:
     // Once, about ten seconds after start, so that the status list is drawn with everything
@@ -78,13 +78,13 @@ Q_SIGNALS:
     void statusListRepaintDue();
 
 private:
-    bool InputDetected();
-    void Announce(char code, bool stamp);
+    bool inputDetected();
+    void announce(char code, bool stamp);
 
-    TPresence& presence_;
-    TOwnStatus& own_;
-    TOptions& options_;
-    TInputSource& input_;
+    Presence& presence_;
+    OwnStatus& own_;
+    Options& options_;
+    InputSource& input_;
     int limit_ = kDefaultLimit;
     qint64 counter_ = 0; // seconds since the last check that saw input, up to limit + 2
     int subCounter_ = 0; // spreads the checks to every tenth tick while the user is active

@@ -8,13 +8,13 @@ namespace velmora {
 
 namespace {
 
-void AppendLE32(QByteArray& out, quint32 value) {
+void appendLE32(QByteArray& out, quint32 value) {
     char bytes[4];
     qToLittleEndian(value, bytes);
     out.append(bytes, 4);
 }
 
-void AppendLE16(QByteArray& out, quint16 value) {
+void appendLE16(QByteArray& out, quint16 value) {
     char bytes[2];
     qToLittleEndian(value, bytes);
     out.append(bytes, 2);
@@ -22,7 +22,7 @@ void AppendLE16(QByteArray& out, quint16 value) {
 
 // One struck bell tone: a quick rise, then an exponential fade, with a touch of the octave
 // above for colour.
-double Bell(double t, double frequency) {
+double bell(double t, double frequency) {
     if (t < 0) return 0;
     constexpr double kPi = 3.14159265358979323846;
     constexpr double kAttack = 0.004;
@@ -34,7 +34,7 @@ double Bell(double t, double frequency) {
 
 } // namespace
 
-QByteArray ChimeWave() {
+QByteArray chimeWave() {
     // A falling major third, G5 then E5 ("ding-dong"), the second tone struck while the first
     // still sounds.
     constexpr double kHigh = 783.99;
@@ -47,22 +47,22 @@ QByteArray ChimeWave() {
     QByteArray wave;
     wave.reserve(44 + kChimeSampleBytes);
     wave.append("RIFF", 4);
-    AppendLE32(wave, 36 + kChimeSampleBytes);
+    appendLE32(wave, 36 + kChimeSampleBytes);
     wave.append("WAVE", 4);
     wave.append("fmt ", 4);
-    AppendLE32(wave, 16);               // size of the format block
-    AppendLE16(wave, 1);                // PCM
-    AppendLE16(wave, 1);                // one channel
-    AppendLE32(wave, kChimeSampleRate); // samples per second
-    AppendLE32(wave, kChimeSampleRate); // bytes per second
-    AppendLE16(wave, 1);                // bytes per sample frame
-    AppendLE16(wave, 8);                // bits per sample
+    appendLE32(wave, 16);               // size of the format block
+    appendLE16(wave, 1);                // PCM
+    appendLE16(wave, 1);                // one channel
+    appendLE32(wave, kChimeSampleRate); // samples per second
+    appendLE32(wave, kChimeSampleRate); // bytes per second
+    appendLE16(wave, 1);                // bytes per sample frame
+    appendLE16(wave, 8);                // bits per sample
     wave.append("data", 4);
-    AppendLE32(wave, kChimeSampleBytes);
+    appendLE32(wave, kChimeSampleBytes);
 
     for (int i = 0; i < kChimeSampleBytes; ++i) {
         const double t = double(i) / kChimeSampleRate;
-        double x = 0.6 * Bell(t, kHigh) + 0.6 * Bell(t - kSecondAt, kLow);
+        double x = 0.6 * bell(t, kHigh) + 0.6 * bell(t - kSecondAt, kLow);
         // The last few milliseconds fade to silence so that the end does not click.
         x *= std::clamp((length - t) / kFadeOut, 0.0, 1.0);
         const long sample = std::lround(128 + kPeak * x);

@@ -11,6 +11,6 @@ inline constexpr int kChimeSampleRate = 11025;
 inline constexpr int kChimeSampleBytes = 6482; // about 0.6 s
 
 // The WAVE file: a 44-byte RIFF header followed by the samples.
-QByteArray ChimeWave();
+QByteArray chimeWave();
 
 } // namespace velmora

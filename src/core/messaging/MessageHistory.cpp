@@ -1,8 +1,8 @@
 #include "core/messaging/MessageHistory.h"
 
 #include "core/net/AnsiText.h"
-#include "core/net/UdpTransport.h"
 #include "core/net/Datagram.h"
+#include "core/net/UdpTransport.h"
 #include "core/presence/Presence.h"
 #include "core/settings/Settings.h"
 
@@ -13,12 +13,12 @@ namespace {
 constexpr qsizetype kTrailerLeadIn = 12;
 } // namespace
 
-QByteArray ArrivalLine(const QDateTime& moment, const QLocale& locale, bool clock24) {
+QByteArray arrivalLine(const QDateTime& moment, const QLocale& locale, bool clock24) {
     const QString day = locale.dayName(moment.date().dayOfWeek(), QLocale::ShortFormat);
-    return " at " + FormatClockTime(moment, locale, clock24) + " on " + ToAnsi(day) + ' ';
+    return " at " + formatClockTime(moment, locale, clock24) + " on " + toAnsi(day) + ' ';
 }
 
-QByteArray MessageBody(const QList<QByteArray>& lines) {
+QByteArray messageBody(const QList<QByteArray>& lines) {
     QByteArray body;
     for (const QByteArray& line : lines) {
         if (line != " ") body += line;
@@ -29,76 +29,77 @@ QByteArray MessageBody(const QList<QByteArray>& lines) {
     return body;
 }
 
-TMessageHistory::TMessageHistory(TEnvironment env, QObject* parent)
+MessageHistory::MessageHistory(Environment env, QObject* parent)
     : QObject(parent), env_(std::move(env)) {}
 
-bool TMessageHistory::MessageArrived(const QByteArray& datagram, const QByteArray& source) {
-    if (!env_.options.msg1 || datagram.isEmpty()) return false;
+bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray& source) {
+    if (!env_.options.showOnNewMessage || datagram.isEmpty()) return false;
     if (datagram[0] == 'm') {
-        const auto target = datagram::AddressedMessageTarget(datagram);
-        if (!target || !SameAddress(*target, env_.own.address)) return false;
+        const auto target = datagram::addressedMessageTarget(datagram);
+        if (!target || !sameAddress(*target, env_.own.address)) return false;
     }
     // A datagram that arrives twice in a row (the sender pressed Send again on the same text)
     // is shown and confirmed once.
     if (datagram == lastDatagram_) return false;
     lastDatagram_ = datagram;
 
-    const QByteArray entry = datagram::MessageShownText(datagram) + "\r\n" +
-                             ArrivalLine(env_.clock.Now(), env_.locale, env_.options.clock24) + "\r\n ";
+    const QByteArray entry = datagram::messageShownText(datagram) + "\r\n" +
+                             arrivalLine(env_.clock.now(), env_.locale, env_.options.clock24) +
+                             "\r\n ";
     entries_.prepend(entry);
     position_ = 0;
-    RefreshMessageView();
+    refreshMessageView();
     try {
-        env_.send(datagram::Receipt(source, env_.own.displayName));
-    } catch (const EUDPError&) {
+        env_.send(datagram::receipt(source, env_.own.displayName));
+    } catch (const UdpError&) {
         // The sender keeps waiting; the message is shown all the same.
     }
     Q_EMIT messageAccepted(source, entry);
     return true;
 }
 
-std::optional<QByteArray> TMessageHistory::ReceiptArrived(const QByteArray& datagram) {
-    const auto receipt = datagram::ParseReceipt(datagram);
-    if (!receipt || !SameAddress(receipt->address, env_.own.address)) return std::nullopt;
+std::optional<QByteArray> MessageHistory::receiptArrived(const QByteArray& datagram) {
+    const auto receipt = datagram::parseReceipt(datagram);
+    if (!receipt || !sameAddress(receipt->address, env_.own.address)) return std::nullopt;
     Q_EMIT receiptAccepted(receipt->name);
     return receipt->name;
 }
 
-QByteArray TMessageHistory::ComposedDatagram(const QByteArray& prefix,
-                                             const QList<QByteArray>& lines) const {
-    return prefix + MessageBody(lines) +
-           datagram::MessageTrailer(env_.own.displayName, env_.own.address);
+QByteArray MessageHistory::composedDatagram(const QByteArray& prefix,
+                                            const QList<QByteArray>& lines) const {
+    return prefix + messageBody(lines) +
+           datagram::messageTrailer(env_.own.displayName, env_.own.address);
 }
 
-void TMessageHistory::Load(QList<QByteArray> entries) {
+void MessageHistory::load(QList<QByteArray> entries) {
     entries_ = std::move(entries);
     position_ = 0;
-    RefreshMessageView();
+    refreshMessageView();
     Q_EMIT historyLoaded();
 }
 
-QByteArray TMessageHistory::Shown() const {
+QByteArray MessageHistory::shown() const {
     if (position_ < 0 || position_ >= entries_.size()) return {};
     return entries_[position_];
 }
 
-void TMessageHistory::RefreshMessageView() {
+void MessageHistory::refreshMessageView() {
     replyMark_ = -1;
     if (entries_.isEmpty()) return;
-    QByteArray s = Shown();
+    QByteArray s = shown();
     if (s.isEmpty()) s = " ";
     const qsizetype at = s.lastIndexOf('(');
     if (at >= 0) replyMark_ = at + 1;
 }
 
-std::optional<TReplyTarget> TMessageHistory::ReplyTarget() const {
+std::optional<ReplyTarget> MessageHistory::replyTarget() const {
     if (replyMark_ < 0) return std::nullopt;
-    const QByteArray s = Shown();
+    const QByteArray s = shown();
     const qsizetype mark = replyMark_ - 1; // 0-based "("
     const qsizetype close = s.indexOf(')', mark + 1);
     // Without a ")" there is no address to reply to.
     if (close < 0) return std::nullopt;
-    TReplyTarget target;
+    ReplyTarget target;
     target.address = s.mid(mark + 1, close - mark - 1) + kSep;
     const qsizetype lineStart = mark == 0 ? 0 : s.lastIndexOf('\n', mark - 1) + 1;
     const qsizetype nameLength = mark - lineStart - kTrailerLeadIn - 1;
@@ -106,19 +107,19 @@ std::optional<TReplyTarget> TMessageHistory::ReplyTarget() const {
     return target;
 }
 
-void TMessageHistory::Previous() {
+void MessageHistory::previous() {
     if (!entries_.isEmpty() && position_ > 0) --position_;
-    RefreshMessageView();
+    refreshMessageView();
 }
 
-void TMessageHistory::Next() {
+void MessageHistory::next() {
     if (!entries_.isEmpty() && position_ < entries_.size() - 1) ++position_;
-    RefreshMessageView();
+    refreshMessageView();
 }
 
-void TMessageHistory::Erase() {
+void MessageHistory::erase() {
     if (!entries_.isEmpty() && position_ < entries_.size()) entries_.removeAt(position_);
-    Previous();
+    previous();
 }
 
 } // namespace velmora

@@ -13,7 +13,7 @@ constexpr std::array<char16_t, 32> kHighTable = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char EncodeChar(char16_t c) {
+char encodeChar(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
     for (std::size_t i = 0; i < kHighTable.size(); ++i)
         if (kHighTable[i] == c) return static_cast<char>(0x80 + i);
@@ -22,7 +22,7 @@ char EncodeChar(char16_t c) {
 
 } // namespace
 
-QByteArray TrimBlanks(const QByteArray& text) {
+QByteArray trimBlanks(const QByteArray& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
@@ -32,13 +32,13 @@ QByteArray TrimBlanks(const QByteArray& text) {
     return text.mid(begin, end - begin);
 }
 
-QByteArray CopyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen) {
+QByteArray copyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen) {
     if (from < 1) from = 1;
     if (from > text.size()) return {};
     return text.mid(from - 1, maxLen < 0 ? -1 : maxLen);
 }
 
-QString FromAnsi(const QByteArray& ansi) {
+QString fromAnsi(const QByteArray& ansi) {
     QString out;
     out.reserve(ansi.size());
     for (char ch : ansi) {
@@ -48,11 +48,11 @@ QString FromAnsi(const QByteArray& ansi) {
     return out;
 }
 
-QByteArray ToAnsi(const QString& text) {
+QByteArray toAnsi(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
     for (QChar c : text)
-        out.append(EncodeChar(c.unicode()));
+        out.append(encodeChar(c.unicode()));
     return out;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the program's 8-bit texts. Every datagram, roster entry, settings value and
 // stored message is a QByteArray in Windows-1252; QString appears only where a widget shows
-// or takes text, and crosses over through ToAnsi/FromAnsi.
+// or takes text, and crosses over through toAnsi/fromAnsi.
 
 #include <QByteArray>
 #include <QString>
@@ -13,18 +13,18 @@ inline constexpr char kSep = '\xF7';
 
 // Removes leading and trailing bytes up to and including 0x20: blanks and control characters.
 // QByteArray::trimmed() only knows ASCII whitespace, which is not the same set.
-QByteArray TrimBlanks(const QByteArray& text);
+QByteArray trimBlanks(const QByteArray& text);
 
 // Text from 1-based position `from` on, at most `maxLen` bytes (all of it when maxLen < 0).
 // Positions past the end give the empty text.
-QByteArray CopyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -1);
+QByteArray copyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -1);
 
 // Windows-1252 bytes to Unicode and back. Characters that Windows-1252 cannot hold become "?".
-QString FromAnsi(const QByteArray& ansi);
-QByteArray ToAnsi(const QString& text);
+QString fromAnsi(const QByteArray& ansi);
+QByteArray toAnsi(const QString& text);
 
 // Exact, case-sensitive comparison of two dotted addresses.
-inline bool SameAddress(const QByteArray& a, const QByteArray& b) {
+inline bool sameAddress(const QByteArray& a, const QByteArray& b) {
     return a == b;
 }
 

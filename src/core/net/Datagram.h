@@ -14,59 +14,59 @@ namespace velmora::datagram {
 inline constexpr qsizetype kFieldLimit = 999;
 
 // Builders. `code` is a colour code, `name` a display name, `text` a status text.
-QByteArray StatusAnnouncement(char code, const QByteArray& name, const QByteArray& text);
+QByteArray statusAnnouncement(char code, const QByteArray& name, const QByteArray& text);
 // "z", code, target address, sep, then `rest` as it stands (name, sep, status text).
-QByteArray ProxyAnnouncement(char code, const QByteArray& target, const QByteArray& rest);
-QByteArray RefreshRequest(const QByteArray& name);
-QByteArray RosterResetCommand(const QByteArray& name);
-QByteArray BroadcastProposal(const QByteArray& address);
+QByteArray proxyAnnouncement(char code, const QByteArray& target, const QByteArray& rest);
+QByteArray refreshRequest(const QByteArray& name);
+QByteArray rosterResetCommand(const QByteArray& name);
+QByteArray broadcastProposal(const QByteArray& address);
 // " - - - From " + name + " (" + address + ")"
-QByteArray MessageTrailer(const QByteArray& name, const QByteArray& ownAddress);
-QByteArray MessageToAll(const QByteArray& body, const QByteArray& trailer);
-QByteArray AddressedMessage(const QByteArray& target, const QByteArray& body,
+QByteArray messageTrailer(const QByteArray& name, const QByteArray& ownAddress);
+QByteArray messageToAll(const QByteArray& body, const QByteArray& trailer);
+QByteArray addressedMessage(const QByteArray& target, const QByteArray& body,
                             const QByteArray& trailer);
-QByteArray Receipt(const QByteArray& senderAddress, const QByteArray& name);
-QByteArray DiscussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time);
+QByteArray receipt(const QByteArray& senderAddress, const QByteArray& name);
+QByteArray discussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time);
 
 // A status announcement taken apart. The name is already normalised.
-struct TStatusAnnouncement {
+struct StatusAnnouncement {
     char code = 0;
     QByteArray name;
     QByteArray status;
 };
 
 // Nothing when the first separator stands before position 4 or there is none.
-std::optional<TStatusAnnouncement> ParseStatusAnnouncement(const QByteArray& text);
+std::optional<StatusAnnouncement> parseStatusAnnouncement(const QByteArray& text);
 
 // A name written as "Sales/East \ Ann" is shown as "Ann": when a "\" stands more than two
 // positions after the first "/", the name is what begins two positions after that "\".
-QByteArray NormaliseName(const QByteArray& name);
+QByteArray normaliseName(const QByteArray& name);
 
 // A proxy announcement rewritten to the status announcement it stands for.
-struct TProxyRewrite {
+struct ProxyRewrite {
     QByteArray target;       // the address whose status this is
     QByteArray announcement; // "a", the colour code, up to 999 characters after the separator
 };
 // Nothing when the datagram has no separator.
-std::optional<TProxyRewrite> RewriteProxy(const QByteArray& text);
+std::optional<ProxyRewrite> rewriteProxy(const QByteArray& text);
 
 // The target address of an addressed message ("m" + address + sep + ...); nothing without a
 // separator.
-std::optional<QByteArray> AddressedMessageTarget(const QByteArray& text);
+std::optional<QByteArray> addressedMessageTarget(const QByteArray& text);
 // What a message shows: after the first separator for "m", from position 2 for "M".
-QByteArray MessageShownText(const QByteArray& text);
+QByteArray messageShownText(const QByteArray& text);
 
 // A receipt's address and name, after the receiver's two appended blanks.
-struct TReceipt {
+struct Receipt {
     QByteArray address;
     QByteArray name;
 };
-std::optional<TReceipt> ParseReceipt(const QByteArray& text);
+std::optional<Receipt> parseReceipt(const QByteArray& text);
 
 // The board line of a discussion entry: everything from position 2.
-QByteArray DiscussionLine(const QByteArray& text);
+QByteArray discussionLine(const QByteArray& text);
 
 // The address of a broadcast-address proposal or notice: positions 3 to the end.
-QByteArray BroadcastAddressOf(const QByteArray& text);
+QByteArray broadcastAddressOf(const QByteArray& text);
 
 } // namespace velmora::datagram

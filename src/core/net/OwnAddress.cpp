@@ -12,7 +12,7 @@ namespace velmora {
 
 namespace {
 
-QByteArray DefaultRouteInterface() {
+QByteArray defaultRouteInterface() {
     QFile routes(QStringLiteral("/proc/net/route"));
     if (!routes.open(QIODevice::ReadOnly)) return {};
     routes.readLine(); // header
@@ -23,13 +23,13 @@ QByteArray DefaultRouteInterface() {
     return {};
 }
 
-QByteArray FirstIPv4(const QNetworkInterface& iface) {
+QByteArray firstIPv4(const QNetworkInterface& iface) {
     for (const QNetworkAddressEntry& e : iface.addressEntries())
         if (e.ip().protocol() == QAbstractSocket::IPv4Protocol) return e.ip().toString().toLatin1();
     return {};
 }
 
-QByteArray HostNameAddress() {
+QByteArray hostNameAddress() {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0) return {};
     addrinfo hints{};
@@ -46,13 +46,13 @@ QByteArray HostNameAddress() {
 
 } // namespace
 
-QByteArray DetermineOwnAddress(const QByteArray& override) {
+QByteArray determineOwnAddress(const QByteArray& override) {
     if (!override.isEmpty()) return override;
 
-    const QByteArray routed = DefaultRouteInterface();
+    const QByteArray routed = defaultRouteInterface();
     if (!routed.isEmpty()) {
         const QByteArray a =
-            FirstIPv4(QNetworkInterface::interfaceFromName(QString::fromLatin1(routed)));
+            firstIPv4(QNetworkInterface::interfaceFromName(QString::fromLatin1(routed)));
         if (!a.isEmpty()) return a;
     }
     for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
@@ -61,10 +61,10 @@ QByteArray DetermineOwnAddress(const QByteArray& override) {
             !flags.testFlag(QNetworkInterface::CanBroadcast) ||
             flags.testFlag(QNetworkInterface::IsLoopBack))
             continue;
-        const QByteArray a = FirstIPv4(iface);
+        const QByteArray a = firstIPv4(iface);
         if (!a.isEmpty()) return a;
     }
-    const QByteArray named = HostNameAddress();
+    const QByteArray named = hostNameAddress();
     return named.isEmpty() ? QByteArray("127.0.0.1") : named;
 }
 

@@ -8,6 +8,6 @@ namespace velmora {
 // The override when given; else the address of the interface that carries the default
 // route; else the first address of an up, broadcast-capable, non-loopback interface; else the
 // host name's first address; else "127.0.0.1".
-QByteArray DetermineOwnAddress(const QByteArray& override = {});
+QByteArray determineOwnAddress(const QByteArray& override = {});
 
 } // namespace velmora

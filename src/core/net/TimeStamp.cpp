@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-QByteArray FormatClockTime(const QDateTime& moment, const QLocale& locale, bool clock24) {
+QByteArray formatClockTime(const QDateTime& moment, const QLocale& locale, bool clock24) {
     const QTime t = moment.time();
     const int minutes = t.minute();
     QByteArray mm = QByteArray::number(minutes).rightJustified(2, '0');
@@ -12,19 +12,19 @@ QByteArray FormatClockTime(const QDateTime& moment, const QLocale& locale, bool 
     int hour = t.hour() % 12;
     if (hour == 0) hour = 12;
     const QString designator = t.hour() < 12 ? locale.amText() : locale.pmText();
-    return QByteArray::number(hour) + ':' + mm + ' ' + ToAnsi(designator);
+    return QByteArray::number(hour) + ':' + mm + ' ' + toAnsi(designator);
 }
 
-QByteArray FormatTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24) {
+QByteArray formatTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24) {
     const QString day = locale.dayName(moment.date().dayOfWeek(), QLocale::ShortFormat);
-    return " ( " + FormatClockTime(moment, locale, clock24) + " on " + ToAnsi(day) + ')';
+    return " ( " + formatClockTime(moment, locale, clock24) + " on " + toAnsi(day) + ')';
 }
 
-QByteArray FormatShortTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24) {
-    return " ( " + FormatClockTime(moment, locale, clock24) + ')';
+QByteArray formatShortTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24) {
+    return " ( " + formatClockTime(moment, locale, clock24) + ')';
 }
 
-qsizetype TimeStampStart(const QByteArray& status) {
+qsizetype timeStampStart(const QByteArray& status) {
     if (!status.endsWith(')')) return -1;
     return status.indexOf(" ( ");
 }

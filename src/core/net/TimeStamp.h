@@ -8,24 +8,24 @@
 
 namespace velmora {
 
-class TClock {
+class Clock {
 public:
-    virtual ~TClock() = default;
-    virtual QDateTime Now() const = 0;
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
 };
 
-class TSystemClock final : public TClock {
+class SystemClock final : public Clock {
 public:
-    QDateTime Now() const override { return QDateTime::currentDateTime(); }
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
 // A clock that stands still until a test moves it.
-class TManualClock final : public TClock {
+class ManualClock final : public Clock {
 public:
-    explicit TManualClock(QDateTime now) : now_(std::move(now)) {}
-    QDateTime Now() const override { return now_; }
-    void Set(const QDateTime& now) { now_ = now; }
-    void Advance(qint64 ms) { now_ = now_.addMSecs(ms); }
+    explicit ManualClock(QDateTime now) : now_(std::move(now)) {}
+    QDateTime now() const override { return now_; }
+    void set(const QDateTime& now) { now_ = now; }
+    void advance(qint64 ms) { now_ = now_.addMSecs(ms); }
 
 private:
     QDateTime now_;
@@ -33,17 +33,17 @@ private:
 
 // "h:nn AM" on the 12-hour clock with the locale's AM/PM designators, or "H:nn" on the
 // 24-hour clock.
-QByteArray FormatClockTime(const QDateTime& moment, const QLocale& locale, bool clock24 = false);
+QByteArray formatClockTime(const QDateTime& moment, const QLocale& locale, bool clock24 = false);
 
 // " ( " + time + " on " + abbreviated weekday + ")"
-QByteArray FormatTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24 = false);
+QByteArray formatTimeStamp(const QDateTime& moment, const QLocale& locale, bool clock24 = false);
 
 // " ( " + time + ")": the time a discussion line carries.
-QByteArray FormatShortTimeStamp(const QDateTime& moment, const QLocale& locale,
+QByteArray formatShortTimeStamp(const QDateTime& moment, const QLocale& locale,
                                 bool clock24 = false);
 
 // Where a status text's time stamp begins (0-based), or -1: the first " ( " when the text
 // ends with ")".
-qsizetype TimeStampStart(const QByteArray& status);
+qsizetype timeStampStart(const QByteArray& status);
 
 } // namespace velmora

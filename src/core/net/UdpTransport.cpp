@@ -21,27 +21,27 @@ namespace velmora {
 
 namespace {
 
-EUDPError Failure(const QByteArray& text) {
-    return EUDPError(text.toStdString());
+UdpError failure(const QByteArray& text) {
+    return UdpError(text.toStdString());
 }
 
-EUDPError SocketError(int error) {
-    return Failure(QByteArrayLiteral("Socket Error : ") + QByteArray::number(error));
+UdpError socketError(int error) {
+    return failure(QByteArrayLiteral("Socket Error : ") + QByteArray::number(error));
 }
 
 // Dotted text to a network-order address; false when the text is not a dotted IPv4 address.
-bool ParseAddress(const QByteArray& dotted, in_addr& address) {
+bool parseAddress(const QByteArray& dotted, in_addr& address) {
     return !dotted.isEmpty() && inet_pton(AF_INET, dotted.constData(), &address) == 1;
 }
 
-QByteArray DottedText(const in_addr& address) {
+QByteArray dottedText(const in_addr& address) {
     char text[INET_ADDRSTRLEN] = {};
     if (!inet_ntop(AF_INET, &address, text, sizeof text)) return {};
     return QByteArray(text);
 }
 
 // A broadcast address has no name, and asking the resolver for one can block for seconds.
-bool IsBroadcastAddress(const in_addr& address) {
+bool isBroadcastAddress(const in_addr& address) {
     if (address.s_addr == htonl(INADDR_BROADCAST) || address.s_addr == htonl(INADDR_ANY))
         return true;
     const QHostAddress candidate(ntohl(address.s_addr));
@@ -58,61 +58,61 @@ bool IsBroadcastAddress(const in_addr& address) {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
-// TUDPSender
+// UdpSender
 
-TUDPSender::TUDPSender(QObject* owner) : QObject(owner) {}
+UdpSender::UdpSender(QObject* owner) : QObject(owner) {}
 
-TUDPSender::~TUDPSender() {
-    Close();
+UdpSender::~UdpSender() {
+    close();
 }
 
-bool TUDPSender::Active() const {
+bool UdpSender::active() const {
     std::lock_guard guard(lock_);
     return active_;
 }
 
-void TUDPSender::SetActive(bool active) {
+void UdpSender::setActive(bool active) {
     std::lock_guard guard(lock_);
     if (active == active_) return;
     if (active)
-        Open();
+        open();
     else
-        Close();
+        close();
 }
 
-void TUDPSender::SetRemoteIP(const QByteArray& ip) {
+void UdpSender::setRemoteIP(const QByteArray& ip) {
     std::lock_guard guard(lock_);
     if (ip == remoteIP_) return;
     const bool wasActive = active_;
-    Close();
+    close();
     remoteIP_ = ip;
-    remoteHost_ = AddressToHost(ip);
-    if (wasActive) Open();
+    remoteHost_ = addressToHost(ip);
+    if (wasActive) open();
 }
 
-void TUDPSender::SetRemoteHost(const QByteArray& host) {
+void UdpSender::setRemoteHost(const QByteArray& host) {
     std::lock_guard guard(lock_);
     if (host == remoteHost_) return;
     const bool wasActive = active_;
-    Close();
+    close();
     remoteHost_ = host;
-    remoteIP_ = HostToAddress(host);
-    if (wasActive) Open();
+    remoteIP_ = hostToAddress(host);
+    if (wasActive) open();
 }
 
-void TUDPSender::SetRemotePort(quint16 port) {
+void UdpSender::setRemotePort(quint16 port) {
     std::lock_guard guard(lock_);
     if (port == remotePort_) return;
     const bool wasActive = active_;
-    Close();
+    close();
     remotePort_ = port;
-    if (wasActive) Open();
+    if (wasActive) open();
 }
 
-QByteArray TUDPSender::HostToAddress(const QByteArray& host) {
+QByteArray UdpSender::hostToAddress(const QByteArray& host) {
     if (host.compare("LOCALHOST", Qt::CaseInsensitive) == 0) return QByteArrayLiteral("127.0.0.1");
     in_addr address{};
-    if (ParseAddress(host, address)) return host;
+    if (parseAddress(host, address)) return host;
     if (host.isEmpty()) return {};
 
     addrinfo hints{};
@@ -123,7 +123,7 @@ QByteArray TUDPSender::HostToAddress(const QByteArray& host) {
     QByteArray result;
     for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
         if (entry->ai_family == AF_INET && entry->ai_addr) {
-            result = DottedText(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr);
+            result = dottedText(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr);
             break;
         }
     }
@@ -131,11 +131,11 @@ QByteArray TUDPSender::HostToAddress(const QByteArray& host) {
     return result;
 }
 
-QByteArray TUDPSender::AddressToHost(const QByteArray& address) {
+QByteArray UdpSender::addressToHost(const QByteArray& address) {
     if (address == "127.0.0.1") return QByteArrayLiteral("LOCALHOST");
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
-    if (!ParseAddress(address, peer.sin_addr) || IsBroadcastAddress(peer.sin_addr)) return {};
+    if (!parseAddress(address, peer.sin_addr) || isBroadcastAddress(peer.sin_addr)) return {};
     char name[NI_MAXHOST] = {};
     if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), sizeof peer, name, sizeof name,
                     nullptr, 0, NI_NAMEREQD) != 0)
@@ -143,14 +143,14 @@ QByteArray TUDPSender::AddressToHost(const QByteArray& address) {
     return QByteArray(name);
 }
 
-void TUDPSender::Open() {
+void UdpSender::open() {
     std::lock_guard guard(lock_);
-    if (active_) throw Failure("UDP Socket already connected");
+    if (active_) throw failure("UDP Socket already connected");
     // A host name that could not be resolved leaves no destination, so it counts as none.
-    if (remoteIP_.isEmpty()) throw Failure("Remote Host/IP not identified!");
+    if (remoteIP_.isEmpty()) throw failure("Remote Host/IP not identified!");
 
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) throw SocketError(errno);
+    if (s < 0) throw socketError(errno);
     // Every datagram of the program goes to the limited broadcast address, which Linux
     // refuses without this permission.
     const int on = 1;
@@ -159,7 +159,7 @@ void TUDPSender::Open() {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(remotePort_);
-    const bool parsed = ParseAddress(remoteIP_, destination.sin_addr);
+    const bool parsed = parseAddress(remoteIP_, destination.sin_addr);
     // The outcome of connect() is deliberately not an error here: a destination that cannot be
     // reached shows up when sending.
     connected_ = parsed && ::connect(s, reinterpret_cast<const sockaddr*>(&destination),
@@ -171,7 +171,7 @@ void TUDPSender::Open() {
     active_ = true;
 }
 
-void TUDPSender::Close() {
+void UdpSender::close() {
     std::lock_guard guard(lock_);
     if (active_) {
         const int old = socket_;
@@ -183,10 +183,10 @@ void TUDPSender::Close() {
     limitedBroadcast_ = false;
 }
 
-int TUDPSender::Send(const char* bytes, int count) {
+int UdpSender::send(const char* bytes, int count) {
     std::lock_guard guard(lock_);
     if (count <= 0) return 0;
-    if (!active_) throw Failure("UDP Socket not connected");
+    if (!active_) throw failure("UDP Socket not connected");
 
     ssize_t result = -1;
     if (connected_) {
@@ -197,17 +197,17 @@ int TUDPSender::Send(const char* bytes, int count) {
     // Linux refuses 255.255.255.255 when no route covers it (a machine without a default
     // route); the subnet broadcasts of the interfaces reach the same peers.
     if (limitedBroadcast_ && (!connected_ || (result < 0 && errno == ENETUNREACH)))
-        result = SendToInterfaceBroadcasts(bytes, count);
+        result = sendToInterfaceBroadcasts(bytes, count);
 
     if (result < count) {
         if (result < 0 && errno == EMSGSIZE)
-            throw Failure(QByteArrayLiteral("Package Size Too Big: ") + QByteArray::number(count));
-        if (result == 0) throw Failure("0 bytes were sent.");
+            throw failure(QByteArrayLiteral("Package Size Too Big: ") + QByteArray::number(count));
+        if (result == 0) throw failure("0 bytes were sent.");
     }
     return int(result);
 }
 
-int TUDPSender::SendToInterfaceBroadcasts(const char* bytes, int count) {
+int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
     int lastError = ENETUNREACH;
     bool sent = false;
     const auto interfaces = QNetworkInterface::allInterfaces();
@@ -240,12 +240,12 @@ int TUDPSender::SendToInterfaceBroadcasts(const char* bytes, int count) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// TUDPReceiverThread
+// UdpReceiverThread
 
 // What the thread shares with the hand-offs it has queued to the main thread. A queued call
 // keeps it alive, so the buffer it hands over stays valid even when the receiver is
 // deactivated (and the thread ends) from inside the OnUDPData handler.
-struct TUDPReceiverThread::Shared {
+struct UdpReceiverThread::Shared {
     std::mutex mutex;
     std::condition_variable handedOff;
     bool stop = false;    // asked to stop; queued hand-offs are cancelled
@@ -253,24 +253,24 @@ struct TUDPReceiverThread::Shared {
     std::vector<char> buffer;
 };
 
-TUDPReceiverThread::TUDPReceiverThread(TUDPReceiver* owner, int socket, int bufferSize)
+UdpReceiverThread::UdpReceiverThread(UdpReceiver* owner, int socket, int bufferSize)
     : owner_(owner), socket_(socket), bufferSize_(bufferSize), shared_(std::make_shared<Shared>()) {
     // close() does not wake a recvfrom() blocked on the same socket, so the thread also
     // waits on this descriptor.
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) throw SocketError(errno);
+    if (wakeFd_ < 0) throw socketError(errno);
 }
 
-TUDPReceiverThread::~TUDPReceiverThread() {
-    StopAndWait();
+UdpReceiverThread::~UdpReceiverThread() {
+    stopAndWait();
     if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-void TUDPReceiverThread::Start() {
-    thread_ = std::make_unique<std::thread>(&TUDPReceiverThread::Run, this);
+void UdpReceiverThread::start() {
+    thread_ = std::make_unique<std::thread>(&UdpReceiverThread::run, this);
 }
 
-void TUDPReceiverThread::StopAndWait() {
+void UdpReceiverThread::stopAndWait() {
     {
         std::lock_guard guard(shared_->mutex);
         shared_->stop = true;
@@ -282,7 +282,7 @@ void TUDPReceiverThread::StopAndWait() {
     thread_.reset();
 }
 
-void TUDPReceiverThread::Run() {
+void UdpReceiverThread::run() {
     Shared& shared = *shared_;
     shared.buffer.resize(size_t(bufferSize_));
 
@@ -308,14 +308,14 @@ void TUDPReceiverThread::Run() {
                                          reinterpret_cast<sockaddr*>(&source), &sourceLength);
         if (count <= 0 || count > bufferSize_) continue;
 
-        const QByteArray address = DottedText(source.sin_addr);
+        const QByteArray address = dottedText(source.sin_addr);
         const quint16 port = ntohs(source.sin_port);
         {
             std::lock_guard guard(shared.mutex);
             if (shared.stop) break;
             shared.handled = false;
         }
-        TUDPReceiver* owner = owner_;
+        UdpReceiver* owner = owner_;
         // The receiver is the context: if it is destroyed first, the call is discarded.
         QMetaObject::invokeMethod(
             owner,
@@ -325,7 +325,7 @@ void TUDPReceiverThread::Run() {
                     if (keep->stop) return; // deactivated since it was queued
                 }
                 try {
-                    owner->DataArrived(keep->buffer.data(), count, address, port);
+                    owner->dataArrived(keep->buffer.data(), count, address, port);
                 } catch (const std::exception& error) {
                     // An exception must not unwind through the event loop.
                     qWarning("Unhandled error in OnUDPData: %s", error.what());
@@ -348,45 +348,45 @@ void TUDPReceiverThread::Run() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// TUDPReceiver
+// UdpReceiver
 
-TUDPReceiver::TUDPReceiver(QObject* owner) : QObject(owner) {}
+UdpReceiver::UdpReceiver(QObject* owner) : QObject(owner) {}
 
-TUDPReceiver::~TUDPReceiver() {
-    Deactivate();
+UdpReceiver::~UdpReceiver() {
+    deactivate();
 }
 
-void TUDPReceiver::SetActive(bool active) {
+void UdpReceiver::setActive(bool active) {
     if (active == active_) return;
     if (active)
-        Activate();
+        activate();
     else
-        Deactivate();
+        deactivate();
 }
 
-void TUDPReceiver::SetPort(quint16 port) {
+void UdpReceiver::setPort(quint16 port) {
     if (port == port_) return;
     const bool wasActive = active_;
-    Deactivate();
+    deactivate();
     port_ = port;
-    if (wasActive) Activate();
+    if (wasActive) activate();
 }
 
-void TUDPReceiver::SetBufferSize(int size) {
+void UdpReceiver::setBufferSize(int size) {
     if (size == bufferSize_) return;
-    if (size < 1024 || size > 65000) throw Failure("Size value is out of boundary!");
+    if (size < 1024 || size > 65000) throw failure("Size value is out of boundary!");
     bufferSize_ = size;
 }
 
-void TUDPReceiver::SetMulticastIP(const QByteArray& ip) {
+void UdpReceiver::setMulticastIP(const QByteArray& ip) {
     if (ip == multicastIP_) return;
     const bool wasActive = active_;
-    Deactivate();
+    deactivate();
     multicastIP_ = ip;
-    if (wasActive) Activate();
+    if (wasActive) activate();
 }
 
-quint16 TUDPReceiver::BoundPort() const {
+quint16 UdpReceiver::boundPort() const {
     if (!active_ || socket_ < 0) return 0;
     sockaddr_in local{};
     socklen_t length = sizeof local;
@@ -394,22 +394,22 @@ quint16 TUDPReceiver::BoundPort() const {
     return ntohs(local.sin_port);
 }
 
-void TUDPReceiver::AddMembership(int socket, const QByteArray& group) {
+void UdpReceiver::addMembership(int socket, const QByteArray& group) {
     ip_mreq request{};
     // A group that is not an address becomes one that the system refuses as invalid.
-    if (!ParseAddress(group, request.imr_multiaddr))
+    if (!parseAddress(group, request.imr_multiaddr))
         request.imr_multiaddr.s_addr = htonl(INADDR_NONE);
     request.imr_interface.s_addr = htonl(INADDR_ANY);
     if (::setsockopt(socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0)
-        throw Failure(MembershipErrorText(errno));
+        throw failure(membershipErrorText(errno));
 }
 
-void TUDPReceiver::DataArrived(const char* bytes, int count, const QByteArray& address,
-                               quint16 port) {
-    if (onUDPData_) onUDPData_(this, bytes, count, address, port);
+void UdpReceiver::dataArrived(const char* bytes, int count, const QByteArray& address,
+                              quint16 port) {
+    if (datagramHandler_) datagramHandler_(this, bytes, count, address, port);
 }
 
-QByteArray TUDPReceiver::MembershipErrorText(int error) {
+QByteArray UdpReceiver::membershipErrorText(int error) {
     switch (error) {
     case EFAULT:
         return "optval is not in a valid part of the process address space or optlen argument "
@@ -437,11 +437,11 @@ QByteArray TUDPReceiver::MembershipErrorText(int error) {
     }
 }
 
-void TUDPReceiver::Activate() {
-    if (active_) throw Failure("UDP Socket already connected");
+void UdpReceiver::activate() {
+    if (active_) throw failure("UDP Socket already connected");
 
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) throw SocketError(errno);
+    if (s < 0) throw socketError(errno);
     // No SO_REUSEADDR: a second copy on the same computer must fail to bind the port.
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -450,13 +450,13 @@ void TUDPReceiver::Activate() {
     if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         const int error = errno;
         ::close(s);
-        throw SocketError(error);
+        throw socketError(error);
     }
 
     try {
-        if (!multicastIP_.isEmpty()) AddMembership(s, multicastIP_);
-        auto thread = std::make_unique<TUDPReceiverThread>(this, s, bufferSize_);
-        thread->Start();
+        if (!multicastIP_.isEmpty()) addMembership(s, multicastIP_);
+        auto thread = std::make_unique<UdpReceiverThread>(this, s, bufferSize_);
+        thread->start();
         thread_ = std::move(thread);
     } catch (...) {
         ::close(s);
@@ -466,12 +466,12 @@ void TUDPReceiver::Activate() {
     active_ = true;
 }
 
-void TUDPReceiver::Deactivate() {
+void UdpReceiver::deactivate() {
     active_ = false;
     // The thread ends before the socket is closed, so it never waits on a descriptor number
     // that the system may already have handed to someone else.
     if (thread_) {
-        thread_->StopAndWait();
+        thread_->stopAndWait();
         thread_.reset();
     }
     if (socket_ >= 0) {

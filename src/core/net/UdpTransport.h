@@ -1,6 +1,6 @@
 #pragma once
-// The two UDP components that carry every datagram: TUDPSender sends to one fixed
-// destination, TUDPReceiver receives on a local port in a background thread and hands each
+// The two UDP components that carry every datagram: UdpSender sends to one fixed
+// destination, UdpReceiver receives on a local port in a background thread and hands each
 // datagram to the main thread through OnUDPData, waiting until it has been handled.
 
 #include <QByteArray>
@@ -17,40 +17,40 @@
 namespace velmora {
 
 // A failure of the transport. what() is the text the user sees ("Socket Error : 98", ...).
-class EUDPError : public std::runtime_error {
+class UdpError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class TUDPSender : public QObject {
+class UdpSender : public QObject {
     Q_OBJECT
 public:
-    explicit TUDPSender(QObject* owner = nullptr);
-    ~TUDPSender() override;
+    explicit UdpSender(QObject* owner = nullptr);
+    ~UdpSender() override;
 
-    bool Active() const;
-    void SetActive(bool active);
-    QByteArray RemoteIP() const { return remoteIP_; }
-    void SetRemoteIP(const QByteArray& ip);
-    QByteArray RemoteHost() const { return remoteHost_; }
-    void SetRemoteHost(const QByteArray& host);
-    quint16 RemotePort() const { return remotePort_; }
-    void SetRemotePort(quint16 port);
+    bool active() const;
+    void setActive(bool active);
+    QByteArray remoteIP() const { return remoteIP_; }
+    void setRemoteIP(const QByteArray& ip);
+    QByteArray remoteHost() const { return remoteHost_; }
+    void setRemoteHost(const QByteArray& host);
+    quint16 remotePort() const { return remotePort_; }
+    void setRemotePort(quint16 port);
 
     // Host name to dotted address ("" when it cannot be found), and the reverse.
-    virtual QByteArray HostToAddress(const QByteArray& host);
-    virtual QByteArray AddressToHost(const QByteArray& address);
+    virtual QByteArray hostToAddress(const QByteArray& host);
+    virtual QByteArray addressToHost(const QByteArray& address);
 
     // Sends bytes[0..count) as one datagram; gives the number of bytes sent.
-    int Send(const char* bytes, int count);
+    int send(const char* bytes, int count);
 
     // How many times a socket was opened; lets tests see that a write did not reopen.
-    int OpenCount() const { return openCount_; }
+    int openCount() const { return openCount_; }
 
 private:
-    void Open();
-    void Close();
-    int SendToInterfaceBroadcasts(const char* bytes, int count);
+    void open();
+    void close();
+    int sendToInterfaceBroadcasts(const char* bytes, int count);
 
     mutable std::recursive_mutex lock_;
     int socket_ = -1;
@@ -63,25 +63,25 @@ private:
     int openCount_ = 0;
 };
 
-class TUDPReceiver;
+class UdpReceiver;
 
 // Receives on the owner's socket until the owner deactivates it. Lives only while the owner
 // is active; the owner starts it, asks it to stop and waits for it.
-class TUDPReceiverThread {
+class UdpReceiverThread {
 public:
-    TUDPReceiverThread(TUDPReceiver* owner, int socket, int bufferSize);
-    ~TUDPReceiverThread();
-    void Start();
+    UdpReceiverThread(UdpReceiver* owner, int socket, int bufferSize);
+    ~UdpReceiverThread();
+    void start();
     // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it. Safe to
     // call from inside the OnUDPData handler: the buffer being handled stays alive until the
     // handler returns.
-    void StopAndWait();
+    void stopAndWait();
 
 private:
     struct Shared;
-    void Run();
+    void run();
 
-    TUDPReceiver* owner_;
+    UdpReceiver* owner_;
     int socket_;
     int bufferSize_;
     int wakeFd_ = -1;
@@ -89,46 +89,46 @@ private:
     std::unique_ptr<std::thread> thread_;
 };
 
-class TUDPReceiver : public QObject {
+class UdpReceiver : public QObject {
     Q_OBJECT
 public:
     // receiver, bytes, count, source address (dotted), source port
-    using UDPDataHandler =
-        std::function<void(TUDPReceiver*, const char*, int, const QByteArray&, quint16)>;
+    using DatagramHandler =
+        std::function<void(UdpReceiver*, const char*, int, const QByteArray&, quint16)>;
 
-    explicit TUDPReceiver(QObject* owner = nullptr);
-    ~TUDPReceiver() override;
+    explicit UdpReceiver(QObject* owner = nullptr);
+    ~UdpReceiver() override;
 
-    bool Active() const { return active_; }
-    void SetActive(bool active);
-    quint16 Port() const { return port_; }
-    void SetPort(quint16 port);
-    int BufferSize() const { return bufferSize_; }
-    void SetBufferSize(int size);
-    QByteArray MulticastIP() const { return multicastIP_; }
-    void SetMulticastIP(const QByteArray& ip);
-    void SetOnUDPData(UDPDataHandler handler) { onUDPData_ = std::move(handler); }
+    bool active() const { return active_; }
+    void setActive(bool active);
+    quint16 port() const { return port_; }
+    void setPort(quint16 port);
+    int bufferSize() const { return bufferSize_; }
+    void setBufferSize(int size);
+    QByteArray multicastIP() const { return multicastIP_; }
+    void setMulticastIP(const QByteArray& ip);
+    void setDatagramHandler(DatagramHandler handler) { datagramHandler_ = std::move(handler); }
 
     // The port actually bound (useful when Port is 0); 0 while inactive.
-    quint16 BoundPort() const;
+    quint16 boundPort() const;
 
-    virtual void AddMembership(int socket, const QByteArray& group);
-    virtual void DataArrived(const char* bytes, int count, const QByteArray& address, quint16 port);
+    virtual void addMembership(int socket, const QByteArray& group);
+    virtual void dataArrived(const char* bytes, int count, const QByteArray& address, quint16 port);
 
     // The text of the membership error table for an errno value.
-    static QByteArray MembershipErrorText(int error);
+    static QByteArray membershipErrorText(int error);
 
 private:
-    void Activate();
-    void Deactivate();
+    void activate();
+    void deactivate();
 
     int socket_ = -1;
     bool active_ = false;
     quint16 port_ = 0;
     int bufferSize_ = 65000;
     QByteArray multicastIP_;
-    std::unique_ptr<TUDPReceiverThread> thread_;
-    UDPDataHandler onUDPData_;
+    std::unique_ptr<UdpReceiverThread> thread_;
+    DatagramHandler datagramHandler_;
 };
 
 } // namespace velmora

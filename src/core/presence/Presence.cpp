@@ -1,66 +1,67 @@
 #include "core/presence/Presence.h"
 
-#include "core/net/UdpTransport.h"
 #include "core/net/Datagram.h"
+#include "core/net/UdpTransport.h"
 
 namespace velmora {
 
-TPresence::TPresence(TEnvironment env, QObject* parent) : QObject(parent), env_(std::move(env)) {}
+Presence::Presence(Environment env, QObject* parent) : QObject(parent), env_(std::move(env)) {}
 
-void TPresence::AnnounceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
-                                  bool recompute) {
+void Presence::announceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
+                                 bool recompute) {
     reannounce_ = false;
-    TOwnStatus& own = env_.own;
+    OwnStatus& own = env_.own;
     own.code = code;
     own.text = text;
     QByteArray shown = text;
     if (stamp) {
-        if (recompute) own.stamp = FormatTimeStamp(env_.clock.Now(), env_.locale, env_.options.clock24);
+        if (recompute)
+            own.stamp = formatTimeStamp(env_.clock.now(), env_.locale, env_.options.clock24);
         shown += own.stamp;
     }
-    const QByteArray d = datagram::StatusAnnouncement(code, own.displayName, shown);
+    const QByteArray d = datagram::statusAnnouncement(code, own.displayName, shown);
     env_.dispatch(d, own.address);
     Q_EMIT ownStatusAnnounced(code, shown, remarkMirroring);
     if (send) env_.send(d);
     reannounce_ = false;
 }
 
-bool TPresence::ReannounceStamps() const {
-    return !env_.own.stamp.isEmpty() || env_.options.ShwTime;
+bool Presence::reannounceStamps() const {
+    return !env_.own.stamp.isEmpty() || env_.options.stampChanges;
 }
 
-void TPresence::RefreshRequestArrived() {
+void Presence::refreshRequestArrived() {
     reannounce_ = true;
-    env_.roster.Answered().reset();
+    env_.roster.answered().reset();
     relayPosition_ = 0;
     relayDelay_ = 0;
 }
 
-void TPresence::ReannounceStep() {
+void Presence::reannounceStep() {
     if (!reannounce_) return;
-    const TOwnStatus& own = env_.own;
-    AnnounceOwnStatus(own.code, own.text, true, ReannounceStamps(), false);
+    const OwnStatus& own = env_.own;
+    announceOwnStatus(own.code, own.text, true, reannounceStamps(), false);
     reannounce_ = false;
 }
 
-void TPresence::RelayStep() {
+void Presence::relayStep() {
     if (++relayDelay_ <= 2) return;
     relayDelay_ = 5;
 
-    TRoster& roster = env_.roster;
+    Roster& roster = env_.roster;
     const int p = relayPosition_;
     QByteArray relay;
     {
-        std::lock_guard guard(roster.Lock());
-        if (p < TRoster::kMarkedPositions && p < roster.Count() && roster.Seen().test(p) &&
-            !roster.Answered().test(p)) {
-            const TRosterFields f = TRoster::Split(roster.Entries()[p]);
+        std::lock_guard guard(roster.lock());
+        if (p < Roster::kMarkedPositions && p < roster.count() && roster.seen().test(p) &&
+            !roster.answered().test(p)) {
+            const RosterFields f = Roster::split(roster.entries()[p]);
             QByteArray rest;
             rest.reserve(f.name.size() + f.status.size() + 2);
             rest.append(f.name).append(kSep).append(' ').append(f.status);
-            relay = datagram::ProxyAnnouncement(f.code, f.address, rest);
+            relay = datagram::proxyAnnouncement(f.code, f.address, rest);
         }
-        relayPosition_ = p + 1 > roster.Count() ? 0 : p + 1;
+        relayPosition_ = p + 1 > roster.count() ? 0 : p + 1;
     }
     if (relay.isEmpty()) return;
     try {
@@ -70,37 +71,37 @@ void TPresence::RelayStep() {
     }
 }
 
-void TPresence::RosterReset() {
-    const TOwnStatus& own = env_.own;
-    env_.roster.Reset(own.address, own.loginName);
+void Presence::rosterReset() {
+    const OwnStatus& own = env_.own;
+    env_.roster.reset(own.address, own.loginName);
     env_.processEvents();
-    AnnounceOwnStatus(own.code, QByteArray(own.text), false, env_.options.ShwTime,
-                      env_.options.ShwTime);
+    announceOwnStatus(own.code, QByteArray(own.text), false, env_.options.stampChanges,
+                      env_.options.stampChanges);
     env_.processEvents();
-    env_.send(datagram::RefreshRequest(own.displayName));
+    env_.send(datagram::refreshRequest(own.displayName));
 }
 
-void TPresence::RefreshStatusList() {
-    env_.send(datagram::RosterResetCommand(env_.own.displayName));
+void Presence::refreshStatusList() {
+    env_.send(datagram::rosterResetCommand(env_.own.displayName));
 }
 
-void TPresence::ResendMyStatus() {
-    const TOwnStatus& own = env_.own;
-    AnnounceOwnStatus(own.code, QByteArray(own.text), true, env_.options.ShwTime,
-                      env_.options.ShwTime);
+void Presence::resendMyStatus() {
+    const OwnStatus& own = env_.own;
+    announceOwnStatus(own.code, QByteArray(own.text), true, env_.options.stampChanges,
+                      env_.options.stampChanges);
 }
 
-void TPresence::BroadcastProposalArrived(const QByteArray& text) {
+void Presence::broadcastProposalArrived(const QByteArray& text) {
     QByteArray notice = text;
     notice[0] = 'B';
     env_.send(notice);
 }
 
-void TPresence::BroadcastNoticeArrived(const QByteArray& text) {
-    broadcastAddress_ = datagram::BroadcastAddressOf(text);
+void Presence::broadcastNoticeArrived(const QByteArray& text) {
+    broadcastAddress_ = datagram::broadcastAddressOf(text);
 }
 
-bool TPresence::IsProperBroadcastAddress(const QByteArray& address) {
+bool Presence::isProperBroadcastAddress(const QByteArray& address) {
     if (address.size() < 7 || address.count('.') != 3 || address.contains("..") ||
         !address.endsWith("255"))
         return false;
@@ -109,12 +110,12 @@ bool TPresence::IsProperBroadcastAddress(const QByteArray& address) {
     return true;
 }
 
-bool TPresence::SendBroadcastProposal(const QByteArray& address) {
-    if (!IsProperBroadcastAddress(address)) return false;
+bool Presence::sendBroadcastProposal(const QByteArray& address) {
+    if (!isProperBroadcastAddress(address)) return false;
     const QByteArray old = broadcastAddress_;
     broadcastAddress_ = address;
     try {
-        env_.send(datagram::BroadcastProposal(address));
+        env_.send(datagram::broadcastProposal(address));
     } catch (...) {
         broadcastAddress_ = old;
         throw;

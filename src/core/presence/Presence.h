@@ -3,8 +3,8 @@
 // server: announcing the own status, answering refresh requests within a second, rebuilding
 // the roster on a reset, and relaying the last status of colleagues whose copies went quiet.
 
-#include "core/presence/Roster.h"
 #include "core/net/TimeStamp.h"
+#include "core/presence/Roster.h"
 #include "core/settings/Settings.h"
 
 #include <QByteArray>
@@ -15,7 +15,7 @@
 namespace velmora {
 
 // Who this copy is and what it last said about its user.
-struct TOwnStatus {
+struct OwnStatus {
     QByteArray address;   // own IPv4 address as dotted text
     QByteArray loginName; // upper case
     QByteArray displayName;
@@ -24,15 +24,15 @@ struct TOwnStatus {
     QByteArray stamp;       // own time stamp with its leading blank, or empty
 };
 
-class TPresence : public QObject {
+class Presence : public QObject {
     Q_OBJECT
 public:
     // What presence needs from the rest of the program.
-    struct TEnvironment {
-        TRoster& roster;
-        TOwnStatus& own;
-        const TOptions& options;
-        const TClock& clock;
+    struct Environment {
+        Roster& roster;
+        OwnStatus& own;
+        const Options& options;
+        const Clock& clock;
         QLocale locale;
         // Applies a datagram locally as if it had arrived from `source`.
         std::function<void(const QByteArray& text, const QByteArray& source)> dispatch;
@@ -42,35 +42,35 @@ public:
         std::function<void()> processEvents;
     };
 
-    explicit TPresence(TEnvironment env, QObject* parent = nullptr);
+    explicit Presence(Environment env, QObject* parent = nullptr);
 
     // The one way every status of this user goes out.
-    void AnnounceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
+    void announceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
                            bool recompute);
 
     // The arguments the re-announce step and the idle switching use: stamp when an own time
     // stamp exists or "Time stamp my changes" is on, never a new one.
-    bool ReannounceStamps() const;
+    bool reannounceStamps() const;
 
-    void RefreshRequestArrived();
-    void ReannounceStep();    // every second
-    void RelayStep();         // every ten seconds
-    void RosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
-    void RefreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
-    void ResendMyStatus();    // "Re-send My Status"
-    void BroadcastProposalArrived(const QByteArray& text);
-    void BroadcastNoticeArrived(const QByteArray& text);
+    void refreshRequestArrived();
+    void reannounceStep();    // every second
+    void relayStep();         // every ten seconds
+    void rosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
+    void refreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
+    void resendMyStatus();    // "Re-send My Status"
+    void broadcastProposalArrived(const QByteArray& text);
+    void broadcastNoticeArrived(const QByteArray& text);
 
     // The hidden "Subnet-directed IP brdcst address" command: false for an improper address.
-    bool SendBroadcastProposal(const QByteArray& address);
-    static bool IsProperBroadcastAddress(const QByteArray& address);
+    bool sendBroadcastProposal(const QByteArray& address);
+    static bool isProperBroadcastAddress(const QByteArray& address);
 
-    bool ReannounceFlag() const { return reannounce_; }
-    void ClearReannounceFlag() { reannounce_ = false; }
-    int RelayScanPosition() const { return relayPosition_; }
-    int RelayDelayCounter() const { return relayDelay_; }
-    const QByteArray& BroadcastAddress() const { return broadcastAddress_; }
-    void SetBroadcastAddress(const QByteArray& address) { broadcastAddress_ = address; }
+    bool reannounceFlag() const { return reannounce_; }
+    void clearReannounceFlag() { reannounce_ = false; }
+    int relayScanPosition() const { return relayPosition_; }
+    int relayDelayCounter() const { return relayDelay_; }
+    const QByteArray& broadcastAddress() const { return broadcastAddress_; }
+    void setBroadcastAddress(const QByteArray& address) { broadcastAddress_ = address; }
 
     // Whether the remark box follows announcements; off while the user picks from its list.
     bool remarkMirroring = true;
@@ -81,7 +81,7 @@ Q_SIGNALS:
     void ownStatusAnnounced(char code, const QByteArray& text, bool mirror);
 
 private:
-    TEnvironment env_;
+    Environment env_;
     bool reannounce_ = false;
     int relayPosition_ = 0;
     int relayDelay_ = 0;

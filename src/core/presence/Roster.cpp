@@ -41,8 +41,8 @@ private:
 
 } // namespace
 
-QByteArray TRoster::MakeEntry(const QByteArray& address, const QByteArray& name, char code,
-                              const QByteArray& status) {
+QByteArray Roster::makeEntry(const QByteArray& address, const QByteArray& name, char code,
+                             const QByteArray& status) {
     QByteArray e;
     e.reserve(address.size() + name.size() + status.size() + 3);
     e.append(address).append('=').append(name).append(kSep).append(code).append(status);
@@ -52,7 +52,7 @@ QByteArray TRoster::MakeEntry(const QByteArray& address, const QByteArray& name,
 namespace {
 
 // Position of the first text of `list` whose field before "=" is `field`, or -1.
-int FindField(const QList<QByteArray>& list, const QByteArray& field) {
+int findField(const QList<QByteArray>& list, const QByteArray& field) {
     const FieldMatcher matches(field, '=');
     for (qsizetype i = 0; i < list.size(); ++i)
         if (matches(list[i])) return int(i);
@@ -61,34 +61,34 @@ int FindField(const QList<QByteArray>& list, const QByteArray& field) {
 
 } // namespace
 
-int TRoster::FindAddress(const QByteArray& address) const {
+int Roster::findAddress(const QByteArray& address) const {
     std::lock_guard guard(lock_);
-    return FindField(entries_, address);
+    return findField(entries_, address);
 }
 
-int TRoster::FindName(const QByteArray& name) const {
+int Roster::findName(const QByteArray& name) const {
     std::lock_guard guard(lock_);
-    return FindField(nameIndex_, name);
+    return findField(nameIndex_, name);
 }
 
-void TRoster::Append(const QByteArray& entry, const QByteArray& address, const QByteArray& name) {
+void Roster::append(const QByteArray& entry, const QByteArray& address, const QByteArray& name) {
     entries_.append(entry);
     nameIndex_.append(name + '=' + address);
 }
 
-TRoster::TApplyResult TRoster::ApplyStatusAnnouncement(const QByteArray& text,
-                                                       const QByteArray& key, bool addressedToMe,
-                                                       const OwnTakeover& takeover) {
-    TApplyResult result;
-    const auto parsed = datagram::ParseStatusAnnouncement(text);
+Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, const QByteArray& key,
+                                                    bool addressedToMe,
+                                                    const OwnTakeover& takeover) {
+    ApplyResult result;
+    const auto parsed = datagram::parseStatusAnnouncement(text);
     if (!parsed) return result;
     if (addressedToMe && takeover) takeover(parsed->code, parsed->status);
 
-    const QByteArray entry = MakeEntry(key, parsed->name, parsed->code, parsed->status);
+    const QByteArray entry = makeEntry(key, parsed->name, parsed->code, parsed->status);
     std::lock_guard guard(lock_);
     result.ignored = false;
-    int i = FindAddress(key);
-    if (i < 0) i = FindName(parsed->name);
+    int i = findAddress(key);
+    if (i < 0) i = findName(parsed->name);
     if (i >= 0) {
         result.position = i;
         result.changed = entries_[i] != entry;
@@ -98,39 +98,39 @@ TRoster::TApplyResult TRoster::ApplyStatusAnnouncement(const QByteArray& text,
             answered_.set(std::size_t(i));
         }
     } else {
-        Append(entry, key, parsed->name);
+        append(entry, key, parsed->name);
         result.appended = true;
     }
     return result;
 }
 
-bool TRoster::Seed(const QByteArray& ownAddress, const QByteArray& displayName,
-                   const QList<TArchivedEntry>& archive) {
+bool Roster::seed(const QByteArray& ownAddress, const QByteArray& displayName,
+                  const QList<ArchivedEntry>& archive) {
     std::lock_guard guard(lock_);
-    Append(MakeEntry(ownAddress, displayName, 'g', "In"), ownAddress, displayName);
+    append(makeEntry(ownAddress, displayName, 'g', "In"), ownAddress, displayName);
     bool titleNote = false;
-    for (const TArchivedEntry& a : archive) {
-        if (FindAddress(a.address) >= 0 || FindName(a.name) >= 0) continue;
+    for (const ArchivedEntry& a : archive) {
+        if (findAddress(a.address) >= 0 || findName(a.name) >= 0) continue;
         QByteArray entry = a.entry;
         if (entry.indexOf(kArchivedMark, 1) < 0) {
             entry.append(kArchivedMark);
             titleNote = true;
         }
-        Append(entry, a.address, a.name);
+        append(entry, a.address, a.name);
     }
     return titleNote;
 }
 
-void TRoster::Reset(const QByteArray& ownAddress, const QByteArray& loginName) {
+void Roster::reset(const QByteArray& ownAddress, const QByteArray& loginName) {
     std::lock_guard guard(lock_);
     entries_.clear();
     nameIndex_.clear();
-    Append(MakeEntry(ownAddress, loginName, 'g', "In"), ownAddress, loginName);
-    displayOrder_ = {TSortKey{loginName, 0}};
+    append(makeEntry(ownAddress, loginName, 'g', "In"), ownAddress, loginName);
+    displayOrder_ = {SortKey{loginName, 0}};
     listRows_ = 1;
 }
 
-std::optional<std::pair<int, QByteArray>> TRoster::EntryForRow(int row) const {
+std::optional<std::pair<int, QByteArray>> Roster::entryForRow(int row) const {
     std::lock_guard guard(lock_);
     if (row < 0 || row >= displayOrder_.size()) return std::nullopt;
     const int position = displayOrder_[row].position;
@@ -138,8 +138,8 @@ std::optional<std::pair<int, QByteArray>> TRoster::EntryForRow(int row) const {
     return std::make_pair(position, entries_[position]);
 }
 
-TRosterFields TRoster::Split(const QByteArray& entry) {
-    TRosterFields f;
+RosterFields Roster::split(const QByteArray& entry) {
+    RosterFields f;
     const qsizetype eq = entry.indexOf('=');
     f.address = eq < 0 ? entry : entry.left(eq);
     const qsizetype sep = entry.indexOf(kSep);
@@ -149,26 +149,26 @@ TRosterFields TRoster::Split(const QByteArray& entry) {
     }
     f.name = eq >= 0 && eq < sep ? entry.mid(eq + 1, sep - eq - 1) : QByteArray();
     if (sep + 1 < entry.size()) f.code = entry[sep + 1];
-    f.status = TrimBlanks(entry.mid(sep + 2));
+    f.status = trimBlanks(entry.mid(sep + 2));
     return f;
 }
 
-bool TRoster::IsOffLine(const QByteArray& entry) {
+bool Roster::isOffLine(const QByteArray& entry) {
     return entry.contains("(off-line)") || entry.contains("<shut down>");
 }
 
-quint32 ColourForCode(char code, const TClassColours& colours) {
+quint32 colourForCode(char code, const ClassColours& colours) {
     switch (code) {
     case 'g':
-        return colours.In;
+        return colours.in;
     case 'r':
-        return colours.Out;
+        return colours.out;
     case 'f':
-        return colours.Busy;
+        return colours.busy;
     case 'y':
-        return colours.Rest;
+        return colours.others;
     case 's':
-        return colours.inActive;
+        return colours.idle;
     case 'w':
         return 16777215;
     case 'b':
@@ -178,7 +178,7 @@ quint32 ColourForCode(char code, const TClassColours& colours) {
     case 0:
         return 16777215;
     default:
-        return colours.inActive;
+        return colours.idle;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace velmora {
 
 // The four parts of a roster entry.
-struct TRosterFields {
+struct RosterFields {
     QByteArray address;
     QByteArray name; // as stored; the status list shows it trimmed
     char code = 0;   // 0 when the entry has nothing after its separator
@@ -22,19 +22,19 @@ struct TRosterFields {
 };
 
 // One row of the status list: the key it sorts by and the roster position it shows.
-struct TSortKey {
+struct SortKey {
     QByteArray key;
     int position = 0;
 };
 
-class TRoster {
+class Roster {
 public:
     // Presence marks cover the first 208 positions; later entries are never marked.
     static constexpr int kMarkedPositions = 208;
-    using TPositionSet = std::bitset<kMarkedPositions>;
+    using PositionSet = std::bitset<kMarkedPositions>;
 
     // What applying one status announcement did.
-    struct TApplyResult {
+    struct ApplyResult {
         bool ignored = true; // malformed: nothing changed
         bool appended = false;
         bool changed = false; // a replacement whose text differs from the old one
@@ -47,58 +47,58 @@ public:
 
     // The lock every reader and writer of the roster, the name index and the display order
     // takes. Re-entrant, so painting during a sort on the same thread proceeds.
-    std::recursive_mutex& Lock() const { return lock_; }
+    std::recursive_mutex& lock() const { return lock_; }
 
-    const QList<QByteArray>& Entries() const { return entries_; }
-    const QList<QByteArray>& NameIndex() const { return nameIndex_; }
-    QList<TSortKey>& DisplayOrder() { return displayOrder_; }
-    const QList<TSortKey>& DisplayOrder() const { return displayOrder_; }
-    int Count() const { return int(entries_.size()); }
+    const QList<QByteArray>& entries() const { return entries_; }
+    const QList<QByteArray>& nameIndex() const { return nameIndex_; }
+    QList<SortKey>& displayOrder() { return displayOrder_; }
+    const QList<SortKey>& displayOrder() const { return displayOrder_; }
+    int count() const { return int(entries_.size()); }
     // Rows of the status list: at least the roster's entries once sorted, one after a reset,
     // two at start. Rows beyond the display order stay blank.
-    int ListRows() const { return listRows_; }
-    void SetListRows(int rows) { listRows_ = rows; }
+    int listRows() const { return listRows_; }
+    void setListRows(int rows) { listRows_ = rows; }
 
-    TPositionSet& Seen() { return seen_; }
-    TPositionSet& Answered() { return answered_; }
-    const TPositionSet& Seen() const { return seen_; }
-    const TPositionSet& Answered() const { return answered_; }
+    PositionSet& seen() { return seen_; }
+    PositionSet& answered() { return answered_; }
+    const PositionSet& seen() const { return seen_; }
+    const PositionSet& answered() const { return answered_; }
 
     // Applies a status announcement ("a" + code + name + sep + status) under `key`.
-    TApplyResult ApplyStatusAnnouncement(const QByteArray& text, const QByteArray& key,
-                                         bool addressedToMe = false,
-                                         const OwnTakeover& takeover = {});
+    ApplyResult applyStatusAnnouncement(const QByteArray& text, const QByteArray& key,
+                                        bool addressedToMe = false,
+                                        const OwnTakeover& takeover = {});
 
     // The own entry, then the archived entries that are not known yet. Gives true when an
     // entry received the archived mark, which asks for the title note.
-    bool Seed(const QByteArray& ownAddress, const QByteArray& displayName,
-              const QList<TArchivedEntry>& archive);
+    bool seed(const QByteArray& ownAddress, const QByteArray& displayName,
+              const QList<ArchivedEntry>& archive);
 
     // Clears the roster to the own placeholder under the login name. The marks stay.
-    void Reset(const QByteArray& ownAddress, const QByteArray& loginName);
+    void reset(const QByteArray& ownAddress, const QByteArray& loginName);
 
     // Position of the entry keyed by `address` (letter case ignored), or -1.
-    int FindAddress(const QByteArray& address) const;
+    int findAddress(const QByteArray& address) const;
     // Position of the name index entry whose name part is `name` (letter case ignored), or -1.
-    int FindName(const QByteArray& name) const;
+    int findName(const QByteArray& name) const;
 
     // Roster position and entry text for a status-list row; nothing outside the roster.
-    std::optional<std::pair<int, QByteArray>> EntryForRow(int row) const;
+    std::optional<std::pair<int, QByteArray>> entryForRow(int row) const;
 
-    static TRosterFields Split(const QByteArray& entry);
-    static bool IsOffLine(const QByteArray& entry);
-    static QByteArray MakeEntry(const QByteArray& address, const QByteArray& name, char code,
+    static RosterFields split(const QByteArray& entry);
+    static bool isOffLine(const QByteArray& entry);
+    static QByteArray makeEntry(const QByteArray& address, const QByteArray& name, char code,
                                 const QByteArray& status);
 
 private:
-    void Append(const QByteArray& entry, const QByteArray& address, const QByteArray& name);
+    void append(const QByteArray& entry, const QByteArray& address, const QByteArray& name);
 
     mutable std::recursive_mutex lock_;
     QList<QByteArray> entries_;
     QList<QByteArray> nameIndex_;
-    QList<TSortKey> displayOrder_;
-    TPositionSet seen_;
-    TPositionSet answered_;
+    QList<SortKey> displayOrder_;
+    PositionSet seen_;
+    PositionSet answered_;
     int listRows_ = 2;
 };
 
@@ -107,6 +107,6 @@ inline constexpr char kArchivedMark[] = " **";
 inline constexpr char kArchivedTitleNote[] = " ** denotes archived status";
 
 // Background colour (0x00BBGGRR) of a colour code; `code` 0 stands for an empty code text.
-quint32 ColourForCode(char code, const TClassColours& colours);
+quint32 colourForCode(char code, const ClassColours& colours);
 
 } // namespace velmora

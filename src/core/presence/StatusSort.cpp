@@ -12,7 +12,7 @@ namespace {
 // with a plain byte comparison. The field separators "=" and 0xF7 sort before every other
 // character, so that a field orders before its continuations (10.0.0.2 before 10.0.0.20,
 // "Ann" before "Anna").
-char Fold(char c) {
+char fold(char c) {
     const auto b = static_cast<unsigned char>(c);
     if (b == '=') return '\x01';
     if (b == 0xF7) return '\x02';
@@ -24,66 +24,66 @@ char Fold(char c) {
 }
 
 // Appends `text` folded; the key's buffer is reused from the previous sort.
-void AppendFolded(QByteArray& key, const char* text, qsizetype size) {
+void appendFolded(QByteArray& key, const char* text, qsizetype size) {
     const qsizetype at = key.size();
     key.resize(at + size);
     char* out = key.data() + at;
     for (qsizetype i = 0; i < size; ++i)
-        out[i] = Fold(text[i]);
+        out[i] = fold(text[i]);
 }
 
-void BuildNameKey(QByteArray& key, const QByteArray& entry, char onTopLetter) {
+void buildNameKey(QByteArray& key, const QByteArray& entry, char onTopLetter) {
     const qsizetype eq = entry.indexOf('=');
     const qsizetype from = eq > 0 ? eq + 1 : 0;
     const qsizetype size = entry.size() - from;
     const char first = size < 3 ? '0' : entry[from];
     key.resize(0);
     key.append(first == onTopLetter ? ' ' : '!');
-    AppendFolded(key, entry.constData() + from, size);
+    appendFolded(key, entry.constData() + from, size);
 }
 
-void BuildColourKey(QByteArray& key, const QByteArray& entry) {
+void buildColourKey(QByteArray& key, const QByteArray& entry) {
     const qsizetype sep = entry.indexOf(kSep);
     char cls = sep >= 0 && entry.size() - sep - 1 >= 2 ? entry[sep + 1] : 's';
     if (cls == 'g') cls = '0';
     key.resize(0);
     key.append(cls);
-    AppendFolded(key, entry.constData(), sep < 0 ? entry.size() : sep);
+    appendFolded(key, entry.constData(), sep < 0 ? entry.size() : sep);
 }
 
 } // namespace
 
-QByteArray NameSortKey(const QByteArray& entry, char onTopLetter) {
+QByteArray nameSortKey(const QByteArray& entry, char onTopLetter) {
     QByteArray key;
-    BuildNameKey(key, entry, onTopLetter);
+    buildNameKey(key, entry, onTopLetter);
     return key;
 }
 
-QByteArray ColourSortKey(const QByteArray& entry) {
+QByteArray colourSortKey(const QByteArray& entry) {
     QByteArray key;
-    BuildColourKey(key, entry);
+    buildColourKey(key, entry);
     return key;
 }
 
-void SortDisplayOrder(TRoster& roster, bool byColour, char onTopLetter) {
-    std::lock_guard guard(roster.Lock());
-    const QList<QByteArray>& entries = roster.Entries();
-    QList<TSortKey>& order = roster.DisplayOrder();
-    roster.SetListRows(std::max(roster.ListRows(), roster.Count()));
+void sortDisplayOrder(Roster& roster, bool byColour, char onTopLetter) {
+    std::lock_guard guard(roster.lock());
+    const QList<QByteArray>& entries = roster.entries();
+    QList<SortKey>& order = roster.displayOrder();
+    roster.setListRows(std::max(roster.listRows(), roster.count()));
     order.resize(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        TSortKey& k = order[i];
+        SortKey& k = order[i];
         k.position = int(i);
         if (byColour)
-            BuildColourKey(k.key, entries[i]);
+            buildColourKey(k.key, entries[i]);
         else
-            BuildNameKey(k.key, entries[i], onTopLetter);
+            buildNameKey(k.key, entries[i], onTopLetter);
     }
     std::sort(order.begin(), order.end(),
-              [](const TSortKey& a, const TSortKey& b) { return a.key < b.key; });
+              [](const SortKey& a, const SortKey& b) { return a.key < b.key; });
 }
 
-QByteArray SortTitle(bool byColour, char onTopLetter, const QByteArray& titleNote) {
+QByteArray sortTitle(bool byColour, char onTopLetter, const QByteArray& titleNote) {
     if (!byColour && onTopLetter >= 'A' && onTopLetter <= 'Z')
         return QByteArray(kProgramTitle) + " - (Names starting with " + onTopLetter + " on top)";
     return QByteArray(kProgramTitle) + titleNote;

@@ -12,16 +12,16 @@ inline constexpr char kProgramTitle[] = "Dazuviz Velmora";
 
 // The key of one roster entry in the name sort: "!" or, for names starting with the on-top
 // letter, a blank, followed by the entry after its first "=".
-QByteArray NameSortKey(const QByteArray& entry, char onTopLetter);
+QByteArray nameSortKey(const QByteArray& entry, char onTopLetter);
 // The key in the colour sort: the class character ("0" for In, "s" when the entry has no
 // status), then address, "=" and name.
-QByteArray ColourSortKey(const QByteArray& entry);
+QByteArray colourSortKey(const QByteArray& entry);
 
 // Rebuilds the key of every roster position in place (the display order is reused) and sorts
 // the display order by key, ignoring letter case. Grows the list's row count to the roster's.
-void SortDisplayOrder(TRoster& roster, bool byColour, char onTopLetter);
+void sortDisplayOrder(Roster& roster, bool byColour, char onTopLetter);
 
 // The window title for the order in use.
-QByteArray SortTitle(bool byColour, char onTopLetter, const QByteArray& titleNote);
+QByteArray sortTitle(bool byColour, char onTopLetter, const QByteArray& titleNote);
 
 } // namespace velmora

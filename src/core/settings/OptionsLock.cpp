@@ -5,7 +5,7 @@ namespace velmora::options_lock {
 namespace {
 
 // Byte i of a scrambled text is the plain byte XOR (0x5A + 7 i), modulo 256.
-template <std::size_t N> QByteArray Unscramble(const char (&scrambled)[N]) {
+template <std::size_t N> QByteArray unscramble(const char (&scrambled)[N]) {
     QByteArray plain(qsizetype(N - 1), '\0');
     for (std::size_t i = 0; i + 1 < N; ++i)
         plain[qsizetype(i)] = char(quint8(scrambled[i]) ^ quint8(0x5A + 7 * i));
@@ -19,16 +19,16 @@ constexpr char kCode[] = "\x3e\x1b\x1e\x58\x3a\x16";
 
 } // namespace
 
-QByteArray DialogCaption() {
-    return Unscramble(kCaption);
+QByteArray dialogCaption() {
+    return unscramble(kCaption);
 }
 
-QByteArray DialogPrompt() {
-    return Unscramble(kPrompt);
+QByteArray dialogPrompt() {
+    return unscramble(kPrompt);
 }
 
-bool IsAccessCode(const QByteArray& entered) {
-    return entered == Unscramble(kCode);
+bool isAccessCode(const QByteArray& entered) {
+    return entered == unscramble(kCode);
 }
 
 } // namespace velmora::options_lock

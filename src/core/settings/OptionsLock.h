@@ -8,10 +8,10 @@
 namespace velmora::options_lock {
 
 // The caption and the prompt of the dialog that asks for the code.
-QByteArray DialogCaption();
-QByteArray DialogPrompt();
+QByteArray dialogCaption();
+QByteArray dialogPrompt();
 // Whether a text entered in that dialog is the access code (exactly, letter case included).
-bool IsAccessCode(const QByteArray& entered);
+bool isAccessCode(const QByteArray& entered);
 
 // The Lock button's caption in each state.
 inline constexpr char kLockedCaption[] = "Unlock * ";

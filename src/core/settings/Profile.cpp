@@ -14,31 +14,31 @@ namespace velmora {
 
 namespace {
 
-bool IsBlank(char c) {
+bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
 // Bounds of `text` without surrounding blanks and tabs, as [begin, end).
-void BlankBounds(const char* text, qsizetype size, qsizetype& begin, qsizetype& end) {
+void blankBounds(const char* text, qsizetype size, qsizetype& begin, qsizetype& end) {
     begin = 0;
     end = size;
-    while (begin < end && IsBlank(text[begin]))
+    while (begin < end && isBlank(text[begin]))
         ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
+    while (end > begin && isBlank(text[end - 1]))
         --end;
 }
 
-QByteArray TrimmedCopy(const char* text, qsizetype size) {
+QByteArray trimmedCopy(const char* text, qsizetype size) {
     qsizetype begin = 0;
     qsizetype end = 0;
-    BlankBounds(text, size, begin, end);
+    blankBounds(text, size, begin, end);
     return QByteArray(text + begin, end - begin);
 }
 
-QByteArray TrimmedSlice(const QByteArray& text, qsizetype maxLen) {
+QByteArray trimmedSlice(const QByteArray& text, qsizetype maxLen) {
     qsizetype begin = 0;
     qsizetype end = 0;
-    BlankBounds(text.constData(), text.size(), begin, end);
+    blankBounds(text.constData(), text.size(), begin, end);
     if (maxLen >= 0 && end - begin > maxLen) end = begin + maxLen;
     if (begin == 0 && end == text.size()) return text; // shares the data, no copy
     return text.mid(begin, end - begin);
@@ -46,7 +46,7 @@ QByteArray TrimmedSlice(const QByteArray& text, qsizetype maxLen) {
 
 // Names compare by ASCII letters only: a byte such as 0xC4 is a different letter in every
 // code page, so folding it would join names the user sees as different.
-QByteArray Fold(const QByteArray& name) {
+QByteArray fold(const QByteArray& name) {
     QByteArray folded = name;
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -55,14 +55,14 @@ QByteArray Fold(const QByteArray& name) {
 
 // A line of the file cannot hold these bytes; a value carrying them could otherwise open new
 // lines or sections when the file is read again.
-QByteArray LineSafe(const QByteArray& text) {
+QByteArray lineSafe(const QByteArray& text) {
     QByteArray safe = text;
     for (char& c : safe)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     return safe;
 }
 
-bool WriteAll(int fd, const QByteArray& data) {
+bool writeAll(int fd, const QByteArray& data) {
     const char* p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
@@ -79,13 +79,13 @@ bool WriteAll(int fd, const QByteArray& data) {
 
 } // namespace
 
-void TProfile::Clear() {
+void Profile::clear() {
     sections_.clear();
     sectionIndex_.clear();
 }
 
-bool TProfile::Load(const QString& path) {
-    Clear();
+bool Profile::load(const QString& path) {
+    clear();
     const QFileInfo info(path);
     // A FIFO or device would block or never end; only a regular file is a settings file.
     if (!info.isFile()) return false;
@@ -93,11 +93,11 @@ bool TProfile::Load(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) return false;
-    Parse(content);
+    parse(content);
     return true;
 }
 
-bool TProfile::Save(const QString& path) const {
+bool Profile::save(const QString& path) const {
     QString target = path;
     const QFileInfo info(path);
     // Replace the file a link points to, not the link itself.
@@ -122,7 +122,7 @@ bool TProfile::Save(const QString& path) const {
     }
     if (fd < 0) return false;
 
-    bool ok = WriteAll(fd, Serialize());
+    bool ok = writeAll(fd, serialize());
     if (ok && hasOld) ::fchmod(fd, old.st_mode & 07777); // best effort: content matters more
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
@@ -140,8 +140,8 @@ bool TProfile::Save(const QString& path) const {
     return true;
 }
 
-void TProfile::Parse(const QByteArray& content) {
-    Clear();
+void Profile::parse(const QByteArray& content) {
+    clear();
     qsizetype current = -1; // index, not pointer: appending a section may move the others
     const char* data = content.constData();
     const qsizetype size = content.size();
@@ -154,7 +154,7 @@ void TProfile::Parse(const QByteArray& content) {
 
         qsizetype begin = 0;
         qsizetype end = 0;
-        BlankBounds(data + lineStart, lineEnd - lineStart, begin, end);
+        blankBounds(data + lineStart, lineEnd - lineStart, begin, end);
         const char* line = data + lineStart + begin;
         const qsizetype len = end - begin;
         lineStart = next;
@@ -163,12 +163,12 @@ void TProfile::Parse(const QByteArray& content) {
         if (line[0] == '[') {
             const char* close = static_cast<const char*>(memchr(line, ']', len));
             if (!close) continue;
-            const QByteArray name = TrimmedCopy(line + 1, close - line - 1);
+            const QByteArray name = trimmedCopy(line + 1, close - line - 1);
             if (name.isEmpty()) {
                 current = -1;
             } else {
-                SectionFor(name);
-                current = sectionIndex_.value(Fold(name));
+                sectionFor(name);
+                current = sectionIndex_.value(fold(name));
             }
             continue;
         }
@@ -176,19 +176,19 @@ void TProfile::Parse(const QByteArray& content) {
         if (current < 0) continue;
         const char* eq = static_cast<const char*>(memchr(line, '=', len));
         if (!eq) continue;
-        const QByteArray name = TrimmedCopy(line, eq - line);
+        const QByteArray name = trimmedCopy(line, eq - line);
         if (name.isEmpty()) continue;
-        QByteArray folded = Fold(name);
+        QByteArray folded = fold(name);
         Section& section = sections_[current];
         if (section.index.contains(folded)) continue; // the first of duplicate keys counts
         const qsizetype valueOffset = eq - line + 1;
         section.index.insert(folded, section.keys.size());
         section.keys.append(
-            Key{name, std::move(folded), TrimmedCopy(line + valueOffset, len - valueOffset)});
+            Key{name, std::move(folded), trimmedCopy(line + valueOffset, len - valueOffset)});
     }
 }
 
-QByteArray TProfile::Serialize() const {
+QByteArray Profile::serialize() const {
     qsizetype total = 0;
     for (const Section& section : sections_) {
         total += section.name.size() + 4;
@@ -209,13 +209,13 @@ QByteArray TProfile::Serialize() const {
     return out;
 }
 
-const TProfile::Section* TProfile::FindSection(const QByteArray& section) const {
-    const auto it = sectionIndex_.constFind(Fold(section));
+const Profile::Section* Profile::findSection(const QByteArray& section) const {
+    const auto it = sectionIndex_.constFind(fold(section));
     return it == sectionIndex_.cend() ? nullptr : &sections_[*it];
 }
 
-TProfile::Section& TProfile::SectionFor(const QByteArray& section) {
-    QByteArray folded = Fold(section);
+Profile::Section& Profile::sectionFor(const QByteArray& section) {
+    QByteArray folded = fold(section);
     const auto it = sectionIndex_.constFind(folded);
     if (it != sectionIndex_.cend()) return sections_[*it];
     sectionIndex_.insert(folded, sections_.size());
@@ -223,46 +223,46 @@ TProfile::Section& TProfile::SectionFor(const QByteArray& section) {
     return sections_.last();
 }
 
-const QByteArray* TProfile::FindValue(const QByteArray& section, const QByteArray& key) const {
-    const Section* found = FindSection(section);
+const QByteArray* Profile::findValue(const QByteArray& section, const QByteArray& key) const {
+    const Section* found = findSection(section);
     if (!found) return nullptr;
-    const auto it = found->index.constFind(Fold(key));
+    const auto it = found->index.constFind(fold(key));
     return it == found->index.cend() ? nullptr : &found->keys[*it].value;
 }
 
-QByteArray TProfile::ReadSetting(const QByteArray& section, const QByteArray& key,
-                                 const QByteArray& defaultValue) const {
-    const QByteArray* value = FindValue(section, key);
-    return value ? TrimmedSlice(*value, kReadLimit) : defaultValue;
+QByteArray Profile::readSetting(const QByteArray& section, const QByteArray& key,
+                                const QByteArray& defaultValue) const {
+    const QByteArray* value = findValue(section, key);
+    return value ? trimmedSlice(*value, kReadLimit) : defaultValue;
 }
 
-QByteArray TProfile::ReadRaw(const QByteArray& section, const QByteArray& key,
-                             const QByteArray& defaultValue) const {
-    const QByteArray* value = FindValue(section, key);
-    return value ? TrimmedSlice(*value, -1) : defaultValue;
+QByteArray Profile::readRaw(const QByteArray& section, const QByteArray& key,
+                            const QByteArray& defaultValue) const {
+    const QByteArray* value = findValue(section, key);
+    return value ? trimmedSlice(*value, -1) : defaultValue;
 }
 
-bool TProfile::HasKey(const QByteArray& section, const QByteArray& key) const {
-    return FindValue(section, key) != nullptr;
+bool Profile::hasKey(const QByteArray& section, const QByteArray& key) const {
+    return findValue(section, key) != nullptr;
 }
 
-void TProfile::WriteSetting(const QByteArray& section, const QByteArray& key,
-                            const QByteArray& value) {
-    const QByteArray keyName = LineSafe(key);
+void Profile::writeSetting(const QByteArray& section, const QByteArray& key,
+                           const QByteArray& value) {
+    const QByteArray keyName = lineSafe(key);
     if (section.isEmpty() || keyName.isEmpty()) return;
-    Section& target = SectionFor(LineSafe(section));
-    QByteArray folded = Fold(keyName);
+    Section& target = sectionFor(lineSafe(section));
+    QByteArray folded = fold(keyName);
     const auto it = target.index.constFind(folded);
     if (it != target.index.cend()) {
-        target.keys[*it].value = LineSafe(value);
+        target.keys[*it].value = lineSafe(value);
         return;
     }
     target.index.insert(folded, target.keys.size());
-    target.keys.append(Key{keyName, std::move(folded), LineSafe(value)});
+    target.keys.append(Key{keyName, std::move(folded), lineSafe(value)});
 }
 
-void TProfile::EraseSection(const QByteArray& section) {
-    const auto it = sectionIndex_.constFind(Fold(section));
+void Profile::eraseSection(const QByteArray& section) {
+    const auto it = sectionIndex_.constFind(fold(section));
     if (it == sectionIndex_.cend()) return;
     sections_.removeAt(*it);
     sectionIndex_.clear();
@@ -270,7 +270,7 @@ void TProfile::EraseSection(const QByteArray& section) {
         sectionIndex_.insert(sections_[i].folded, i);
 }
 
-QList<QByteArray> TProfile::SectionNames() const {
+QList<QByteArray> Profile::sectionNames() const {
     QList<QByteArray> names;
     names.reserve(sections_.size());
     for (const Section& section : sections_)
@@ -278,9 +278,9 @@ QList<QByteArray> TProfile::SectionNames() const {
     return names;
 }
 
-QList<QByteArray> TProfile::KeyNames(const QByteArray& section) const {
+QList<QByteArray> Profile::keyNames(const QByteArray& section) const {
     QList<QByteArray> names;
-    const Section* found = FindSection(section);
+    const Section* found = findSection(section);
     if (!found) return names;
     names.reserve(found->keys.size());
     for (const Key& key : found->keys)
@@ -288,10 +288,10 @@ QList<QByteArray> TProfile::KeyNames(const QByteArray& section) const {
     return names;
 }
 
-bool TProfile::HoldsExactly(const QByteArray& value) {
+bool Profile::holdsExactly(const QByteArray& value) {
     for (char c : value)
         if (c == '\r' || c == '\n' || c == '\0') return false;
-    return value.isEmpty() || (!IsBlank(value.front()) && !IsBlank(value.back()));
+    return value.isEmpty() || (!isBlank(value.front()) && !isBlank(value.back()));
 }
 
 } // namespace velmora

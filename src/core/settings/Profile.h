@@ -12,38 +12,38 @@
 
 namespace velmora {
 
-class TProfile {
+class Profile {
 public:
-    // The cut applied to every value read back through ReadSetting.
+    // The cut applied to every value read back through readSetting.
     static constexpr qsizetype kReadLimit = 255;
 
     // Replaces the content with the file at `path`. A missing, unreadable or non-regular file
     // gives an empty profile and false.
-    bool Load(const QString& path);
+    bool load(const QString& path);
     // Writes the whole profile to `path` through a temporary file and a rename; false when
     // anything fails (the old file is then left as it was).
-    bool Save(const QString& path) const;
+    bool save(const QString& path) const;
 
-    void Parse(const QByteArray& content);
-    QByteArray Serialize() const;
+    void parse(const QByteArray& content);
+    QByteArray serialize() const;
 
-    QByteArray ReadSetting(const QByteArray& section, const QByteArray& key,
+    QByteArray readSetting(const QByteArray& section, const QByteArray& key,
                            const QByteArray& defaultValue) const;
-    // As ReadSetting but without the 255-character cut (stored message lines).
-    QByteArray ReadRaw(const QByteArray& section, const QByteArray& key,
+    // As readSetting but without the 255-character cut (stored message lines).
+    QByteArray readRaw(const QByteArray& section, const QByteArray& key,
                        const QByteArray& defaultValue) const;
-    bool HasKey(const QByteArray& section, const QByteArray& key) const;
+    bool hasKey(const QByteArray& section, const QByteArray& key) const;
     // Stores one value; CR, LF and NUL, which a line of the file cannot hold, become blanks.
     // Reads hand values back without surrounding blanks and tabs, as they come from the file.
-    void WriteSetting(const QByteArray& section, const QByteArray& key, const QByteArray& value);
-    void EraseSection(const QByteArray& section);
+    void writeSetting(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+    void eraseSection(const QByteArray& section);
 
-    QList<QByteArray> SectionNames() const;
-    QList<QByteArray> KeyNames(const QByteArray& section) const;
+    QList<QByteArray> sectionNames() const;
+    QList<QByteArray> keyNames(const QByteArray& section) const;
 
     // True when `value`, once written, saved and loaded again, reads back byte for byte
     // (no CR, LF or NUL, no surrounding blank or tab).
-    static bool HoldsExactly(const QByteArray& value);
+    static bool holdsExactly(const QByteArray& value);
 
 private:
     struct Key {
@@ -57,10 +57,10 @@ private:
         QList<Key> keys;
         QHash<QByteArray, qsizetype> index; // folded key name -> position in keys
     };
-    const Section* FindSection(const QByteArray& section) const;
-    Section& SectionFor(const QByteArray& section);
-    const QByteArray* FindValue(const QByteArray& section, const QByteArray& key) const;
-    void Clear();
+    const Section* findSection(const QByteArray& section) const;
+    Section& sectionFor(const QByteArray& section);
+    const QByteArray* findValue(const QByteArray& section, const QByteArray& key) const;
+    void clear();
 
     QList<Section> sections_;
     QHash<QByteArray, qsizetype> sectionIndex_; // folded section name -> position in sections_

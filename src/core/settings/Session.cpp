@@ -9,7 +9,7 @@
 
 namespace velmora {
 
-QByteArray DetermineLoginName() {
+QByteArray determineLoginName() {
     QByteArray name = qgetenv("USER");
     if (name.isEmpty()) name = qgetenv("LOGNAME");
     if (name.isEmpty()) {
@@ -19,7 +19,7 @@ QByteArray DetermineLoginName() {
     return name.toUpper();
 }
 
-QString DefaultSettingsPath() {
+QString defaultSettingsPath() {
     const QString shared = QStringLiteral("/var/lib/dazuviz-velmora");
     const QFileInfo sharedDir(shared);
     if (sharedDir.isDir() && sharedDir.isWritable()) return shared + QStringLiteral("/vlx.ini");

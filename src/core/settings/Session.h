@@ -8,10 +8,10 @@ namespace velmora {
 
 // The user's login name in upper case: $USER, else $LOGNAME, else the account of the real
 // user id; "UNKNOWN" when there is none.
-QByteArray DetermineLoginName();
+QByteArray determineLoginName();
 
 // The settings file shared by every user of this computer: /var/lib/dazuviz-velmora/vlx.ini
 // when that folder exists and is writable, else vlx.ini in the user's configuration folder.
-QString DefaultSettingsPath();
+QString defaultSettingsPath();
 
 } // namespace velmora

@@ -1,10 +1,10 @@
 #include "gui/board/ChangeStatusPage.h"
 
+#include "core/net/AnsiText.h"
+#include "core/net/Datagram.h"
+#include "core/net/UdpTransport.h"
 #include "gui/controls/BgrColour.h"
 #include "gui/controls/ColorButton.h"
-#include "core/net/AnsiText.h"
-#include "core/net/UdpTransport.h"
-#include "core/net/Datagram.h"
 #include "gui/window/MainWindow.h"
 
 #include <QCheckBox>
@@ -25,116 +25,120 @@ QString Q(const char* text) {
 }
 
 // Enter on the remark list chooses the current remark, as a click does.
-class TEnterChooses : public QObject {
+class EnterChooses : public QObject {
 public:
-    TEnterChooses(QListWidget* list, TChangeStatusPage* page) : QObject(list), page_(page) {}
+    EnterChooses(QListWidget* list, ChangeStatusPage* page) : QObject(list), page_(page) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         auto* list = static_cast<QListWidget*>(watched);
         if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !list->currentItem()) return false;
-        page_->ListBox2Click(list->currentItem()->text());
+        page_->onRemarkClicked(list->currentItem()->text());
         return true;
     }
 
 private:
-    TChangeStatusPage* page_;
+    ChangeStatusPage* page_;
 };
 
 } // namespace
 
-TChangeStatusPage::TChangeStatusPage(TForm1& form)
-    : QObject(&form), form_(form), core_(form.Core()),
-      GroupBox8_(form.Control<QGroupBox>("GroupBox8")),
-      ListBox2_(form.Control<QListWidget>("ListBox2")), In22_(form.Control<tColorButton>("In22")),
-      Busy22_(form.Control<tColorButton>("Busy22")), Out22_(form.Control<tColorButton>("Out22")),
-      WhtBkg_(form.Control<QCheckBox>("WhtBkg")), Label4_(form.Control<QLabel>("Label4")) {
-    In22_->onclick = [this](tColorButton*) { In22click(); };
-    Busy22_->onclick = [this](tColorButton*) { Busy22click(); };
-    Out22_->onclick = [this](tColorButton*) { Out22click(); };
-    connect(ListBox2_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { ListBox2Click(item->text()); });
-    ListBox2_->installEventFilter(new TEnterChooses(ListBox2_, this));
-    connect(form.Control<QPushButton>("Button7"), &QPushButton::clicked, this,
-            &TChangeStatusPage::Button7Click);
-    connect(WhtBkg_, &QCheckBox::clicked, this, &TChangeStatusPage::WhtBkgClick);
-    connect(form.Control<QPushButton>("Cancel1"), &QPushButton::clicked, this,
-            &TChangeStatusPage::Cancel1Click);
+ChangeStatusPage::ChangeStatusPage(MainWindow& form)
+    : QObject(&form), form_(form), core_(form.core()),
+      personGroup_(form.control<QGroupBox>("personGroup")),
+      remarkList_(form.control<QListWidget>("remarkList")),
+      inButton_(form.control<ColorButton>("changeToInButton")),
+      busyButton_(form.control<ColorButton>("changeToBusyButton")),
+      outButton_(form.control<ColorButton>("changeToOutButton")),
+      whiteBackgroundBox_(form.control<QCheckBox>("whiteBackgroundBox")),
+      prefixLabel_(form.control<QLabel>("prefixLabel")) {
+    inButton_->onclick = [this](ColorButton*) { onInClicked(); };
+    busyButton_->onclick = [this](ColorButton*) { onBusyClicked(); };
+    outButton_->onclick = [this](ColorButton*) { onOutClicked(); };
+    connect(remarkList_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { onRemarkClicked(item->text()); });
+    remarkList_->installEventFilter(new EnterChooses(remarkList_, this));
+    connect(form.control<QPushButton>("customStatusButton"), &QPushButton::clicked, this,
+            &ChangeStatusPage::onCustomStatusClicked);
+    connect(whiteBackgroundBox_, &QCheckBox::clicked, this,
+            &ChangeStatusPage::onWhiteBackgroundClicked);
+    connect(form.control<QPushButton>("cancelChangeButton"), &QPushButton::clicked, this,
+            &ChangeStatusPage::onCancelClicked);
 }
 
-void TChangeStatusPage::Prepare(const QByteArray& address, const QByteArray& name) {
+void ChangeStatusPage::prepare(const QByteArray& address, const QByteArray& name) {
     address_ = address;
     name_ = name;
-    GroupBox8_->setTitle(Q(" Change Status for ") + FromAnsi(name));
-    Label4_->setText(FromAnsi(QByteArray("zw") + address + kSep + name));
-    ListBox2_->clear();
-    for (const QByteArray& remark : core_.Remarks())
-        ListBox2_->addItem(FromAnsi(remark));
+    personGroup_->setTitle(Q(" Change Status for ") + fromAnsi(name));
+    prefixLabel_->setText(fromAnsi(QByteArray("zw") + address + kSep + name));
+    remarkList_->clear();
+    for (const QByteArray& remark : core_.remarks())
+        remarkList_->addItem(fromAnsi(remark));
 }
 
-void TChangeStatusPage::chgOthersClick() {
-    const TClassColours& colours = core_.Options().colours;
-    if (!WhtBkg_->isChecked()) PaintListBackground();
-    Out22_->SetColor(colours.Out);
-    In22_->SetColor(colours.In);
-    Busy22_->SetColor(colours.Busy);
-    ListBox2_->clear();
-    for (const QByteArray& remark : core_.Remarks())
-        ListBox2_->addItem(FromAnsi(remark));
-    form_.SelectTab(form_.Page("ChgStatus"));
+void ChangeStatusPage::openInClassColours() {
+    const ClassColours& colours = core_.options().colours;
+    if (!whiteBackgroundBox_->isChecked()) paintListBackground();
+    outButton_->setColor(colours.out);
+    inButton_->setColor(colours.in);
+    busyButton_->setColor(colours.busy);
+    remarkList_->clear();
+    for (const QByteArray& remark : core_.remarks())
+        remarkList_->addItem(fromAnsi(remark));
+    form_.showPage(form_.page("changeStatusPage"));
 }
 
-void TChangeStatusPage::In22click() {
-    SendChange('g', " In");
+void ChangeStatusPage::onInClicked() {
+    sendChange('g', " In");
 }
 
-void TChangeStatusPage::Busy22click() {
-    SendChange('f', " Busy - In but unavailable");
+void ChangeStatusPage::onBusyClicked() {
+    sendChange('f', " Busy - In but unavailable");
 }
 
-void TChangeStatusPage::Out22click() {
-    SendChange('r', " Out");
+void ChangeStatusPage::onOutClicked() {
+    sendChange('r', " Out");
 }
 
-void TChangeStatusPage::ListBox2Click(const QString& remark) {
-    QByteArray status = ' ' + ToAnsi(remark);
-    if (core_.Options().ShwTime) status += core_.TimeStampNow();
-    SendChange(WhtBkg_->isChecked() ? 'w' : 'y', status);
+void ChangeStatusPage::onRemarkClicked(const QString& remark) {
+    QByteArray status = ' ' + toAnsi(remark);
+    if (core_.options().stampChanges) status += core_.timeStampNow();
+    sendChange(whiteBackgroundBox_->isChecked() ? 'w' : 'y', status);
 }
 
-void TChangeStatusPage::Button7Click() {
+void ChangeStatusPage::onCustomStatusClicked() {
     QInputDialog dialog(&form_);
     dialog.setWindowTitle(Q("Customize Status"));
     dialog.setLabelText(Q("Enter Status"));
     dialog.setTextValue(QString());
-    form_.SetDialogOpen(true);
+    form_.setDialogOpen(true);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    form_.SetDialogOpen(false);
+    form_.setDialogOpen(false);
     // A status of the user's own words is always white and never stamped.
-    if (ok) SendChange('w', ' ' + ToAnsi(dialog.textValue()));
+    if (ok) sendChange('w', ' ' + toAnsi(dialog.textValue()));
 }
 
-void TChangeStatusPage::WhtBkgClick() {
-    PaintListBackground();
+void ChangeStatusPage::onWhiteBackgroundClicked() {
+    paintListBackground();
 }
 
-void TChangeStatusPage::Cancel1Click() {
-    form_.SelectTab(form_.Page("Status1"));
+void ChangeStatusPage::onCancelClicked() {
+    form_.showPage(form_.page("statusPage"));
 }
 
-void TChangeStatusPage::SendChange(char code, const QByteArray& status) {
+void ChangeStatusPage::sendChange(char code, const QByteArray& status) {
     try {
-        core_.SendDatagram(datagram::ProxyAnnouncement(code, address_, name_ + kSep + status));
-    } catch (const EUDPError& e) {
+        core_.sendDatagram(datagram::proxyAnnouncement(code, address_, name_ + kSep + status));
+    } catch (const UdpError& e) {
         QMessageBox::critical(&form_, form_.windowTitle(), Q(e.what()));
     }
-    form_.SelectTab(form_.Page("Status1"));
+    form_.showPage(form_.page("statusPage"));
 }
 
-void TChangeStatusPage::PaintListBackground() {
-    TForm1::SetBackground(ListBox2_, WhtBkg_->isChecked()
-                                         ? QColor(Qt::white)
-                                         : ColourFromBgr(core_.Options().colours.Rest));
+void ChangeStatusPage::paintListBackground() {
+    MainWindow::setBackground(remarkList_, whiteBackgroundBox_->isChecked()
+                                               ? QColor(Qt::white)
+                                               : colourFromBgr(core_.options().colours.others));
 }
 
 } // namespace velmora

@@ -15,44 +15,44 @@ class QListWidgetItem;
 
 namespace velmora {
 
-class TForm1;
-class TVelmoraCore;
-class tColorButton;
+class MainWindow;
+class Core;
+class ColorButton;
 
-class TChangeStatusPage : public QObject {
+class ChangeStatusPage : public QObject {
     Q_OBJECT
 public:
     // Finds the page's controls in `form` by their names and connects them.
-    explicit TChangeStatusPage(TForm1& form);
+    explicit ChangeStatusPage(MainWindow& form);
 
     // Makes the person the one whose status the page changes: the group caption, the hidden
     // prefix label and the remark list. Ctrl + left click then shows the page as it is.
-    void Prepare(const QByteArray& address, const QByteArray& name);
+    void prepare(const QByteArray& address, const QByteArray& name);
     // "&Change Status" in the person menu: the page in the current class colours.
-    void chgOthersClick();
+    void openInClassColours();
 
-    void In22click();
-    void Busy22click();
-    void Out22click();
-    void ListBox2Click(const QString& remark);
-    void Button7Click(); // Enter a Customized Status
-    void WhtBkgClick();
-    void Cancel1Click();
+    void onInClicked();
+    void onBusyClicked();
+    void onOutClicked();
+    void onRemarkClicked(const QString& remark);
+    void onCustomStatusClicked(); // Enter a Customized Status
+    void onWhiteBackgroundClicked();
+    void onCancelClicked();
 
 private:
     // Broadcasts the change with colour `code` and `status` and returns to the Status page.
-    void SendChange(char code, const QByteArray& status);
-    void PaintListBackground();
+    void sendChange(char code, const QByteArray& status);
+    void paintListBackground();
 
-    TForm1& form_;
-    TVelmoraCore& core_;
-    QGroupBox* GroupBox8_;
-    QListWidget* ListBox2_;
-    tColorButton* In22_;
-    tColorButton* Busy22_;
-    tColorButton* Out22_;
-    QCheckBox* WhtBkg_;
-    QLabel* Label4_;
+    MainWindow& form_;
+    Core& core_;
+    QGroupBox* personGroup_;
+    QListWidget* remarkList_;
+    ColorButton* inButton_;
+    ColorButton* busyButton_;
+    ColorButton* outButton_;
+    QCheckBox* whiteBackgroundBox_;
+    QLabel* prefixLabel_;
     QByteArray address_;
     QByteArray name_;
 };

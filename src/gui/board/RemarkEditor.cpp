@@ -1,8 +1,8 @@
 #include "gui/board/RemarkEditor.h"
 
-#include "gui/controls/BgrColour.h"
-#include "gui/controls/AquaButton.h"
 #include "core/net/AnsiText.h"
+#include "gui/controls/AquaButton.h"
+#include "gui/controls/BgrColour.h"
 #include "gui/window/MainWindow.h"
 
 #include <QCoreApplication>
@@ -14,96 +14,98 @@
 
 namespace velmora {
 
-TRemarkEditor::TRemarkEditor(TForm1& form)
-    : QObject(&form), form_(form), ChgRem1_(form.Control<QPlainTextEdit>("ChgRem1")) {
-    for (const char* entry : {"XQAqua4", "XQAqua2"})
-        form.Control<TXQAqua>(entry)->onclick = [this](TXQAqua*) { XQAqua1Click(); };
-    form.Control<TXQAqua>("XQAqua3")->onclick = [this](TXQAqua*) { XQAqua3Click(); };
-    connect(form.Control<QPushButton>("Clear8"), &QPushButton::clicked, this,
-            &TRemarkEditor::Clear8Click);
-    connect(form.Control<QPushButton>("ToDeflt8"), &QPushButton::clicked, this,
-            &TRemarkEditor::ToDeflt8Click);
-    connect(form.Control<QPushButton>("Button8"), &QPushButton::clicked, this,
-            &TRemarkEditor::Button8Click);
-    ChgRem1_->installEventFilter(this);
+RemarkEditor::RemarkEditor(MainWindow& form)
+    : QObject(&form), form_(form), remarkText_(form.control<QPlainTextEdit>("remarkText")) {
+    for (const char* entry : {"remarkEditorButton", "remarkEditorArrow"})
+        form.control<AquaButton>(entry)->onclick = [this](AquaButton*) { open(); };
+    form.control<AquaButton>("closeEditorButton")->onclick = [this](AquaButton*) {
+        onCloseClicked();
+    };
+    connect(form.control<QPushButton>("clearListButton"), &QPushButton::clicked, this,
+            &RemarkEditor::onClearListClicked);
+    connect(form.control<QPushButton>("defaultListButton"), &QPushButton::clicked, this,
+            &RemarkEditor::onDefaultListClicked);
+    connect(form.control<QPushButton>("sortListButton"), &QPushButton::clicked, this,
+            &RemarkEditor::onSortListClicked);
+    remarkText_->installEventFilter(this);
 }
 
-QList<QByteArray> TRemarkEditor::LinesOf(const QString& text) {
+QList<QByteArray> RemarkEditor::linesOf(const QString& text) {
     QList<QByteArray> lines;
     if (text.isEmpty()) return lines;
     QStringList parts = text.split(QLatin1Char('\n'));
     if (parts.last().isEmpty()) parts.removeLast();
     for (const QString& part : parts)
-        lines.append(ToAnsi(part));
+        lines.append(toAnsi(part));
     return lines;
 }
 
-QStringList TRemarkEditor::SortedLines(QStringList lines) {
+QStringList RemarkEditor::sortedLines(QStringList lines) {
     std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
     return lines;
 }
 
-void TRemarkEditor::XQAqua1Click() {
+void RemarkEditor::open() {
     // ">>" sits on the editor itself: what was typed there counts before the field refills.
-    if (form_.PageControl1().CurrentPage() == form_.Page("infoTab")) ApplyText();
-    form_.SelectTab(form_.Page("infoTab"));
-    FillField(form_.Core().Remarks());
-    TForm1::SetBackground(ChgRem1_, ColourFromBgr(form_.Core().Options().colours.Rest));
-    ChgRem1_->setFocus();
+    if (form_.pages().currentPage() == form_.page("remarkEditorPage")) applyText();
+    form_.showPage(form_.page("remarkEditorPage"));
+    fillField(form_.core().remarks());
+    MainWindow::setBackground(remarkText_, colourFromBgr(form_.core().options().colours.others));
+    remarkText_->setFocus();
 }
 
-void TRemarkEditor::ApplyText() {
-    form_.SetRemarkList(LinesOf(ChgRem1_->toPlainText()));
+void RemarkEditor::applyText() {
+    form_.setRemarkList(linesOf(remarkText_->toPlainText()));
 }
 
-void TRemarkEditor::Clear8Click() {
-    ChgRem1_->clear();
-    ChgRem1_->setFocus();
-    form_.SetRemarkList({});
+void RemarkEditor::onClearListClicked() {
+    remarkText_->clear();
+    remarkText_->setFocus();
+    form_.setRemarkList({});
 }
 
-void TRemarkEditor::ToDeflt8Click() {
-    FillField(TVelmoraCore::DefaultRemarks());
-    ChgRem1_->setFocus();
-    form_.SetRemarkList(TVelmoraCore::DefaultRemarks());
+void RemarkEditor::onDefaultListClicked() {
+    fillField(Core::defaultRemarks());
+    remarkText_->setFocus();
+    form_.setRemarkList(Core::defaultRemarks());
 }
 
-void TRemarkEditor::Button8Click() {
+void RemarkEditor::onSortListClicked() {
     QStringList lines;
-    for (const QByteArray& line : LinesOf(ChgRem1_->toPlainText()))
-        lines.append(FromAnsi(line));
-    lines = SortedLines(lines);
+    for (const QByteArray& line : linesOf(remarkText_->toPlainText()))
+        lines.append(fromAnsi(line));
+    lines = sortedLines(lines);
     // The change page's list is left holding the sorted lines, as if it had sorted them.
-    auto* ListBox2 = form_.Control<QListWidget>("ListBox2");
-    ListBox2->clear();
-    ListBox2->addItems(lines);
+    auto* listBox2 = form_.control<QListWidget>("remarkList");
+    listBox2->clear();
+    listBox2->addItems(lines);
     QList<QByteArray> sorted;
     for (const QString& line : lines)
-        sorted.append(ToAnsi(line));
-    FillField(sorted);
-    form_.SetRemarkList(sorted);
+        sorted.append(toAnsi(line));
+    fillField(sorted);
+    form_.setRemarkList(sorted);
     QCoreApplication::processEvents();
-    ChgRem1_->setFocus();
+    remarkText_->setFocus();
 }
 
-void TRemarkEditor::XQAqua3Click() {
-    ApplyText();
-    form_.SelectTab(form_.Page("Options"));
+void RemarkEditor::onCloseClicked() {
+    applyText();
+    form_.showPage(form_.page("optionsPage"));
 }
 
-void TRemarkEditor::FillField(const QList<QByteArray>& remarks) {
+void RemarkEditor::fillField(const QList<QByteArray>& remarks) {
     // Every remark ends with a line break, so that an empty last remark survives the way
-    // back through LinesOf().
+    // back through linesOf().
     QString text;
     for (const QByteArray& remark : remarks)
-        text += FromAnsi(remark) + QLatin1Char('\n');
-    ChgRem1_->setPlainText(text);
+        text += fromAnsi(remark) + QLatin1Char('\n');
+    remarkText_->setPlainText(text);
 }
 
-bool TRemarkEditor::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ChgRem1_ && event->type() == QEvent::FocusOut) ApplyText();
+bool RemarkEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == remarkText_ && event->type() == QEvent::FocusOut) applyText();
     return QObject::eventFilter(watched, event);
 }
 

@@ -10,36 +10,36 @@ class QPlainTextEdit;
 
 namespace velmora {
 
-class TForm1;
+class MainWindow;
 
-class TRemarkEditor : public QObject {
+class RemarkEditor : public QObject {
     Q_OBJECT
 public:
     // Finds the editor's controls in `form` by their names and connects them.
-    explicit TRemarkEditor(TForm1& form);
+    explicit RemarkEditor(MainWindow& form);
 
     // The remark list a text stands for: one remark per line; a line break at the very end
     // adds no empty remark, and an empty text is an empty list.
-    static QList<QByteArray> LinesOf(const QString& text);
+    static QList<QByteArray> linesOf(const QString& text);
     // Alphabetical, letter case ignored; equal lines keep their order.
-    static QStringList SortedLines(QStringList lines);
+    static QStringList sortedLines(QStringList lines);
 
-    void XQAqua1Click(); // open the editor ("Status List", ">>")
+    void open(); // open the editor ("Status List", ">>")
     // Leaving the text field: its lines become the remark list.
-    void ApplyText();
-    void Clear8Click();
-    void ToDeflt8Click();
-    void Button8Click(); // Sort List
-    void XQAqua3Click(); // Close
+    void applyText();
+    void onClearListClicked();
+    void onDefaultListClicked();
+    void onSortListClicked(); // Sort List
+    void onCloseClicked();    // Close
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FillField(const QList<QByteArray>& remarks);
+    void fillField(const QList<QByteArray>& remarks);
 
-    TForm1& form_;
-    QPlainTextEdit* ChgRem1_;
+    MainWindow& form_;
+    QPlainTextEdit* remarkText_;
 };
 
 } // namespace velmora

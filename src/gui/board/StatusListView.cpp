@@ -14,7 +14,7 @@ namespace velmora {
 
 // Placeholder rows: the list only needs to know how many there are; what a row shows is read
 // from the display order when it is painted.
-class TStatusRows final : public QAbstractListModel {
+class StatusRows final : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
 
@@ -23,7 +23,7 @@ public:
     }
     QVariant data(const QModelIndex&, int) const override { return {}; }
 
-    void SetRows(int rows) {
+    void setRows(int rows) {
         rows = std::max(rows, 0);
         if (rows > rows_) {
             beginInsertRows({}, rows_, rows - 1);
@@ -40,27 +40,27 @@ private:
     int rows_ = 0;
 };
 
-// Hands every row to ListBox1DrawItem and nothing else: selection and focus draw nothing, so
+// Hands every row to drawRow and nothing else: selection and focus draw nothing, so
 // a selected row looks like any other.
-class TStatusRowDelegate final : public QAbstractItemDelegate {
+class StatusRowDelegate final : public QAbstractItemDelegate {
 public:
-    explicit TStatusRowDelegate(TStatusList& list) : QAbstractItemDelegate(&list), list_(list) {}
+    explicit StatusRowDelegate(StatusListView& list) : QAbstractItemDelegate(&list), list_(list) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        list_.ListBox1DrawItem(*painter, index.row(), option.rect);
+        list_.drawRow(*painter, index.row(), option.rect);
     }
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return {list_.ItemWidth(), list_.RowHeight()};
+        return {list_.itemWidth(), list_.rowHeight()};
     }
 
 private:
-    TStatusList& list_;
+    StatusListView& list_;
 };
 
 namespace {
 
-QFont ListFont(int points) {
+QFont listFont(int points) {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(points);
@@ -68,7 +68,7 @@ QFont ListFont(int points) {
 }
 
 // Bounds of `text` from `from` to `to` without the leading and trailing bytes up to 0x20.
-void Trim(const QByteArray& text, qsizetype& from, qsizetype& to) {
+void trim(const QByteArray& text, qsizetype& from, qsizetype& to) {
     while (from < to && static_cast<unsigned char>(text[from]) <= 0x20)
         ++from;
     while (to > from && static_cast<unsigned char>(text[to - 1]) <= 0x20)
@@ -76,19 +76,19 @@ void Trim(const QByteArray& text, qsizetype& from, qsizetype& to) {
 }
 
 // The bytes from `from` to `to` as text, converted without copying the bytes first.
-QString Part(const QByteArray& text, qsizetype from, qsizetype to) {
-    return FromAnsi(QByteArray::fromRawData(text.constData() + from, to - from));
+QString part(const QByteArray& text, qsizetype from, qsizetype to) {
+    return fromAnsi(QByteArray::fromRawData(text.constData() + from, to - from));
 }
 
 } // namespace
 
-TStatusList::TStatusList(TVelmoraCore& core, QWidget* parent)
-    : QListView(parent), core_(core), rows_(new TStatusRows(this)),
-      delegate_(new TStatusRowDelegate(*this)), metrics_(ListFont(8)),
-      nameColumnWidth_(core.Options().namesize), runningMax_(core.Options().namesize) {
-    setObjectName(QStringLiteral("ListBox1"));
+StatusListView::StatusListView(Core& core, QWidget* parent)
+    : QListView(parent), core_(core), rows_(new StatusRows(this)),
+      delegate_(new StatusRowDelegate(*this)), metrics_(listFont(8)),
+      nameColumnWidth_(core.options().namesize), runningMax_(core.options().namesize) {
+    setObjectName(QStringLiteral("statusList"));
     setToolTip(QStringLiteral("Click on a name to send them a message or right click for a menu"));
-    setFont(ListFont(8));
+    setFont(listFont(8));
     setModel(rows_);
     setItemDelegate(delegate_);
     setUniformItemSizes(true);
@@ -96,26 +96,26 @@ TStatusList::TStatusList(TVelmoraCore& core, QWidget* parent)
     setFlow(QListView::TopToBottom);
     setResizeMode(QListView::Adjust);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    RosterChanged();
-    connect(&core_, &TVelmoraCore::rosterChanged, this, &TStatusList::RosterChanged);
+    onRosterChanged();
+    connect(&core_, &Core::rosterChanged, this, &StatusListView::onRosterChanged);
 }
 
-void TStatusList::ApplyFontSize(const QByteArray& sizeText) {
+void StatusListView::applyFontSize(const QByteArray& sizeText) {
     int points = 8;
     if (sizeText == "10")
         points = 10;
     else if (sizeText == "12")
         points = 12;
     rowHeight_ = points == 12 ? 20 : points == 10 ? 18 : 16;
-    setFont(ListFont(points)); // the metrics follow through changeEvent
-    Relayout();
+    setFont(listFont(points)); // the metrics follow through changeEvent
+    relayout();
 }
 
-int TStatusList::RowHeight() const {
+int StatusListView::rowHeight() const {
     return rowHeight_;
 }
 
-void TStatusList::SetColumns(int count) {
+void StatusListView::setColumns(int count) {
     columns_ = std::max(count, 0);
     const bool several = columns_ >= 2;
     setWrapping(several);
@@ -123,46 +123,46 @@ void TStatusList::SetColumns(int count) {
     // Several columns grow sideways when the rows do not fit; the bar shows up again only then.
     setHorizontalScrollBarPolicy(several ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->hide();
-    UpdateColumnWidth();
-    Relayout();
+    updateColumnWidth();
+    relayout();
 }
 
-int TStatusList::Columns() const {
+int StatusListView::columns() const {
     return columns_;
 }
 
-int TStatusList::NameColumnWidth() const {
+int StatusListView::nameColumnWidth() const {
     return nameColumnWidth_;
 }
 
-void TStatusList::SetNameColumnWidth(int width) {
+void StatusListView::setNameColumnWidth(int width) {
     // Also the width the next pass starts from, as the stored value is before the first pass.
     nameColumnWidth_ = width;
     runningMax_ = width;
     viewport()->update();
 }
 
-int TStatusList::RowAt(const QPoint& point) const {
+int StatusListView::rowAt(const QPoint& point) const {
     const QModelIndex index = indexAt(point);
     return index.isValid() ? index.row() : -1;
 }
 
-int TStatusList::RowCount() const {
+int StatusListView::rowCount() const {
     return rows_->rowCount();
 }
 
-void TStatusList::RosterChanged() {
-    TRoster& roster = core_.Roster();
+void StatusListView::onRosterChanged() {
+    Roster& roster = core_.roster();
     int rows;
     {
-        std::lock_guard guard(roster.Lock());
-        rows = std::max(roster.ListRows(), int(roster.DisplayOrder().size()));
+        std::lock_guard guard(roster.lock());
+        rows = std::max(roster.listRows(), int(roster.displayOrder().size()));
     }
-    rows_->SetRows(rows);
+    rows_->setRows(rows);
     viewport()->update();
 }
 
-void TStatusList::Prepare(TShownEntry& shown, const QByteArray& entry) const {
+void StatusListView::prepare(ShownEntry& shown, const QByteArray& entry) const {
     shown.entry = entry;
     const qsizetype eq = entry.indexOf('=');
     const qsizetype sep = entry.indexOf(kSep);
@@ -171,17 +171,17 @@ void TStatusList::Prepare(TShownEntry& shown, const QByteArray& entry) const {
         nameFrom = eq + 1;
         nameTo = sep < 0 ? entry.size() : sep;
     }
-    Trim(entry, nameFrom, nameTo);
+    trim(entry, nameFrom, nameTo);
     shown.code = 0;
     qsizetype statusFrom = entry.size(), statusTo = entry.size();
     if (sep >= 0) {
         if (sep + 1 < entry.size()) shown.code = entry[sep + 1];
         statusFrom = std::min(sep + 2, entry.size());
-        Trim(entry, statusFrom, statusTo);
+        trim(entry, statusFrom, statusTo);
     }
 
     // Measured as the shown name (name + one blank) followed by two more blanks.
-    QString name = Part(entry, nameFrom, nameTo);
+    QString name = part(entry, nameFrom, nameTo);
     name.append(QLatin1StringView("   "));
     shown.width = metrics_.horizontalAdvance(name);
     name.chop(2);
@@ -190,43 +190,43 @@ void TStatusList::Prepare(TShownEntry& shown, const QByteArray& entry) const {
     shown.name.setText(name);
     shown.name.prepare(QTransform(), font());
     shown.status.setTextFormat(Qt::PlainText);
-    shown.status.setText(Part(entry, statusFrom, statusTo));
+    shown.status.setText(part(entry, statusFrom, statusTo));
     shown.status.prepare(QTransform(), font());
 }
 
-void TStatusList::ListBox1DrawItem(QPainter& painter, int row, const QRect& rect) {
-    TRoster& roster = core_.Roster();
+void StatusListView::drawRow(QPainter& painter, int row, const QRect& rect) {
+    Roster& roster = core_.roster();
     QByteArray entry; // shares the roster's bytes; nothing is copied
     int position;
     {
-        std::lock_guard guard(roster.Lock());
+        std::lock_guard guard(roster.lock());
         if (row == 0) {
             nameColumnWidth_ = runningMax_;
             runningMax_ = 20;
-        } else if (row > roster.Count() - 1) {
+        } else if (row > roster.count() - 1) {
             return;
         }
-        const QList<TSortKey>& order = roster.DisplayOrder();
+        const QList<SortKey>& order = roster.displayOrder();
         if (row < 0 || row >= order.size()) return;
         position = order[row].position;
-        if (position < 0 || position >= roster.Count()) return;
-        entry = roster.Entries()[position];
-        if (shown_.size() < std::size_t(roster.Count())) shown_.resize(roster.Count());
+        if (position < 0 || position >= roster.count()) return;
+        entry = roster.entries()[position];
+        if (shown_.size() < std::size_t(roster.count())) shown_.resize(roster.count());
     }
 
     // Split, measured and laid out again only when the entry changed since the last paint.
-    TShownEntry& shown = shown_[position];
+    ShownEntry& shown = shown_[position];
     if (!shown.entry.isSharedWith(entry)) {
         if (shown.entry.isNull() || shown.entry != entry)
-            Prepare(shown, entry);
+            prepare(shown, entry);
         else
             shown.entry = entry;
     }
     const bool hasStatus = !shown.status.text().isEmpty();
 
-    const TClassColours& colours = core_.Options().colours;
+    const ClassColours& colours = core_.options().colours;
     const QColor background =
-        ColourFromBgr(hasStatus ? ColourForCode(shown.code, colours) : colours.inActive);
+        colourFromBgr(hasStatus ? colourForCode(shown.code, colours) : colours.idle);
     runningMax_ = std::max(runningMax_, shown.width);
     nameColumnWidth_ = std::max(nameColumnWidth_, runningMax_);
 
@@ -247,15 +247,15 @@ void TStatusList::ListBox1DrawItem(QPainter& painter, int row, const QRect& rect
     painter.restore();
 }
 
-void TStatusList::resizeEvent(QResizeEvent* event) {
+void StatusListView::resizeEvent(QResizeEvent* event) {
     const int before = columnWidth_;
-    UpdateColumnWidth();
+    updateColumnWidth();
     QListView::resizeEvent(event);
     // The view itself lays out again only when the height changes, as rows flow downwards.
-    if (columns_ >= 2 && columnWidth_ != before) Relayout();
+    if (columns_ >= 2 && columnWidth_ != before) relayout();
 }
 
-void TStatusList::changeEvent(QEvent* event) {
+void StatusListView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         metrics_ = QFontMetrics(font());
         shown_.clear(); // measured and laid out in the old font
@@ -263,12 +263,12 @@ void TStatusList::changeEvent(QEvent* event) {
     QListView::changeEvent(event);
 }
 
-void TStatusList::UpdateColumnWidth() {
+void StatusListView::updateColumnWidth() {
     // The width without scroll bars: in column mode the rows never need a vertical one.
     columnWidth_ = std::max(1, maximumViewportSize().width() / std::max(columns_, 1));
 }
 
-void TStatusList::Relayout() {
+void StatusListView::relayout() {
     // A new layout also forgets the item size cached for uniform rows.
     doItemsLayout();
     viewport()->update();

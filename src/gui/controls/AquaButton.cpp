@@ -18,34 +18,34 @@
 namespace velmora {
 namespace {
 
-constexpr quint32 Bgr(int r, int g, int b) {
+constexpr quint32 bgr(int r, int g, int b) {
     return quint32(r) | quint32(g) << 8 | quint32(b) << 16;
 }
 
-// The face colours of TXQCustomColor, in its order.
-constexpr std::array<quint32, 11> CustomColours = {
-    0,                  // ccNone: ButtonColor
-    Bgr(114, 156, 252), // ccPaleBlue
-    Bgr(0, 100, 255),   // ccNeonBlue
-    Bgr(166, 246, 26),  // ccNeonGreen
-    Bgr(247, 128, 207), // ccNeonPink
-    Bgr(246, 187, 26),  // ccOrange
-    Bgr(194, 8, 247),   // ccViolet
-    Bgr(247, 53, 122),  // ccRose
-    Bgr(163, 249, 210), // ccPepermint
-    Bgr(244, 138, 33),  // ccBurntOrange
-    Bgr(146, 89, 7),    // ccBrown
+// The face colours of Preset, in its order.
+constexpr std::array<quint32, 11> customColours = {
+    0,                  // ccNone: buttonColor
+    bgr(114, 156, 252), // ccPaleBlue
+    bgr(0, 100, 255),   // ccNeonBlue
+    bgr(166, 246, 26),  // ccNeonGreen
+    bgr(247, 128, 207), // ccNeonPink
+    bgr(246, 187, 26),  // ccOrange
+    bgr(194, 8, 247),   // ccViolet
+    bgr(247, 53, 122),  // ccRose
+    bgr(163, 249, 210), // ccPepermint
+    bgr(244, 138, 33),  // ccBurntOrange
+    bgr(146, 89, 7),    // ccBrown
 };
 
 // Fully saturated colours look flat as a gel, so they start one shade darker.
-bool IsPureColour(quint32 colour) {
+bool isPureColour(quint32 colour) {
     switch (colour) {
-    case Bgr(255, 0, 0):
-    case Bgr(0, 255, 0):
-    case Bgr(255, 255, 0):
-    case Bgr(0, 0, 255):
-    case Bgr(255, 0, 255):
-    case Bgr(0, 255, 255):
+    case bgr(255, 0, 0):
+    case bgr(0, 255, 0):
+    case bgr(255, 255, 0):
+    case bgr(0, 0, 255):
+    case bgr(255, 0, 255):
+    case bgr(0, 255, 255):
         return true;
     default:
         return false;
@@ -53,16 +53,16 @@ bool IsPureColour(quint32 colour) {
 }
 
 // Nearest integer with halves going to the even neighbour (the default rounding mode).
-int RoundHalfEven(long double value) {
+int roundHalfEven(long double value) {
     return int(std::nearbyint(value));
 }
 
-int Darker(int k, int percent) {
-    return std::clamp(k - RoundHalfEven(static_cast<long double>(k) / 100 * percent), 0, 255);
+int darker(int k, int percent) {
+    return std::clamp(k - roundHalfEven(static_cast<long double>(k) / 100 * percent), 0, 255);
 }
 
-int Lighter(int k, int percent) {
-    return std::clamp(k + RoundHalfEven(static_cast<long double>(255 - k) / 100 * percent), 0, 255);
+int lighter(int k, int percent) {
+    return std::clamp(k + roundHalfEven(static_cast<long double>(255 - k) / 100 * percent), 0, 255);
 }
 
 // Shapes in the manner of the classic window system calls: the pen outlines, the brush
@@ -75,28 +75,28 @@ public:
     }
 
     // Brush and pen in one colour.
-    void Colour(quint32 colour) { Colours(colour, colour); }
-    void Colours(quint32 brush, quint32 pen) {
-        painter_.setBrush(ColourFromBgr(brush));
-        painter_.setPen(QPen(ColourFromBgr(pen), 1));
+    void colour(quint32 colour) { colours(colour, colour); }
+    void colours(quint32 brush, quint32 pen) {
+        painter_.setBrush(colourFromBgr(brush));
+        painter_.setPen(QPen(colourFromBgr(pen), 1));
     }
 
     // A rounded rectangle whose corners are quarters of a c x c ellipse.
-    void RR(int l, int t, int r, int b, int c) {
-        const QRectF box = Box(l, t, r, b);
-        if (box.isNull()) return;
-        painter_.drawRoundedRect(box, c / 2.0, c / 2.0, Qt::AbsoluteSize);
+    void roundedRect(int l, int t, int r, int b, int c) {
+        const QRectF rect = box(l, t, r, b);
+        if (rect.isNull()) return;
+        painter_.drawRoundedRect(rect, c / 2.0, c / 2.0, Qt::AbsoluteSize);
     }
 
-    void Ellipse(int l, int t, int r, int b) {
-        const QRectF box = Box(l, t, r, b);
-        if (box.isNull()) return;
-        painter_.drawEllipse(box);
+    void ellipse(int l, int t, int r, int b) {
+        const QRectF rect = box(l, t, r, b);
+        if (rect.isNull()) return;
+        painter_.drawEllipse(rect);
     }
 
 private:
     // A stroked rectangle grows by the pen width, so the box is one pixel smaller.
-    static QRectF Box(int l, int t, int r, int b) {
+    static QRectF box(int l, int t, int r, int b) {
         if (r < l) std::swap(l, r);
         if (b < t) std::swap(t, b);
         if (r - l < 1 || b - t < 1) return {};
@@ -108,74 +108,74 @@ private:
 
 } // namespace
 
-TXQAqua::TXQAqua(QWidget* parent)
+AquaButton::AquaButton(QWidget* parent)
     : QWidget(parent),
-      backgroundError_(BgrFromColour(QApplication::palette().color(QPalette::Button))) {
+      backgroundError_(bgrFromColour(QApplication::palette().color(QPalette::Button))) {
     font_.setPointSize(10);
     font_.setBold(true);
     setMouseTracking(true);
     resize(75, 25);
 }
 
-TXQAqua::~TXQAqua() = default;
+AquaButton::~AquaButton() = default;
 
-quint32 TXQAqua::Shade(quint32 colour, int kind) {
-    static constexpr std::array<int, 10> Percent = {15, 30, 45, 60, 6, 0, 15, 30, 45, 60};
+quint32 AquaButton::shade(quint32 colour, int kind) {
+    static constexpr std::array<int, 10> percent = {15, 30, 45, 60, 6, 0, 15, 30, 45, 60};
     if (kind < 0 || kind > 9 || kind == 5) return colour & 0xFFFFFF;
-    const int p = Percent[std::size_t(kind)];
-    const auto move = [&](int k) { return kind < 5 ? Darker(k, p) : Lighter(k, p); };
-    return Bgr(move(int(colour & 0xFF)), move(int((colour >> 8) & 0xFF)),
+    const int p = percent[std::size_t(kind)];
+    const auto move = [&](int k) { return kind < 5 ? darker(k, p) : lighter(k, p); };
+    return bgr(move(int(colour & 0xFF)), move(int((colour >> 8) & 0xFF)),
                move(int((colour >> 16) & 0xFF)));
 }
 
-void TXQAqua::SetButtonActive(bool active) {
+void AquaButton::setButtonActive(bool active) {
     buttonActive_ = active;
     update();
 }
 
-void TXQAqua::SetButtonColor(quint32 colour) {
+void AquaButton::setButtonColor(quint32 colour) {
     buttonColor_ = colour;
     update();
 }
 
-void TXQAqua::SetButtonShape(TXQAquaType shape) {
+void AquaButton::setButtonShape(Shape shape) {
     buttonShape_ = shape;
     update();
 }
 
-void TXQAqua::SetCaption(const QString& caption) {
+void AquaButton::setCaption(const QString& caption) {
     caption_ = caption;
     update();
 }
 
-void TXQAqua::SetEnabled(bool enabled) {
+void AquaButton::SetClickable(bool enabled) {
     enabled_ = enabled;
     update();
 }
 
-void TXQAqua::SetFont(const QFont& font) {
+void AquaButton::SetCaptionFont(const QFont& font) {
     font_ = font;
     update();
 }
 
-void TXQAqua::SetFontColor(quint32 colour) {
+void AquaButton::setFontColor(quint32 colour) {
     fontColor_ = colour;
     update();
 }
 
-void TXQAqua::SetCustomColor(TXQCustomColor colour) {
+void AquaButton::setCustomColor(Preset colour) {
     customColor_ = colour;
     update();
 }
 
-void TXQAqua::SetSmallCorners(bool small) {
+void AquaButton::setSmallCorners(bool small) {
     smallCorners_ = small;
     update();
 }
 
-bool TXQAqua::Hits(QPoint at) const {
+bool AquaButton::hits(QPoint at) const {
     // The outline as a region: right and bottom edges excluded, a pixel counts by its centre.
-    // The button shape keeps its round ends whatever SmallCorners says.
+    // The button shape keeps its round ends whatever smallCorners says.
     const int w = width();
     const int h = height();
     QPainterPath outline;
@@ -188,7 +188,7 @@ bool TXQAqua::Hits(QPoint at) const {
     return outline.contains(QPointF(at) + QPointF(0.5, 0.5));
 }
 
-void TXQAqua::SetPointerState(PointerState state) {
+void AquaButton::setPointerState(PointerState state) {
     if (state == state_) return;
     state_ = state;
     repaint();
@@ -197,17 +197,17 @@ void TXQAqua::SetPointerState(PointerState state) {
 // Mouse positions come from the events rather than from QCursor::pos(): they are where the
 // cursor was when the event happened, and synthetic events (and the offscreen platform) do not
 // move the cursor at all.
-void TXQAqua::mousePressEvent(QMouseEvent* event) {
+void AquaButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
-    if (enabled_ && Hits(event->position().toPoint())) SetPointerState(psPressed);
+    if (enabled_ && hits(event->position().toPoint())) setPointerState(psPressed);
     // Even a press beside the outline, or on a disabled button, belongs to the button.
     captured_ = true;
 }
 
-void TXQAqua::mouseReleaseEvent(QMouseEvent* event) {
+void AquaButton::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;
     event->accept();
@@ -216,30 +216,30 @@ void TXQAqua::mouseReleaseEvent(QMouseEvent* event) {
     state_ = psNormal;
     captured_ = false;
     if (onclick) {
-        const QPointer<TXQAqua> self(this);
+        const QPointer<AquaButton> self(this);
         onclick(this);
         if (!self) return; // the handler destroyed the button
     }
 }
 
-void TXQAqua::mouseMoveEvent(QMouseEvent* event) {
+void AquaButton::mouseMoveEvent(QMouseEvent* event) {
     if (!enabled_) {
         QWidget::mouseMoveEvent(event);
         return;
     }
-    const bool hit = Hits(event->position().toPoint());
+    const bool hit = hits(event->position().toPoint());
     if (captured_)
-        SetPointerState(hit ? psPressed : psNormal);
+        setPointerState(hit ? psPressed : psNormal);
     else
-        SetPointerState(hit ? psHover : psNormal);
+        setPointerState(hit ? psHover : psNormal);
 }
 
-void TXQAqua::leaveEvent(QEvent*) {
+void AquaButton::leaveEvent(QEvent*) {
     captured_ = false;
-    SetPointerState(psNormal);
+    setPointerState(psNormal);
 }
 
-quint32 TXQAqua::SampledBackground() const {
+quint32 AquaButton::sampledBackground() const {
     // The pixel comes from rendering the ancestors without their children, so the button is
     // never part of its own background. A container that paints nothing there shows what is
     // behind it, so the search goes on upwards; the window paints its palette background too.
@@ -252,42 +252,42 @@ quint32 TXQAqua::SampledBackground() const {
             ancestor->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags();
         ancestor->render(&probe, QPoint(), QRegion(at.x(), at.y(), 1, 1), flags);
         const QRgb pixel = probe.pixel(0, 0);
-        if (qAlpha(pixel) == 255) return Bgr(qRed(pixel), qGreen(pixel), qBlue(pixel));
+        if (qAlpha(pixel) == 255) return bgr(qRed(pixel), qGreen(pixel), qBlue(pixel));
         if (ancestor->isWindow()) break;
         at = ancestor->mapToParent(at);
     }
     return backgroundError_;
 }
 
-void TXQAqua::paintEvent(QPaintEvent*) {
+void AquaButton::paintEvent(QPaintEvent*) {
     if (!parentWidget() || width() <= 0 || height() <= 0) return;
 
-    const quint32 bg = Shade(SampledBackground(), 5);
+    const quint32 bg = shade(sampledBackground(), 5);
     quint32 base = bg;
     if (enabled_) {
         base = buttonColor_;
-        if (IsPureColour(base)) base = Shade(base, 0);
-        if (customColor_ > ccNone && std::size_t(customColor_) < CustomColours.size())
-            base = CustomColours[std::size_t(customColor_)];
-        if (state_ == psHover && !captionMouseOver_) base = Shade(base, 9);
+        if (isPureColour(base)) base = shade(base, 0);
+        if (customColor_ > ccNone && std::size_t(customColor_) < customColours.size())
+            base = customColours[std::size_t(customColor_)];
+        if (state_ == psHover && !captionMouseOver_) base = shade(base, 9);
     }
-    const quint32 face = Shade(base, 5);
+    const quint32 face = shade(base, 5);
 
     // Drawn off screen first, then copied in one go.
     QImage picture(size(), QImage::Format_RGB32);
-    picture.fill(ColourFromBgr(bg));
+    picture.fill(colourFromBgr(bg));
     {
         QPainter painter(&picture);
         if (buttonShape_ == bsOrb)
-            PaintOrb(painter, bg, face);
+            paintOrb(painter, bg, face);
         else
-            PaintButton(painter, bg, face);
-        PaintCaption(painter, bg, face);
+            paintButton(painter, bg, face);
+        paintCaption(painter, bg, face);
     }
     QPainter(this).drawImage(0, 0, picture);
 }
 
-void TXQAqua::PaintButton(QPainter& painter, quint32 bg, quint32 v) const {
+void AquaButton::paintButton(QPainter& painter, quint32 bg, quint32 v) const {
     Canvas canvas(painter);
     const int w = width();
     const int h = height();
@@ -297,60 +297,60 @@ void TXQAqua::PaintButton(QPainter& painter, quint32 bg, quint32 v) const {
     const int b = h - 3;
 
     // A soft shadow on the background.
-    canvas.Colour(Shade(bg, 4));
-    canvas.RR(0, 0, w, h, d);
-    canvas.Colour(Shade(bg, 2));
-    canvas.RR(0, 0, w - 1, h - 1, d);
-    canvas.Colour(Shade(bg, 3));
-    canvas.RR(0, 0, w - 2, h - 2, d);
+    canvas.colour(shade(bg, 4));
+    canvas.roundedRect(0, 0, w, h, d);
+    canvas.colour(shade(bg, 2));
+    canvas.roundedRect(0, 0, w - 1, h - 1, d);
+    canvas.colour(shade(bg, 3));
+    canvas.roundedRect(0, 0, w - 2, h - 2, d);
 
     // The gel: dark rim to the face colour inwards.
-    canvas.Colour(Shade(v, 3));
-    canvas.RR(0, 0, r, b, d);
-    canvas.Colour(Shade(v, 1));
-    canvas.RR(1, 1, r, b, d);
-    canvas.Colour(Shade(v, 0));
-    canvas.RR(2, 2, r, b, d - 2);
-    canvas.Colour(v);
-    canvas.RR(3, 3, r - 1, b - 1, d - 4);
+    canvas.colour(shade(v, 3));
+    canvas.roundedRect(0, 0, r, b, d);
+    canvas.colour(shade(v, 1));
+    canvas.roundedRect(1, 1, r, b, d);
+    canvas.colour(shade(v, 0));
+    canvas.roundedRect(2, 2, r, b, d - 2);
+    canvas.colour(v);
+    canvas.roundedRect(3, 3, r - 1, b - 1, d - 4);
 
     // The light band at the top and the glow in the lower half; pressing shifts them.
     if (!smallCorners_) {
-        canvas.Colour(Shade(v, 6));
-        canvas.RR(o + 5, o + 3, r - 5, b / 3 + 2, d);
-        canvas.Colour(Shade(v, 7));
-        canvas.RR(o + 7, o + 3, r - 7, b / 3 + 1, d);
-        canvas.Colours(Shade(v, 9), Shade(v, 8));
-        canvas.RR(o + 8, o + 3, r - 8, b / 3, d);
+        canvas.colour(shade(v, 6));
+        canvas.roundedRect(o + 5, o + 3, r - 5, b / 3 + 2, d);
+        canvas.colour(shade(v, 7));
+        canvas.roundedRect(o + 7, o + 3, r - 7, b / 3 + 1, d);
+        canvas.colours(shade(v, 9), shade(v, 8));
+        canvas.roundedRect(o + 8, o + 3, r - 8, b / 3, d);
 
-        canvas.Colour(Shade(v, 6));
-        canvas.RR(o + 3, b / 2 + o, r - 3, b - 2, d);
-        canvas.Colour(Shade(v, 7));
-        canvas.RR(o + 5, b / 2 + o + 1, r - 5, b - 2, d);
-        canvas.Colour(Shade(v, 8));
-        canvas.RR(o + 7, b / 2 + o + 2, r - 7, b - 2, d);
-        canvas.Colour(Shade(v, 9));
-        canvas.RR(o + 9, b / 2 + o + 3, r - 9, b - 4, d);
+        canvas.colour(shade(v, 6));
+        canvas.roundedRect(o + 3, b / 2 + o, r - 3, b - 2, d);
+        canvas.colour(shade(v, 7));
+        canvas.roundedRect(o + 5, b / 2 + o + 1, r - 5, b - 2, d);
+        canvas.colour(shade(v, 8));
+        canvas.roundedRect(o + 7, b / 2 + o + 2, r - 7, b - 2, d);
+        canvas.colour(shade(v, 9));
+        canvas.roundedRect(o + 9, b / 2 + o + 3, r - 9, b - 4, d);
     } else {
-        canvas.Colour(Shade(v, 6));
-        canvas.RR(o + 3, o + 3, r - 1, b / 3 + 2, d);
-        canvas.Colour(Shade(v, 7));
-        canvas.RR(o + 4, o + 3, r - 2, b / 3 + 1, d);
-        canvas.Colours(Shade(v, 9), Shade(v, 8));
-        canvas.RR(o + 4, o + 3, r - 2, b / 3, d);
+        canvas.colour(shade(v, 6));
+        canvas.roundedRect(o + 3, o + 3, r - 1, b / 3 + 2, d);
+        canvas.colour(shade(v, 7));
+        canvas.roundedRect(o + 4, o + 3, r - 2, b / 3 + 1, d);
+        canvas.colours(shade(v, 9), shade(v, 8));
+        canvas.roundedRect(o + 4, o + 3, r - 2, b / 3, d);
 
-        canvas.Colour(Shade(v, 6));
-        canvas.RR(o + 3, b / 2 + o, r - 3, b - 2, d);
-        canvas.Colour(Shade(v, 7));
-        canvas.RR(o + 4, b / 2 + o + 1, r - 3, b - 2, 3);
-        canvas.Colour(Shade(v, 8));
-        canvas.RR(o + 5, b / 2 + o + 2, r - 3, b - 2, 3);
-        canvas.Colour(Shade(v, 9));
-        canvas.RR(o + 6, b / 2 + o + 3, r - 4, b - 4, 4);
+        canvas.colour(shade(v, 6));
+        canvas.roundedRect(o + 3, b / 2 + o, r - 3, b - 2, d);
+        canvas.colour(shade(v, 7));
+        canvas.roundedRect(o + 4, b / 2 + o + 1, r - 3, b - 2, 3);
+        canvas.colour(shade(v, 8));
+        canvas.roundedRect(o + 5, b / 2 + o + 2, r - 3, b - 2, 3);
+        canvas.colour(shade(v, 9));
+        canvas.roundedRect(o + 6, b / 2 + o + 3, r - 4, b - 4, 4);
     }
 }
 
-void TXQAqua::PaintOrb(QPainter& painter, quint32 bg, quint32 v) const {
+void AquaButton::paintOrb(QPainter& painter, quint32 bg, quint32 v) const {
     Canvas canvas(painter);
     const int w = width();
     const int h = height();
@@ -358,40 +358,40 @@ void TXQAqua::PaintOrb(QPainter& painter, quint32 bg, quint32 v) const {
     const int r = w - 2;
     const int b = h - 3;
 
-    canvas.Colour(Shade(bg, 0));
-    canvas.Ellipse(0, 0, w, h);
-    canvas.Colour(Shade(bg, 2));
-    canvas.Ellipse(0, 0, w - 1, h - 1);
-    canvas.Colour(Shade(bg, 3));
-    canvas.Ellipse(0, 0, w - 2, h - 2);
+    canvas.colour(shade(bg, 0));
+    canvas.ellipse(0, 0, w, h);
+    canvas.colour(shade(bg, 2));
+    canvas.ellipse(0, 0, w - 1, h - 1);
+    canvas.colour(shade(bg, 3));
+    canvas.ellipse(0, 0, w - 2, h - 2);
 
-    canvas.Colour(Shade(v, 3));
-    canvas.Ellipse(0, 0, r, b);
-    canvas.Colour(Shade(v, 1));
-    canvas.Ellipse(1, 1, r, b);
-    canvas.Colour(Shade(v, 0));
-    canvas.Ellipse(2, 2, r, b);
-    canvas.Colour(v);
-    canvas.Ellipse(3, 3, r - 1, b - 1);
+    canvas.colour(shade(v, 3));
+    canvas.ellipse(0, 0, r, b);
+    canvas.colour(shade(v, 1));
+    canvas.ellipse(1, 1, r, b);
+    canvas.colour(shade(v, 0));
+    canvas.ellipse(2, 2, r, b);
+    canvas.colour(v);
+    canvas.ellipse(3, 3, r - 1, b - 1);
 
-    canvas.Colour(Shade(v, 6));
-    canvas.Ellipse(o + 5, o + 3, r - 5, b / 3 + 2);
-    canvas.Colour(Shade(v, 7));
-    canvas.Ellipse(o + 6, o + 3, r - 6, b / 3 + 1);
-    canvas.Colours(Shade(v, 9), Shade(v, 8));
-    canvas.Ellipse(o + 7, o + 3, r - 7, b / 3);
+    canvas.colour(shade(v, 6));
+    canvas.ellipse(o + 5, o + 3, r - 5, b / 3 + 2);
+    canvas.colour(shade(v, 7));
+    canvas.ellipse(o + 6, o + 3, r - 6, b / 3 + 1);
+    canvas.colours(shade(v, 9), shade(v, 8));
+    canvas.ellipse(o + 7, o + 3, r - 7, b / 3);
 
-    canvas.Colour(Shade(v, 6));
-    canvas.Ellipse(o + 3, b / 2 + o, r - 3, b - 2);
-    canvas.Colour(Shade(v, 7));
-    canvas.Ellipse(o + 4, b / 2 + o + 1, r - 4, b - 2);
-    canvas.Colour(Shade(v, 8));
-    canvas.Ellipse(o + 5, b / 2 + o + 2, r - 5, b - 2);
-    canvas.Colour(Shade(v, 9));
-    canvas.Ellipse(o + 7, b / 2 + o + 2, r - 7, b - 4);
+    canvas.colour(shade(v, 6));
+    canvas.ellipse(o + 3, b / 2 + o, r - 3, b - 2);
+    canvas.colour(shade(v, 7));
+    canvas.ellipse(o + 4, b / 2 + o + 1, r - 4, b - 2);
+    canvas.colour(shade(v, 8));
+    canvas.ellipse(o + 5, b / 2 + o + 2, r - 5, b - 2);
+    canvas.colour(shade(v, 9));
+    canvas.ellipse(o + 7, b / 2 + o + 2, r - 7, b - 4);
 }
 
-void TXQAqua::PaintCaption(QPainter& painter, quint32 bg, quint32 v) const {
+void AquaButton::paintCaption(QPainter& painter, quint32 bg, quint32 v) const {
     const bool underMouse = state_ == psHover || state_ == psPressed;
     if (captionMouseOver_ ? !underMouse : caption_.isEmpty()) return;
 
@@ -409,15 +409,15 @@ void TXQAqua::PaintCaption(QPainter& painter, quint32 bg, quint32 v) const {
         ++y;
     }
     const auto draw = [&](int top, quint32 colour) {
-        painter.setPen(ColourFromBgr(colour));
+        painter.setPen(colourFromBgr(colour));
         painter.drawText(QPoint(x, top + metrics.ascent()), caption_);
     };
     if (enabled_) {
         // A light copy peeks out below the caption, or above it while pressed.
-        draw(pressed ? y - 1 : y + 1, Shade(v, 7));
-        draw(y - 1, Shade(fontColor_, 5));
+        draw(pressed ? y - 1 : y + 1, shade(v, 7));
+        draw(y - 1, shade(fontColor_, 5));
     } else {
-        draw(y - 1, Shade(bg, 0));
+        draw(y - 1, shade(bg, 0));
     }
 }
 

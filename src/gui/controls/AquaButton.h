@@ -1,5 +1,5 @@
 #pragma once
-// TXQAqua: a glossy gel button. The face is a stack of rounded rectangles (or ellipses, for the
+// AquaButton: a glossy gel button. The face is a stack of rounded rectangles (or ellipses, for the
 // orb shape) in shades of one base colour, with a light band in the upper third and a graded
 // glow in the lower half, drawn over the colour the parent shows at the button's top left
 // corner. The mouse counts only inside the rounded outline.
@@ -16,27 +16,27 @@ class QPainter;
 
 namespace velmora {
 
-class TXQAqua : public QWidget {
+class AquaButton : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(bool CaptionMouseOver READ CaptionMouseOver WRITE SetCaptionMouseOver)
-    Q_PROPERTY(bool ButtonActive READ ButtonActive WRITE SetButtonActive)
-    Q_PROPERTY(quint32 BackgroundError READ BackgroundError WRITE SetBackgroundError)
-    Q_PROPERTY(quint32 ButtonColor READ ButtonColor WRITE SetButtonColor)
-    Q_PROPERTY(TXQAquaType ButtonShape READ ButtonShape WRITE SetButtonShape)
-    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
-    Q_PROPERTY(QFont Font READ Font WRITE SetFont)
-    Q_PROPERTY(quint32 FontColor READ FontColor WRITE SetFontColor)
-    Q_PROPERTY(TXQCustomColor CustomColor READ CustomColor WRITE SetCustomColor)
-    Q_PROPERTY(bool SmallCorners READ SmallCorners WRITE SetSmallCorners)
+    Q_PROPERTY(bool captionMouseOver READ captionMouseOver WRITE setCaptionMouseOver)
+    Q_PROPERTY(bool buttonActive READ buttonActive WRITE setButtonActive)
+    Q_PROPERTY(quint32 backgroundError READ backgroundError WRITE setBackgroundError)
+    Q_PROPERTY(quint32 buttonColor READ buttonColor WRITE setButtonColor)
+    Q_PROPERTY(Shape buttonShape READ buttonShape WRITE setButtonShape)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(bool Clickable READ Clickable WRITE SetClickable)
+    Q_PROPERTY(QFont CaptionFont READ CaptionFont WRITE SetCaptionFont)
+    Q_PROPERTY(quint32 fontColor READ fontColor WRITE setFontColor)
+    Q_PROPERTY(Preset customColor READ customColor WRITE setCustomColor)
+    Q_PROPERTY(bool smallCorners READ smallCorners WRITE setSmallCorners)
 public:
-    using Event = std::function<void(TXQAqua* sender)>;
+    using Event = std::function<void(AquaButton* sender)>;
 
-    enum TXQAquaType : int { bsOrb = 0, bsButton = 1 };
-    Q_ENUM(TXQAquaType)
+    enum Shape : int { bsOrb = 0, bsButton = 1 };
+    Q_ENUM(Shape)
 
-    // Ready-made face colours; ccNone uses ButtonColor.
-    enum TXQCustomColor : int {
+    // Ready-made face colours; ccNone uses buttonColor.
+    enum Preset : int {
         ccNone = 0,
         ccPaleBlue,
         ccNeonBlue,
@@ -49,45 +49,45 @@ public:
         ccBurntOrange,
         ccBrown,
     };
-    Q_ENUM(TXQCustomColor)
+    Q_ENUM(Preset)
 
     // A new button is 75 x 25 pixels.
-    explicit TXQAqua(QWidget* parent = nullptr);
-    ~TXQAqua() override;
+    explicit AquaButton(QWidget* parent = nullptr);
+    ~AquaButton() override;
 
     // A shade of colour: kinds 0-3 are 15, 30, 45 and 60 % darker, 4 is 6 % darker, 5 is the
     // colour itself, 6-9 are 15, 30, 45 and 60 % lighter. Each component moves by its rounded
     // share (halves to even) of the distance to black or to white.
-    static quint32 Shade(quint32 colour, int kind);
+    static quint32 shade(quint32 colour, int kind);
 
     // Only the caption: when on, the caption shows only under the mouse and the face does not
     // light up there.
-    bool CaptionMouseOver() const { return captionMouseOver_; }
-    void SetCaptionMouseOver(bool on) { captionMouseOver_ = on; }
-    bool ButtonActive() const { return buttonActive_; }
-    void SetButtonActive(bool active);
+    bool captionMouseOver() const { return captionMouseOver_; }
+    void setCaptionMouseOver(bool on) { captionMouseOver_ = on; }
+    bool buttonActive() const { return buttonActive_; }
+    void setButtonActive(bool active);
     // Used as the background when the parent's pixel cannot be read.
-    quint32 BackgroundError() const { return backgroundError_; }
-    void SetBackgroundError(quint32 colour) { backgroundError_ = colour; }
-    quint32 ButtonColor() const { return buttonColor_; }
-    void SetButtonColor(quint32 colour);
-    TXQAquaType ButtonShape() const { return buttonShape_; }
-    void SetButtonShape(TXQAquaType shape);
-    QString Caption() const { return caption_; }
-    void SetCaption(const QString& caption);
+    quint32 backgroundError() const { return backgroundError_; }
+    void setBackgroundError(quint32 colour) { backgroundError_ = colour; }
+    quint32 buttonColor() const { return buttonColor_; }
+    void setButtonColor(quint32 colour);
+    Shape buttonShape() const { return buttonShape_; }
+    void setButtonShape(Shape shape);
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
     // The button's own enabled flag. The widget itself stays enabled, so that a press on a
     // disabled button is still seen (and remembered) but starts nothing.
-    bool Enabled() const { return enabled_; }
-    void SetEnabled(bool enabled);
+    bool Clickable() const { return enabled_; }
+    void SetClickable(bool enabled);
     // The caption font; the button keeps its own copy.
-    const QFont& Font() const { return font_; }
-    void SetFont(const QFont& font);
-    quint32 FontColor() const { return fontColor_; }
-    void SetFontColor(quint32 colour);
-    TXQCustomColor CustomColor() const { return customColor_; }
-    void SetCustomColor(TXQCustomColor colour);
-    bool SmallCorners() const { return smallCorners_; }
-    void SetSmallCorners(bool small);
+    const QFont& CaptionFont() const { return font_; }
+    void SetCaptionFont(const QFont& font);
+    quint32 fontColor() const { return fontColor_; }
+    void setFontColor(quint32 colour);
+    Preset customColor() const { return customColor_; }
+    void setCustomColor(Preset colour);
+    bool smallCorners() const { return smallCorners_; }
+    void setSmallCorners(bool small);
 
     // Called when the left button comes up after a left press on the button, wherever the
     // mouse is then.
@@ -104,25 +104,25 @@ private:
     enum PointerState : int { psNormal = 0, psPressed = 1, psHover = 3 };
 
     // Whether a point in the button's coordinates lies inside its outline.
-    bool Hits(QPoint at) const;
+    bool hits(QPoint at) const;
     // Changes the pointer state, repainting at once when it changed.
-    void SetPointerState(PointerState state);
-    // The colour the parent shows under the top left corner, or BackgroundError.
-    quint32 SampledBackground() const;
-    void PaintButton(QPainter& painter, quint32 bg, quint32 face) const;
-    void PaintOrb(QPainter& painter, quint32 bg, quint32 face) const;
-    void PaintCaption(QPainter& painter, quint32 bg, quint32 face) const;
+    void setPointerState(PointerState state);
+    // The colour the parent shows under the top left corner, or backgroundError.
+    quint32 sampledBackground() const;
+    void paintButton(QPainter& painter, quint32 bg, quint32 face) const;
+    void paintOrb(QPainter& painter, quint32 bg, quint32 face) const;
+    void paintCaption(QPainter& painter, quint32 bg, quint32 face) const;
 
     bool captionMouseOver_ = false;
     bool buttonActive_ = false;
     quint32 backgroundError_;
     quint32 buttonColor_ = 0xFF0000;
-    TXQAquaType buttonShape_ = bsButton;
+    Shape buttonShape_ = bsButton;
     QString caption_;
     bool enabled_ = true;
     QFont font_;
     quint32 fontColor_ = 0x000000;
-    TXQCustomColor customColor_ = ccNone;
+    Preset customColor_ = ccNone;
     bool smallCorners_ = false;
     PointerState state_ = psNormal;
     // A left press began on the button and its release has not been handled yet.

@@ -5,11 +5,11 @@
 
 namespace velmora {
 
-inline QColor ColourFromBgr(quint32 bgr) {
+inline QColor colourFromBgr(quint32 bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
-inline quint32 BgrFromColour(const QColor& c) {
+inline quint32 bgrFromColour(const QColor& c) {
     return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
 }
 

@@ -11,11 +11,11 @@
 namespace velmora {
 namespace {
 
-int HorizontalFlag(int alignment) {
+int horizontalFlag(int alignment) {
     switch (alignment) {
-    case tColorButton::taLeftJustify:
+    case ColorButton::taLeftJustify:
         return Qt::AlignLeft;
-    case tColorButton::taRightJustify:
+    case ColorButton::taRightJustify:
         return Qt::AlignRight;
     default:
         return Qt::AlignHCenter;
@@ -24,95 +24,95 @@ int HorizontalFlag(int alignment) {
 
 } // namespace
 
-tColorButton::tColorButton(QWidget* parent) : QWidget(parent) {
+ColorButton::ColorButton(QWidget* parent) : QWidget(parent) {
     resize(24, 24);
 }
 
-tColorButton::~tColorButton() = default;
+ColorButton::~ColorButton() = default;
 
-QColor tColorButton::ToQColor(quint32 bgr) {
-    return ColourFromBgr(bgr);
+QColor ColorButton::toQColor(quint32 bgr) {
+    return colourFromBgr(bgr);
 }
 
-void tColorButton::SetAlignment(int alignment) {
+void ColorButton::setAlignment(int alignment) {
     if (alignment == alignment_) return;
     alignment_ = alignment;
     update();
 }
 
-void tColorButton::SetBackBitmap(const QPixmap& picture) {
+void ColorButton::setBackBitmap(const QPixmap& picture) {
     backBitmap_ = picture.copy();
     update();
 }
 
-void tColorButton::SetCaption(const QString& caption) {
+void ColorButton::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     updateGeometry();
     update();
 }
 
-void tColorButton::SetWordWrap(bool wordWrap) {
+void ColorButton::setWordWrap(bool wordWrap) {
     if (wordWrap == wordWrap_) return;
     wordWrap_ = wordWrap;
     updateGeometry();
     update();
 }
 
-void tColorButton::SetDown(bool down) {
+void ColorButton::setDown(bool down) {
     if (down == down_) return;
     down_ = down;
     update();
 }
 
-void tColorButton::SetFlat(bool flat) {
+void ColorButton::setFlat(bool flat) {
     if (flat == flat_) return;
     flat_ = flat;
     update();
 }
 
-void tColorButton::SetMarginHorizontal(int margin) {
+void ColorButton::setMarginHorizontal(int margin) {
     if (margin == marginHorizontal_) return;
     marginHorizontal_ = margin;
     updateGeometry();
     update();
 }
 
-void tColorButton::SetMarginVertical(int margin) {
+void ColorButton::setMarginVertical(int margin) {
     if (margin == marginVertical_) return;
     marginVertical_ = margin;
     updateGeometry();
     update();
 }
 
-void tColorButton::SetColor(quint32 color) {
+void ColorButton::setColor(quint32 color) {
     if (color == color_) return;
     color_ = color;
     update();
 }
 
-quint32 tColorButton::FontColor() const {
+quint32 ColorButton::fontColor() const {
     const QColor c = palette().color(QPalette::WindowText);
     return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16;
 }
 
-void tColorButton::SetFontColor(quint32 color) {
+void ColorButton::setFontColor(quint32 color) {
     QPalette p = palette();
-    p.setColor(QPalette::WindowText, ToQColor(color));
+    p.setColor(QPalette::WindowText, toQColor(color));
     setPalette(p);
 }
 
-void tColorButton::SetHint(const QString& hint) {
+void ColorButton::setHint(const QString& hint) {
     hint_ = hint;
     setToolTip(showHint_ ? hint_ : QString());
 }
 
-void tColorButton::SetShowHint(bool showHint) {
+void ColorButton::setShowHint(bool showHint) {
     showHint_ = showHint;
     setToolTip(showHint_ ? hint_ : QString());
 }
 
-QSize tColorButton::GrownSize(int width, int height) const {
+QSize ColorButton::grownSize(int width, int height) const {
     const QFontMetrics fm(font());
     if (wordWrap_) {
         // The wrapped block is measured from the margins down; the height it asks for counts
@@ -120,7 +120,7 @@ QSize tColorButton::GrownSize(int width, int height) const {
         const QRect room(marginHorizontal_, marginVertical_, width - 2 * marginHorizontal_,
                          height - marginVertical_);
         const QRect block = fm.boundingRect(
-            room, Qt::TextWordWrap | Qt::AlignTop | HorizontalFlag(alignment_), caption_);
+            room, Qt::TextWordWrap | Qt::AlignTop | horizontalFlag(alignment_), caption_);
         const int blockBottom = block.top() + block.height();
         return {width, qMax(height, marginVertical_ + blockBottom + 1 - block.top())};
     }
@@ -129,19 +129,19 @@ QSize tColorButton::GrownSize(int width, int height) const {
             qMax(height, fm.height() + 2 * marginVertical_)};
 }
 
-QSize tColorButton::sizeHint() const {
-    return GrownSize(24, 24);
+QSize ColorButton::sizeHint() const {
+    return grownSize(24, 24);
 }
 
-QSize tColorButton::minimumSizeHint() const {
-    return GrownSize(0, 0);
+QSize ColorButton::minimumSizeHint() const {
+    return grownSize(0, 0);
 }
 
-void tColorButton::paintEvent(QPaintEvent*) {
+void ColorButton::paintEvent(QPaintEvent*) {
     const bool pictureInUse = backBitmap_.height() != 0 && backBitmap_.width() != 0;
 
     // The button grows to fit its caption but never shrinks.
-    const QSize grown = GrownSize(width(), height());
+    const QSize grown = grownSize(width(), height());
     if (grown != size()) resize(grown);
     const int w = width();
     const int h = height();
@@ -162,10 +162,10 @@ void tColorButton::paintEvent(QPaintEvent*) {
     if (pressed_ || down_) {
         face = downColor_;
         frame = Frame::Sunken;
-        textColour = ToQColor(downFontColor_);
+        textColour = toQColor(downFontColor_);
     } else if (hot_ && hotTrack_) {
         face = hotColor_;
-        textColour = ToQColor(hotFontColor_);
+        textColour = toQColor(hotFontColor_);
     } else if (!hot_ && flat_) {
         frame = Frame::None;
     }
@@ -178,15 +178,15 @@ void tColorButton::paintEvent(QPaintEvent*) {
             for (int column = 0; column <= w / pw; ++column)
                 painter.drawPixmap(column * pw, row * ph, backBitmap_);
     } else {
-        painter.fillRect(QRect(0, 0, w, h), ToQColor(face));
+        painter.fillRect(QRect(0, 0, w, h), toQColor(face));
     }
 
-    if (frame != Frame::None) PaintFrame(painter, frame == Frame::Sunken, w, h);
+    if (frame != Frame::None) paintFrame(painter, frame == Frame::Sunken, w, h);
 
     painter.setPen(textColour);
     painter.setBackgroundMode(Qt::TransparentMode);
     const int flags =
-        HorizontalFlag(alignment_) |
+        horizontalFlag(alignment_) |
         (wordWrap_ ? Qt::TextWordWrap | Qt::AlignTop : Qt::TextSingleLine | Qt::AlignVCenter);
     painter.drawText(textRect, flags, caption_);
 }
@@ -194,9 +194,9 @@ void tColorButton::paintEvent(QPaintEvent*) {
 // The frame is one pen path around the edge, top and left first, then bottom and right; like
 // any pen path it leaves out the point it ends on, so the top right corner keeps the colour of
 // the top edge.
-void tColorButton::PaintFrame(QPainter& painter, bool sunken, int w, int h) const {
-    const QColor grey = ToQColor(clGray);
-    const QColor white = ToQColor(clWhite);
+void ColorButton::paintFrame(QPainter& painter, bool sunken, int w, int h) const {
+    const QColor grey = toQColor(clGray);
+    const QColor white = toQColor(clWhite);
     const QColor& topLeft = sunken ? grey : white;
     const QColor& bottomRight = sunken ? white : grey;
     const int right = w - 1;
@@ -207,7 +207,7 @@ void tColorButton::PaintFrame(QPainter& painter, bool sunken, int w, int h) cons
     painter.fillRect(QRect(right, 1, 1, bottom), bottomRight);
 }
 
-void tColorButton::mousePressEvent(QMouseEvent* event) {
+void ColorButton::mousePressEvent(QMouseEvent* event) {
     // A press outside the button while no other button holds it belongs to someone else.
     const bool otherButtonsHeld = (event->buttons() & ~event->button()) != Qt::NoButton;
     if (!rect().contains(event->position().toPoint()) && !otherButtonsHeld) {
@@ -218,7 +218,7 @@ void tColorButton::mousePressEvent(QMouseEvent* event) {
     repaint();
 }
 
-void tColorButton::mouseReleaseEvent(QMouseEvent* event) {
+void ColorButton::mouseReleaseEvent(QMouseEvent* event) {
     const bool over = rect().contains(event->position().toPoint());
     // Outside the button a release reaches it only while it holds the mouse.
     if (!over && !pressed_) {
@@ -226,7 +226,7 @@ void tColorButton::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (event->button() == Qt::LeftButton && over && pressed_ && onclick) {
-        const QPointer<tColorButton> self(this);
+        const QPointer<ColorButton> self(this);
         onclick(this);
         // The handler may have destroyed the button.
         if (!self) return;
@@ -236,12 +236,12 @@ void tColorButton::mouseReleaseEvent(QMouseEvent* event) {
     repaint();
 }
 
-void tColorButton::enterEvent(QEnterEvent*) {
+void ColorButton::enterEvent(QEnterEvent*) {
     hot_ = true;
     repaint();
 }
 
-void tColorButton::leaveEvent(QEvent*) {
+void ColorButton::leaveEvent(QEvent*) {
     hot_ = false;
     repaint();
 }

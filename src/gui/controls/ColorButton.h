@@ -1,5 +1,5 @@
 #pragma once
-// tColorButton: a push button whose face is painted in a chosen colour, with its own colours
+// ColorButton: a push button whose face is painted in a chosen colour, with its own colours
 // for the pressed and the mouse-over ("hot") state, an optional tiled background picture,
 // margins around the caption and optional word wrap. It can latch: stay down after a click.
 //
@@ -14,30 +14,30 @@
 
 namespace velmora {
 
-class tColorButton : public QWidget {
+class ColorButton : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(int Alignment READ Alignment WRITE SetAlignment)
-    Q_PROPERTY(QPixmap BackBitmap READ BackBitmap WRITE SetBackBitmap)
-    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
-    Q_PROPERTY(bool Latching READ Latching WRITE SetLatching)
-    Q_PROPERTY(bool Down READ Down WRITE SetDown)
-    Q_PROPERTY(bool Flat READ Flat WRITE SetFlat)
-    Q_PROPERTY(int MarginHorizontal READ MarginHorizontal WRITE SetMarginHorizontal)
-    Q_PROPERTY(int MarginVertical READ MarginVertical WRITE SetMarginVertical)
-    Q_PROPERTY(quint32 Color READ Color WRITE SetColor)
-    Q_PROPERTY(bool HotTrack READ HotTrack WRITE SetHotTrack)
-    Q_PROPERTY(quint32 HotColor READ HotColor WRITE SetHotColor)
-    Q_PROPERTY(quint32 DownColor READ DownColor WRITE SetDownColor)
-    Q_PROPERTY(quint32 HotFontColor READ HotFontColor WRITE SetHotFontColor)
-    Q_PROPERTY(quint32 DownFontColor READ DownFontColor WRITE SetDownFontColor)
-    Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
+    Q_PROPERTY(int alignment READ alignment WRITE setAlignment)
+    Q_PROPERTY(QPixmap backBitmap READ backBitmap WRITE setBackBitmap)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(bool wordWrap READ wordWrap WRITE setWordWrap)
+    Q_PROPERTY(bool latching READ latching WRITE setLatching)
+    Q_PROPERTY(bool down READ down WRITE setDown)
+    Q_PROPERTY(bool flat READ flat WRITE setFlat)
+    Q_PROPERTY(int marginHorizontal READ marginHorizontal WRITE setMarginHorizontal)
+    Q_PROPERTY(int marginVertical READ marginVertical WRITE setMarginVertical)
+    Q_PROPERTY(quint32 color READ color WRITE setColor)
+    Q_PROPERTY(bool hotTrack READ hotTrack WRITE setHotTrack)
+    Q_PROPERTY(quint32 hotColor READ hotColor WRITE setHotColor)
+    Q_PROPERTY(quint32 downColor READ downColor WRITE setDownColor)
+    Q_PROPERTY(quint32 hotFontColor READ hotFontColor WRITE setHotFontColor)
+    Q_PROPERTY(quint32 downFontColor READ downFontColor WRITE setDownFontColor)
+    Q_PROPERTY(QString hint READ hint WRITE setHint)
+    Q_PROPERTY(bool showHint READ showHint WRITE setShowHint)
 public:
-    using Event = std::function<void(tColorButton* sender)>;
+    using Event = std::function<void(ColorButton* sender)>;
 
     // Horizontal placement of the caption.
-    enum TAlignment : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
+    enum Alignment : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 
     // Named colours, 0x00BBGGRR.
     static constexpr quint32 clBlack = 0x000000;
@@ -52,57 +52,57 @@ public:
     static constexpr quint32 clWhite = 0xFFFFFF;
 
     // A new button is 24 x 24 pixels.
-    explicit tColorButton(QWidget* parent = nullptr);
-    ~tColorButton() override;
+    explicit ColorButton(QWidget* parent = nullptr);
+    ~ColorButton() override;
 
-    static QColor ToQColor(quint32 bgr);
+    static QColor toQColor(quint32 bgr);
 
-    int Alignment() const { return alignment_; }
-    void SetAlignment(int alignment);
-    const QPixmap& BackBitmap() const { return backBitmap_; }
+    int alignment() const { return alignment_; }
+    void setAlignment(int alignment);
+    const QPixmap& backBitmap() const { return backBitmap_; }
     // Keeps its own copy of the picture.
-    void SetBackBitmap(const QPixmap& picture);
-    QString Caption() const { return caption_; }
-    void SetCaption(const QString& caption);
-    bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool wordWrap);
-    bool Latching() const { return latching_; }
-    void SetLatching(bool latching) { latching_ = latching; }
-    bool Down() const { return down_; }
-    void SetDown(bool down);
-    bool Flat() const { return flat_; }
-    void SetFlat(bool flat);
-    int MarginHorizontal() const { return marginHorizontal_; }
-    void SetMarginHorizontal(int margin);
-    int MarginVertical() const { return marginVertical_; }
-    void SetMarginVertical(int margin);
-    quint32 Color() const { return color_; }
-    void SetColor(quint32 color);
-    bool HotTrack() const { return hotTrack_; }
-    void SetHotTrack(bool hotTrack) { hotTrack_ = hotTrack; }
+    void setBackBitmap(const QPixmap& picture);
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    bool wordWrap() const { return wordWrap_; }
+    void setWordWrap(bool wordWrap);
+    bool latching() const { return latching_; }
+    void setLatching(bool latching) { latching_ = latching; }
+    bool down() const { return down_; }
+    void setDown(bool down);
+    bool flat() const { return flat_; }
+    void setFlat(bool flat);
+    int marginHorizontal() const { return marginHorizontal_; }
+    void setMarginHorizontal(int margin);
+    int marginVertical() const { return marginVertical_; }
+    void setMarginVertical(int margin);
+    quint32 color() const { return color_; }
+    void setColor(quint32 color);
+    bool hotTrack() const { return hotTrack_; }
+    void setHotTrack(bool hotTrack) { hotTrack_ = hotTrack; }
     // The hot and down colours take effect at the next paint.
-    quint32 HotColor() const { return hotColor_; }
-    void SetHotColor(quint32 color) { hotColor_ = color; }
-    quint32 DownColor() const { return downColor_; }
-    void SetDownColor(quint32 color) { downColor_ = color; }
-    quint32 HotFontColor() const { return hotFontColor_; }
-    void SetHotFontColor(quint32 color) { hotFontColor_ = color; }
-    quint32 DownFontColor() const { return downFontColor_; }
-    void SetDownFontColor(quint32 color) { downFontColor_ = color; }
+    quint32 hotColor() const { return hotColor_; }
+    void setHotColor(quint32 color) { hotColor_ = color; }
+    quint32 downColor() const { return downColor_; }
+    void setDownColor(quint32 color) { downColor_ = color; }
+    quint32 hotFontColor() const { return hotFontColor_; }
+    void setHotFontColor(quint32 color) { hotFontColor_ = color; }
+    quint32 downFontColor() const { return downFontColor_; }
+    void setDownFontColor(quint32 color) { downFontColor_ = color; }
     // The caption colour of the plain looks: the palette's window text, inherited from the
     // parent like the font unless set here.
-    quint32 FontColor() const;
-    void SetFontColor(quint32 color);
-    // The tooltip, shown only while ShowHint is on.
-    QString Hint() const { return hint_; }
-    void SetHint(const QString& hint);
-    bool ShowHint() const { return showHint_; }
-    void SetShowHint(bool showHint);
+    quint32 fontColor() const;
+    void setFontColor(quint32 color);
+    // The tooltip, shown only while showHint is on.
+    QString hint() const { return hint_; }
+    void setHint(const QString& hint);
+    bool showHint() const { return showHint_; }
+    void setShowHint(bool showHint);
 
     // A mouse button went down on the button and has not come up yet.
-    bool Pressed() const { return pressed_; }
+    bool pressed() const { return pressed_; }
     // The mouse is over the button.
-    bool Hot() const { return hot_; }
+    bool hot() const { return hot_; }
 
     // Called on a completed left click: released over the button after a press on it.
     Event onclick;
@@ -119,8 +119,8 @@ protected:
 
 private:
     // The size the caption needs, starting from width x height; never smaller than that.
-    QSize GrownSize(int width, int height) const;
-    void PaintFrame(QPainter& painter, bool sunken, int width, int height) const;
+    QSize grownSize(int width, int height) const;
+    void paintFrame(QPainter& painter, bool sunken, int width, int height) const;
 
     int alignment_ = taCenter;
     QPixmap backBitmap_;

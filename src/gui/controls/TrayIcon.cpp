@@ -13,7 +13,7 @@ namespace velmora {
 namespace {
 
 // The tip field of the notification area holds 63 characters.
-constexpr qsizetype MaxHintLength = 63;
+constexpr qsizetype maxHintLength = 63;
 
 // What changed, so that an update of a shown icon touches only that.
 enum UpdateFlag { UpdateIcon = 1, UpdateTip = 2, UpdateAll = UpdateIcon | UpdateTip };
@@ -21,7 +21,7 @@ enum UpdateFlag { UpdateIcon = 1, UpdateTip = 2, UpdateAll = UpdateIcon | Update
 // The hint is plain text. The X11 tray shows its tooltip through QToolTip and status-notifier
 // hosts accept markup, so a hint that looks like rich text would be rendered as markup there;
 // such a hint goes out escaped inside a paragraph, which every rich-text reader shows literally.
-QString ToolTipFor(const QString& hint) {
+QString toolTipFor(const QString& hint) {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
     return hint;
 #else
@@ -32,7 +32,7 @@ QString ToolTipFor(const QString& hint) {
 
 } // namespace
 
-struct TTrayIcon::Private {
+struct TrayIcon::Private {
     QSystemTrayIcon* tray = nullptr; // child of the component
     QIcon icon;
     bool enabled = false;
@@ -42,14 +42,14 @@ struct TTrayIcon::Private {
     bool shown = false;
     int updateCount = 0;
 
-    void Update(int flags) {
+    void update(int flags) {
         if (!icon.isNull() && enabled) {
             if (shown) {
                 if (flags & UpdateIcon) tray->setIcon(icon);
-                if (flags & UpdateTip) tray->setToolTip(ToolTipFor(hint));
+                if (flags & UpdateTip) tray->setToolTip(toolTipFor(hint));
             } else {
                 tray->setIcon(icon);
-                tray->setToolTip(ToolTipFor(hint));
+                tray->setToolTip(toolTipFor(hint));
                 tray->show();
                 shown = true;
             }
@@ -62,7 +62,7 @@ struct TTrayIcon::Private {
     }
 };
 
-TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Private>()) {
+TrayIcon::TrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Private>()) {
     d_->icon = QGuiApplication::windowIcon();
     d_->tray = new QSystemTrayIcon(this);
     // No setContextMenu: the tray would then pop the menu up by itself and the right-click
@@ -71,13 +71,13 @@ TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Priva
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
                 case QSystemTrayIcon::Trigger:
-                    LeftButtonPressed();
+                    leftButtonPressed();
                     break;
                 case QSystemTrayIcon::DoubleClick:
-                    LeftDoubleClicked();
+                    leftDoubleClicked();
                     break;
                 case QSystemTrayIcon::Context:
-                    RightButtonPressed(QCursor::pos());
+                    rightButtonPressed(QCursor::pos());
                     break;
                 default:
                     break;
@@ -85,77 +85,77 @@ TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Priva
             });
 }
 
-TTrayIcon::~TTrayIcon() {
+TrayIcon::~TrayIcon() {
     if (d_->shown) d_->tray->hide();
 }
 
-QIcon TTrayIcon::Icon() const {
+QIcon TrayIcon::icon() const {
     return d_->icon;
 }
 
-void TTrayIcon::SetIcon(const QIcon& icon) {
+void TrayIcon::setIcon(const QIcon& icon) {
     if (icon.cacheKey() == d_->icon.cacheKey()) return;
     d_->icon = icon;
-    d_->Update(UpdateIcon);
+    d_->update(UpdateIcon);
 }
 
-bool TTrayIcon::Enabled() const {
+bool TrayIcon::enabled() const {
     return d_->enabled;
 }
 
-void TTrayIcon::SetEnabled(bool enabled) {
+void TrayIcon::setEnabled(bool enabled) {
     if (enabled == d_->enabled) return;
     d_->enabled = enabled;
-    d_->Update(UpdateAll);
+    d_->update(UpdateAll);
 }
 
-QString TTrayIcon::Hint() const {
+QString TrayIcon::hint() const {
     return d_->hint;
 }
 
-void TTrayIcon::SetHint(const QString& hint) {
-    const QString cut = hint.left(MaxHintLength);
+void TrayIcon::setHint(const QString& hint) {
+    const QString cut = hint.left(maxHintLength);
     if (cut == d_->hint) return;
     d_->hint = cut;
-    d_->Update(UpdateTip);
+    d_->update(UpdateTip);
 }
 
-QMenu* TTrayIcon::PopupMenu() const {
+QMenu* TrayIcon::popupMenu() const {
     return d_->popupMenu;
 }
 
-void TTrayIcon::SetPopupMenu(QMenu* menu) {
+void TrayIcon::setPopupMenu(QMenu* menu) {
     d_->popupMenu = menu;
 }
 
-bool TTrayIcon::AutoShow() const {
+bool TrayIcon::autoShow() const {
     return d_->autoShow;
 }
 
-void TTrayIcon::SetAutoShow(bool autoShow) {
+void TrayIcon::setAutoShow(bool autoShow) {
     d_->autoShow = autoShow;
 }
 
-bool TTrayIcon::Shown() const {
+bool TrayIcon::shown() const {
     return d_->shown;
 }
 
-int TTrayIcon::UpdateCount() const {
+int TrayIcon::updateCount() const {
     return d_->updateCount;
 }
 
-void TTrayIcon::LeftButtonPressed() {
-    if (OnLeftBtnClick) OnLeftBtnClick(this);
+void TrayIcon::leftButtonPressed() {
+    if (onLeftClick) onLeftClick(this);
 }
 
-void TTrayIcon::LeftDoubleClicked() {
-    if (OnLeftBtnDblClick) OnLeftBtnDblClick(this);
+void TrayIcon::leftDoubleClicked() {
+    if (onDoubleClick) onDoubleClick(this);
     QMenu* menu = d_->popupMenu;
     if (menu && d_->autoShow && !menu->actions().isEmpty()) menu->actions().first()->trigger();
 }
 
-void TTrayIcon::RightButtonPressed(const QPoint& globalPos) {
-    if (OnRightBtnClick) OnRightBtnClick(this);
+void TrayIcon::rightButtonPressed(const QPoint& globalPos) {
+    if (onRightClick) onRightClick(this);
     QMenu* menu = d_->popupMenu;
     if (!menu) return;
     if (!menu->actions().isEmpty()) {

@@ -1,5 +1,5 @@
 #pragma once
-// TTrayIcon: one icon with a tooltip in the desktop's notification area, its mouse actions
+// TrayIcon: one icon with a tooltip in the desktop's notification area, its mouse actions
 // reported as events and a menu popped up on a right click. A thin layer over
 // QSystemTrayIcon.
 
@@ -16,44 +16,44 @@ class QSystemTrayIcon;
 
 namespace velmora {
 
-class TTrayIcon : public QObject {
+class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    using Event = std::function<void(TTrayIcon* sender)>;
+    using Event = std::function<void(TrayIcon* sender)>;
 
-    explicit TTrayIcon(QObject* owner = nullptr);
-    ~TTrayIcon() override;
+    explicit TrayIcon(QObject* owner = nullptr);
+    ~TrayIcon() override;
 
-    QIcon Icon() const;
+    QIcon icon() const;
     // A different picture (by its cache key) replaces the shown one; the same one does nothing.
-    void SetIcon(const QIcon& icon);
-    bool Enabled() const;
-    void SetEnabled(bool enabled);
-    QString Hint() const;
+    void setIcon(const QIcon& icon);
+    bool enabled() const;
+    void setEnabled(bool enabled);
+    QString hint() const;
     // Keeps the first 63 characters.
-    void SetHint(const QString& hint);
-    QMenu* PopupMenu() const;
-    void SetPopupMenu(QMenu* menu);
-    bool AutoShow() const;
-    void SetAutoShow(bool autoShow);
+    void setHint(const QString& hint);
+    QMenu* popupMenu() const;
+    void setPopupMenu(QMenu* menu);
+    bool autoShow() const;
+    void setAutoShow(bool autoShow);
 
-    Event OnLeftBtnClick;
-    Event OnLeftBtnDblClick;
-    Event OnRightBtnClick;
+    Event onLeftClick;
+    Event onDoubleClick;
+    Event onRightClick;
     // Kept for the component's users, but never fired: QSystemTrayIcon reports presses and
     // clicks only, not the pointer moving over the icon.
-    Event OnMouseMove;
+    Event onMouseMove;
 
     // Whether the icon is in the notification area now.
-    bool Shown() const;
+    bool shown() const;
     // How many times the notification area was told about a change (add, modify, delete).
-    int UpdateCount() const;
+    int updateCount() const;
 
     // The mouse actions as the notification area reports them; public so that tests and the
     // platform layer can drive them.
-    void LeftButtonPressed();
-    void LeftDoubleClicked();
-    void RightButtonPressed(const QPoint& globalPos);
+    void leftButtonPressed();
+    void leftDoubleClicked();
+    void rightButtonPressed(const QPoint& globalPos);
 
 private:
     struct Private;

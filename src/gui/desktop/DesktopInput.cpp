@@ -10,45 +10,45 @@
 
 namespace velmora {
 
-TDesktopInput::TDesktopInput(QObject* parent) : QObject(parent), x11_(TX11IdleTime::Open()) {
+DesktopInput::DesktopInput(QObject* parent) : QObject(parent), x11_(X11IdleTime::open()) {
     // The program's own input is watched also on X11, for a server that cannot tell.
     if (qGuiApp) qGuiApp->installEventFilter(this);
     checkClock_.start();
 }
 
-TDesktopInput::~TDesktopInput() {
+DesktopInput::~DesktopInput() {
     if (qGuiApp) qGuiApp->removeEventFilter(this);
 }
 
-QPoint TDesktopInput::CursorPos() {
+QPoint DesktopInput::cursorPos() {
     // A check starts with the cursor; the key check that may follow looks back to the start
     // of the previous check, also when that one stopped at the cursor.
     sinceCheck_ = checkClock_.restart();
     cursorRead_ = true;
     // Without the X server the pointer is known only where it crossed our own windows.
-    return x11_ ? QCursor::pos() : own_.CursorPos();
+    return x11_ ? QCursor::pos() : own_.cursorPos();
 }
 
-bool TDesktopInput::InputSinceLastCheck() {
+bool DesktopInput::inputSinceLastCheck() {
     const qint64 sinceCheck =
         std::exchange(cursorRead_, false) ? sinceCheck_ : checkClock_.restart();
-    const bool own = own_.InputSinceLastCheck();
+    const bool own = own_.inputSinceLastCheck();
     // The server's idle time restarts at every key, button or pointer motion: anything more
     // recent than the previous check is input since then.
-    const std::optional<qint64> idle = x11_ ? x11_->IdleMs() : std::nullopt;
+    const std::optional<qint64> idle = x11_ ? x11_->idleMs() : std::nullopt;
     return own || (idle && *idle < sinceCheck);
 }
 
-bool TDesktopInput::eventFilter(QObject* watched, QEvent* event) {
+bool DesktopInput::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
-        own_.ReportKeyOrButton();
+        own_.reportKeyOrButton();
         break;
     case QEvent::MouseMove:
-        own_.MoveCursor(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        own_.moveCursor(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
         break;
     default:
         break;

@@ -12,26 +12,26 @@
 
 namespace velmora {
 
-class TX11IdleTime;
+class X11IdleTime;
 
-class TDesktopInput : public QObject, public TInputSource {
+class DesktopInput : public QObject, public InputSource {
     Q_OBJECT
 public:
-    explicit TDesktopInput(QObject* parent = nullptr);
-    ~TDesktopInput() override;
+    explicit DesktopInput(QObject* parent = nullptr);
+    ~DesktopInput() override;
 
-    QPoint CursorPos() override;
-    bool InputSinceLastCheck() override;
+    QPoint cursorPos() override;
+    bool inputSinceLastCheck() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::unique_ptr<TX11IdleTime> x11_;
+    std::unique_ptr<X11IdleTime> x11_;
     QElapsedTimer checkClock_; // restarted when a check begins
     qint64 sinceCheck_ = 0;    // milliseconds from the previous check to this one
     bool cursorRead_ = false;
-    TReportedInput own_; // input the program's own windows received
+    ReportedInput own_; // input the program's own windows received
 };
 
 } // namespace velmora

@@ -8,16 +8,16 @@
 
 namespace velmora {
 
-std::unique_ptr<TX11IdleTime> TX11IdleTime::Open() {
+std::unique_ptr<X11IdleTime> X11IdleTime::open() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (!connection) return nullptr;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!screen) return nullptr;
-    return std::unique_ptr<TX11IdleTime>(new TX11IdleTime(connection, screen->root));
+    return std::unique_ptr<X11IdleTime>(new X11IdleTime(connection, screen->root));
 }
 
-std::optional<qint64> TX11IdleTime::IdleMs() {
+std::optional<qint64> X11IdleTime::idleMs() {
     auto* connection = static_cast<xcb_connection_t*>(connection_);
     if (!present_) {
         const xcb_query_extension_reply_t* extension =

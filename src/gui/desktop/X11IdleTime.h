@@ -8,17 +8,17 @@
 
 namespace velmora {
 
-class TX11IdleTime {
+class X11IdleTime {
 public:
     // Nothing unless the program runs on X11. Asks the server nothing yet.
-    static std::unique_ptr<TX11IdleTime> Open();
+    static std::unique_ptr<X11IdleTime> open();
 
     // Milliseconds since the last input, or nothing when the server lacks the extension or
     // does not answer. The first call looks for the extension.
-    std::optional<qint64> IdleMs();
+    std::optional<qint64> idleMs();
 
 private:
-    TX11IdleTime(void* connection, quint32 root) : connection_(connection), root_(root) {}
+    X11IdleTime(void* connection, quint32 root) : connection_(connection), root_(root) {}
     void* connection_; // xcb_connection_t*, owned by Qt
     quint32 root_;     // the root window of the screen
     std::optional<bool> present_;

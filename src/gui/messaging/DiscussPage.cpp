@@ -1,8 +1,8 @@
 #include "gui/messaging/DiscussPage.h"
 
 #include "core/net/AnsiText.h"
-#include "core/net/UdpTransport.h"
 #include "core/net/Datagram.h"
+#include "core/net/UdpTransport.h"
 #include "gui/window/MainWindow.h"
 
 #include <QEvent>
@@ -22,58 +22,59 @@ QString Q(const char* text) {
 
 } // namespace
 
-TDiscussPage::TDiscussPage(TForm1& form)
-    : QObject(&form), form_(form), core_(form.Core()), blog_(form.Control<QPlainTextEdit>("blog")),
-      discussOut_(form.Control<QLineEdit>("discussOut")),
-      realName1_(form.Control<QLineEdit>("realName1")) {
-    connect(form.Control<QPushButton>("BitBtn4"), &QPushButton::clicked, this,
-            &TDiscussPage::BitBtn4Click);
+DiscussPage::DiscussPage(MainWindow& form)
+    : QObject(&form), form_(form), core_(form.core()),
+      board_(form.control<QPlainTextEdit>("discussionBoard")),
+      entryBox_(form.control<QLineEdit>("discussionEntry")),
+      nameBox_(form.control<QLineEdit>("nameBox")) {
+    connect(form.control<QPushButton>("submitButton"), &QPushButton::clicked, this,
+            &DiscussPage::onSubmitClicked);
     // Enter in the entry box submits, as the button does.
-    connect(discussOut_, &QLineEdit::returnPressed, this, &TDiscussPage::BitBtn4Click);
-    connect(&core_, &TVelmoraCore::discussionDatagramArrived, this,
-            &TDiscussPage::DiscussionArrived);
-    blog_->installEventFilter(this);
+    connect(entryBox_, &QLineEdit::returnPressed, this, &DiscussPage::onSubmitClicked);
+    connect(&core_, &Core::discussionDatagramArrived, this, &DiscussPage::discussionArrived);
+    board_->installEventFilter(this);
 }
 
-void TDiscussPage::BitBtn4Click() {
-    const QByteArray text = ToAnsi(discussOut_->text());
+void DiscussPage::onSubmitClicked() {
+    const QByteArray text = toAnsi(entryBox_->text());
     if (text.isEmpty()) return; // blanks are a text like any other
-    const TOptions& options = core_.Options();
+    const Options& options = core_.options();
     const QByteArray time =
-        options.ShwTime ? FormatShortTimeStamp(core_.Now(), core_.Config().locale, options.clock24)
-                        : QByteArray();
+        options.stampChanges
+            ? formatShortTimeStamp(core_.now(), core_.config().locale, options.clock24)
+            : QByteArray();
     try {
-        core_.SendDatagram(datagram::DiscussionEntry(ToAnsi(realName1_->text()), text, time));
-    } catch (const EUDPError& e) {
+        core_.sendDatagram(datagram::discussionEntry(toAnsi(nameBox_->text()), text, time));
+    } catch (const UdpError& e) {
         // The text stays in the box so that it can be sent again.
         QMessageBox::critical(&form_, form_.windowTitle(), Q(e.what()));
         return;
     }
-    discussOut_->clear();
-    discussOut_->setFocus();
+    entryBox_->clear();
+    entryBox_->setFocus();
 }
 
-void TDiscussPage::DiscussionArrived(const QByteArray& text) {
-    if (!core_.Options().discuss) {
+void DiscussPage::discussionArrived(const QByteArray& text) {
+    if (!core_.options().discuss) {
         // One arrival is one line: line breaks inside another copy's text become blanks, so
         // that the board's length stays what the line count says.
-        QString line = FromAnsi(text.mid(1));
+        QString line = fromAnsi(text.mid(1));
         line.replace(QLatin1Char('\r'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         line.replace(QChar::LineSeparator, QLatin1Char(' '))
             .replace(QChar::ParagraphSeparator, QLatin1Char(' '));
-        blog_->appendPlainText(line);
+        board_->appendPlainText(line);
     }
-    if (blog_->document()->blockCount() > kBoardLines) {
-        QTextCursor first(blog_->document());
+    if (board_->document()->blockCount() > kBoardLines) {
+        QTextCursor first(board_->document());
         first.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
         first.removeSelectedText();
     }
 }
 
-bool TDiscussPage::eventFilter(QObject* watched, QEvent* event) {
+bool DiscussPage::eventFilter(QObject* watched, QEvent* event) {
     // The board is for reading: whoever lands on it can type into the entry box at once.
-    if (watched == blog_ && event->type() == QEvent::FocusIn) discussOut_->setFocus();
+    if (watched == board_ && event->type() == QEvent::FocusIn) entryBox_->setFocus();
     return QObject::eventFilter(watched, event);
 }
 

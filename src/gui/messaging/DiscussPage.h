@@ -11,30 +11,30 @@ class QPlainTextEdit;
 
 namespace velmora {
 
-class TForm1;
-class TVelmoraCore;
+class MainWindow;
+class Core;
 
-class TDiscussPage : public QObject {
+class DiscussPage : public QObject {
     Q_OBJECT
 public:
     static constexpr int kBoardLines = 99;
 
     // Finds the page's controls in `form` by their names and connects them.
-    explicit TDiscussPage(TForm1& form);
+    explicit DiscussPage(MainWindow& form);
 
-    void BitBtn4Click(); // Submit
+    void onSubmitClicked(); // Submit
     // A discussion entry datagram ("d" + name + " > " + text + time) as it arrived.
-    void DiscussionArrived(const QByteArray& text);
+    void discussionArrived(const QByteArray& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    TForm1& form_;
-    TVelmoraCore& core_;
-    QPlainTextEdit* blog_;
-    QLineEdit* discussOut_;
-    QLineEdit* realName1_;
+    MainWindow& form_;
+    Core& core_;
+    QPlainTextEdit* board_;
+    QLineEdit* entryBox_;
+    QLineEdit* nameBox_;
 };
 
 } // namespace velmora

@@ -7,22 +7,22 @@ namespace velmora {
 
 namespace {
 
-template <typename F> bool ResolveInto(QLibrary& library, const char* name, F& into) {
+template <typename F> bool resolveInto(QLibrary& library, const char* name, F& into) {
     into = reinterpret_cast<F>(library.resolve(name));
     return into != nullptr;
 }
 
 } // namespace
 
-TMediaLibrary::TMediaLibrary(QStringList locations) : locations_(std::move(locations)) {}
+MediaLibrary::MediaLibrary(QStringList locations) : locations_(std::move(locations)) {}
 
-TMediaLibrary::~TMediaLibrary() {
+MediaLibrary::~MediaLibrary() {
     // The module stays loaded: Qt's multimedia and print plugins may still hold on to it, and
     // the process ends soon after anyway.
     if (player_) destroyPlayer_(player_);
 }
 
-QStringList TMediaLibrary::DefaultLocations() {
+QStringList MediaLibrary::defaultLocations() {
     const QString name = QString::fromLatin1(kMediaModuleFileName);
     const QString dir = QCoreApplication::applicationDirPath();
     QStringList locations{dir + QLatin1Char('/') + name,
@@ -34,7 +34,7 @@ QStringList TMediaLibrary::DefaultLocations() {
     return locations;
 }
 
-bool TMediaLibrary::Load() {
+bool MediaLibrary::load() {
     if (tried_) return loaded_;
     tried_ = true;
     for (const QString& location : locations_) {
@@ -43,7 +43,7 @@ bool TMediaLibrary::Load() {
             error_ = library_.errorString();
             continue;
         }
-        if (Resolve()) {
+        if (resolve()) {
             error_.clear();
             loaded_ = true;
             return true;
@@ -54,25 +54,25 @@ bool TMediaLibrary::Load() {
     return false;
 }
 
-bool TMediaLibrary::Resolve() {
+bool MediaLibrary::resolve() {
     const auto version =
         reinterpret_cast<decltype(&VelmoraMediaVersion)>(library_.resolve("VelmoraMediaVersion"));
     if (!version || version() != kMediaModuleVersion) {
         error_ = library_.fileName() + QStringLiteral(": not a media module of this version");
         return false;
     }
-    const bool complete = ResolveInto(library_, "VelmoraMediaHasAudioOutput", hasAudioOutput_) &&
-                          ResolveInto(library_, "VelmoraMediaCreatePlayer", createPlayer_) &&
-                          ResolveInto(library_, "VelmoraMediaDestroyPlayer", destroyPlayer_) &&
-                          ResolveInto(library_, "VelmoraMediaPlay", play_) &&
-                          ResolveInto(library_, "VelmoraMediaPrintWithDialog", printWithDialog_) &&
-                          ResolveInto(library_, "VelmoraMediaPrintToPdf", printToPdf_);
+    const bool complete = resolveInto(library_, "VelmoraMediaHasAudioOutput", hasAudioOutput_) &&
+                          resolveInto(library_, "VelmoraMediaCreatePlayer", createPlayer_) &&
+                          resolveInto(library_, "VelmoraMediaDestroyPlayer", destroyPlayer_) &&
+                          resolveInto(library_, "VelmoraMediaPlay", play_) &&
+                          resolveInto(library_, "VelmoraMediaPrintWithDialog", printWithDialog_) &&
+                          resolveInto(library_, "VelmoraMediaPrintToPdf", printToPdf_);
     if (!complete) error_ = library_.errorString();
     return complete;
 }
 
-void TMediaLibrary::PlaySound(const QString& url) {
-    if (!Load() || !hasAudioOutput_()) {
+void MediaLibrary::playSound(const QString& url) {
+    if (!load() || !hasAudioOutput_()) {
         QApplication::beep();
         return;
     }
@@ -80,9 +80,9 @@ void TMediaLibrary::PlaySound(const QString& url) {
     play_(player_, url);
 }
 
-bool TMediaLibrary::PrintWithDialog(QWidget* parent, const QStringList& lines,
-                                    const std::function<void(bool)>& dialogOpen) {
-    if (!Load()) {
+bool MediaLibrary::printWithDialog(QWidget* parent, const QStringList& lines,
+                                   const std::function<void(bool)>& dialogOpen) {
+    if (!load()) {
         if (dialogOpen) dialogOpen(true);
         QMessageBox::warning(parent, parent ? parent->windowTitle() : QString(),
                              QStringLiteral("Printing is not available."));
@@ -97,8 +97,8 @@ bool TMediaLibrary::PrintWithDialog(QWidget* parent, const QStringList& lines,
     return printWithDialog_(parent, lines, tell, &listener);
 }
 
-bool TMediaLibrary::PrintToPdf(const QString& fileName, const QStringList& lines) {
-    return Load() && printToPdf_(fileName, lines);
+bool MediaLibrary::printToPdf(const QString& fileName, const QStringList& lines) {
+    return load() && printToPdf_(fileName, lines);
 }
 
 } // namespace velmora

@@ -14,35 +14,35 @@ class QWidget;
 
 namespace velmora {
 
-class TMediaLibrary {
+class MediaLibrary {
 public:
     // `locations` are the module's full file names, tried in order on first use.
-    explicit TMediaLibrary(QStringList locations = DefaultLocations());
-    ~TMediaLibrary();
-    TMediaLibrary(const TMediaLibrary&) = delete;
-    TMediaLibrary& operator=(const TMediaLibrary&) = delete;
+    explicit MediaLibrary(QStringList locations = defaultLocations());
+    ~MediaLibrary();
+    MediaLibrary(const MediaLibrary&) = delete;
+    MediaLibrary& operator=(const MediaLibrary&) = delete;
 
     // Next to the executable (a build tree), then the installed library folder.
-    static QStringList DefaultLocations();
+    static QStringList defaultLocations();
 
     // Loads the module the first time; true when it is loaded with every entry point.
-    bool Load();
+    bool load();
     // Why the last location tried could not be used; empty when the module is loaded.
-    const QString& ErrorString() const { return error_; }
+    const QString& errorString() const { return error_; }
 
     // Plays the WAVE file at `url` without waiting; the desktop's beep when the module or a
     // sound output device is missing.
-    void PlaySound(const QString& url);
+    void playSound(const QString& url);
     // Shows the print dialog over `parent` and prints `lines` when it is accepted;
     // `dialogOpen` hears true before the dialog shows and false after it closes. Without the
     // module a message box says that printing is not available. False when nothing was printed.
-    bool PrintWithDialog(QWidget* parent, const QStringList& lines,
+    bool printWithDialog(QWidget* parent, const QStringList& lines,
                          const std::function<void(bool)>& dialogOpen);
     // Prints `lines` into the PDF file `fileName`; false without the module.
-    bool PrintToPdf(const QString& fileName, const QStringList& lines);
+    bool printToPdf(const QString& fileName, const QStringList& lines);
 
 private:
-    bool Resolve();
+    bool resolve();
 
     QStringList locations_;
     QLibrary library_;
@@ -55,7 +55,7 @@ private:
     decltype(&VelmoraMediaPlay) play_ = nullptr;
     decltype(&VelmoraMediaPrintWithDialog) printWithDialog_ = nullptr;
     decltype(&VelmoraMediaPrintToPdf) printToPdf_ = nullptr;
-    TSoundPlayer* player_ = nullptr;
+    SoundPlayer* player_ = nullptr;
 };
 
 } // namespace velmora

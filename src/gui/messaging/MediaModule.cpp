@@ -12,9 +12,9 @@
 
 namespace velmora {
 
-class TSoundPlayer {
+class SoundPlayer {
 public:
-    void Play(const QString& url) {
+    void play(const QString& url) {
         // Loading a sound is the slow part, so the same source is loaded once.
         if (url != source_) {
             source_ = url;
@@ -38,16 +38,16 @@ bool VelmoraMediaHasAudioOutput() {
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-velmora::TSoundPlayer* VelmoraMediaCreatePlayer() {
-    return new velmora::TSoundPlayer;
+velmora::SoundPlayer* VelmoraMediaCreatePlayer() {
+    return new velmora::SoundPlayer;
 }
 
-void VelmoraMediaDestroyPlayer(velmora::TSoundPlayer* player) {
+void VelmoraMediaDestroyPlayer(velmora::SoundPlayer* player) {
     delete player;
 }
 
-void VelmoraMediaPlay(velmora::TSoundPlayer* player, const QString& url) {
-    if (player) player->Play(url);
+void VelmoraMediaPlay(velmora::SoundPlayer* player, const QString& url) {
+    if (player) player->play(url);
 }
 
 bool VelmoraMediaPrintWithDialog(QWidget* parent, const QStringList& lines,
@@ -59,12 +59,12 @@ bool VelmoraMediaPrintWithDialog(QWidget* parent, const QStringList& lines,
     const int answer = dialog.exec();
     if (dialogOpen) dialogOpen(context, false);
     if (answer != QDialog::Accepted) return false;
-    return velmora::PrintMessage(printer, lines);
+    return velmora::printMessage(printer, lines);
 }
 
 bool VelmoraMediaPrintToPdf(const QString& fileName, const QStringList& lines) {
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(fileName);
-    return velmora::PrintMessage(printer, lines);
+    return velmora::printMessage(printer, lines);
 }

@@ -22,7 +22,7 @@ inline constexpr int kMediaModuleVersion = 1;
 inline constexpr char kMediaModuleFileName[] = "libvelmora-media.so";
 
 // Plays one sound at a time and keeps it loaded between plays.
-class TSoundPlayer;
+class SoundPlayer;
 
 } // namespace velmora
 
@@ -30,16 +30,16 @@ class TSoundPlayer;
 VELMORA_MEDIA_ENTRY int VelmoraMediaVersion();
 // True when the computer has at least one sound output device.
 VELMORA_MEDIA_ENTRY bool VelmoraMediaHasAudioOutput();
-VELMORA_MEDIA_ENTRY velmora::TSoundPlayer* VelmoraMediaCreatePlayer();
-VELMORA_MEDIA_ENTRY void VelmoraMediaDestroyPlayer(velmora::TSoundPlayer* player);
+VELMORA_MEDIA_ENTRY velmora::SoundPlayer* VelmoraMediaCreatePlayer();
+VELMORA_MEDIA_ENTRY void VelmoraMediaDestroyPlayer(velmora::SoundPlayer* player);
 // Starts playing the WAVE file at `url` (file: or qrc:) and returns without waiting; a sound
 // that is still loading starts as soon as it is ready.
-VELMORA_MEDIA_ENTRY void VelmoraMediaPlay(velmora::TSoundPlayer* player, const QString& url);
+VELMORA_MEDIA_ENTRY void VelmoraMediaPlay(velmora::SoundPlayer* player, const QString& url);
 // Shows the print dialog over `parent` and, when the user accepts it, prints `lines` as
-// PrintMessage does. `dialogOpen(context, true)` is called before the dialog shows and
+// printMessage does. `dialogOpen(context, true)` is called before the dialog shows and
 // `dialogOpen(context, false)` after it closes. False when nothing was printed.
 VELMORA_MEDIA_ENTRY bool VelmoraMediaPrintWithDialog(QWidget* parent, const QStringList& lines,
                                                      void (*dialogOpen)(void* context, bool open),
                                                      void* context);
-// Prints `lines` as PrintMessage does into the PDF file `fileName`, without a dialog.
+// Prints `lines` as printMessage does into the PDF file `fileName`, without a dialog.
 VELMORA_MEDIA_ENTRY bool VelmoraMediaPrintToPdf(const QString& fileName, const QStringList& lines);

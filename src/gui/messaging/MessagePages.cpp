@@ -1,11 +1,11 @@
 #include "gui/messaging/MessagePages.h"
 
-#include "gui/controls/TrayIcon.h"
-#include "gui/messaging/MediaLibrary.h"
 #include "core/messaging/MessageHistory.h"
-#include "gui/messaging/NewMessageSound.h"
 #include "core/net/AnsiText.h"
 #include "core/net/UdpTransport.h"
+#include "gui/controls/TrayIcon.h"
+#include "gui/messaging/MediaLibrary.h"
+#include "gui/messaging/NewMessageSound.h"
 #include "gui/window/MainWindow.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -31,17 +31,17 @@ QString Q(const char* text) {
 }
 
 // A message entry as the inbox shows it: its CR LF pairs become the box's line breaks.
-QString EntryText(const QByteArray& entry) {
-    return FromAnsi(entry).replace(Q("\r\n"), Q("\n"));
+QString entryText(const QByteArray& entry) {
+    return fromAnsi(entry).replace(Q("\r\n"), Q("\n"));
 }
 
 // Marks changes of the compose box as the program's own for as long as it lives.
-class TProgramEdit {
+class ProgramEdit {
 public:
-    explicit TProgramEdit(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
-    ~TProgramEdit() { flag_ = was_; }
-    TProgramEdit(const TProgramEdit&) = delete;
-    TProgramEdit& operator=(const TProgramEdit&) = delete;
+    explicit ProgramEdit(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~ProgramEdit() { flag_ = was_; }
+    ProgramEdit(const ProgramEdit&) = delete;
+    ProgramEdit& operator=(const ProgramEdit&) = delete;
 
 private:
     bool& flag_;
@@ -50,123 +50,126 @@ private:
 
 } // namespace
 
-TMessagePages::TMessagePages(TForm1& form)
-    : QObject(&form), form_(form), core_(form.Core()), history_(form.Core().History()),
-      InMsgs_(form.Control<QPlainTextEdit>("InMsgs")),
-      MsgOut_(form.Control<QPlainTextEdit>("MsgOut")), MsgTo_(form.Control<QGroupBox>("MsgTo")),
-      SendMsg_(form.Control<QPushButton>("SendMsg")),
-      Send1Msg_(form.Control<QPushButton>("Send1Msg")),
-      Reply1_(form.Control<QPushButton>("Reply1")),
-      mnSendMsg_(form.PopupMenu2().findChild<QAction*>(Q("mnSendMsg"))),
-      composePage_(form.Page("Compose")), envelope_(Q(":/pictures/envelope.png")) {
-    auto button = [&form](const char* name) { return form.Control<QPushButton>(name); };
-    connect(SendMsg_, &QPushButton::clicked, this, &TMessagePages::SendMsgClick);
-    connect(Send1Msg_, &QPushButton::clicked, this, &TMessagePages::Send1MsgClick);
-    connect(button("ComposeClear1"), &QPushButton::clicked, this,
-            &TMessagePages::ComposeClear1Click);
-    connect(button("BitBtn1"), &QPushButton::clicked, this, &TMessagePages::BitBtn1Click);
-    connect(button("MsgPrt1"), &QPushButton::clicked, this, &TMessagePages::MsgPrt1Click);
-    connect(button("MsgPaste"), &QPushButton::clicked, this, &TMessagePages::MsgPasteClick);
-    connect(button("ClearMsg"), &QPushButton::clicked, this, &TMessagePages::ClearMsgClick);
-    connect(Reply1_, &QPushButton::clicked, this, &TMessagePages::Reply1Click);
-    connect(button("BitBtn2"), &QPushButton::clicked, this, &TMessagePages::BitBtn2Click);
-    connect(button("BitBtn3"), &QPushButton::clicked, this, &TMessagePages::BitBtn3Click);
-    connect(form.Control<QCheckBox>("NewMsgSnd"), &QCheckBox::clicked, this,
-            &TMessagePages::NewMsgSndClick);
+MessagePages::MessagePages(MainWindow& form)
+    : QObject(&form), form_(form), core_(form.core()), history_(form.core().history()),
+      messageBox_(form.control<QPlainTextEdit>("messageBox")),
+      composeBox_(form.control<QPlainTextEdit>("composeBox")),
+      recipientGroup_(form.control<QGroupBox>("recipientGroup")),
+      sendToAllButton_(form.control<QPushButton>("sendToAllButton")),
+      sendButton_(form.control<QPushButton>("sendButton")),
+      replyButton_(form.control<QPushButton>("replyButton")),
+      sendMessageAction_(form.personMenu().findChild<QAction*>(Q("sendMessageAction"))),
+      composePage_(form.page("composePage")), envelope_(Q(":/pictures/envelope.png")) {
+    auto button = [&form](const char* name) { return form.control<QPushButton>(name); };
+    connect(sendToAllButton_, &QPushButton::clicked, this, &MessagePages::onSendToAllClicked);
+    connect(sendButton_, &QPushButton::clicked, this, &MessagePages::onSendClicked);
+    connect(button("eraseComposeButton"), &QPushButton::clicked, this,
+            &MessagePages::onEraseComposeClicked);
+    connect(button("pasteButton"), &QPushButton::clicked, this, &MessagePages::onPasteClicked);
+    connect(button("printButton"), &QPushButton::clicked, this, &MessagePages::onPrintClicked);
+    connect(button("copyButton"), &QPushButton::clicked, this, &MessagePages::onCopyMessageClicked);
+    connect(button("eraseMessageButton"), &QPushButton::clicked, this,
+            &MessagePages::onEraseMessageClicked);
+    connect(replyButton_, &QPushButton::clicked, this, &MessagePages::onReplyClicked);
+    connect(button("previousButton"), &QPushButton::clicked, this,
+            &MessagePages::onPreviousClicked);
+    connect(button("nextButton"), &QPushButton::clicked, this, &MessagePages::onNextClicked);
+    connect(form.control<QCheckBox>("newMessageSoundBox"), &QCheckBox::clicked, this,
+            &MessagePages::onNewMessageSoundClicked);
 
-    composeLength_ = ComposeLength();
-    connect(MsgOut_, &QPlainTextEdit::textChanged, this, &TMessagePages::LimitComposeInput);
+    composeLength_ = composeLength();
+    connect(composeBox_, &QPlainTextEdit::textChanged, this, &MessagePages::limitComposeInput);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         // Focus moves within the window only; none at all means that the window lost it (to
         // another program) or that it is being taken apart.
-        if (!now || now->window() != &form_ || !qobject_cast<TForm1*>(now->window())) return;
-        if (old == InMsgs_ && now != InMsgs_) InMsgsExit();
+        if (!now || now->window() != &form_ || !qobject_cast<MainWindow*>(now->window())) return;
+        if (old == messageBox_ && now != messageBox_) onMessageBoxLeft();
         const bool wasIn = old && composePage_->isAncestorOf(old);
-        if (now && composePage_->isAncestorOf(now) && !wasIn) ComposeEnter();
+        if (now && composePage_->isAncestorOf(now) && !wasIn) onComposeEntered();
     });
 
-    connect(&history_, &TMessageHistory::messageAccepted, this, &TMessagePages::MessageArrived);
-    connect(&history_, &TMessageHistory::receiptAccepted, this, &TMessagePages::ReceiptArrived);
-    connect(&history_, &TMessageHistory::historyLoaded, this, [this] {
-        if (!history_.Entries().isEmpty()) ShowHistoryEntry();
-        RefreshMessageView();
+    connect(&history_, &MessageHistory::messageAccepted, this, &MessagePages::messageArrived);
+    connect(&history_, &MessageHistory::receiptAccepted, this, &MessagePages::receiptArrived);
+    connect(&history_, &MessageHistory::historyLoaded, this, [this] {
+        if (!history_.entries().isEmpty()) showHistoryEntry();
+        refreshMessageView();
     });
 }
 
-TMessagePages::~TMessagePages() = default;
+MessagePages::~MessagePages() = default;
 
 // ---------------------------------------------------------------------------------------------
 // Compose page
 
-void TMessagePages::SelectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
-                                    bool viaMenu) {
+void MessagePages::selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
+                                   bool viaMenu) {
     recipient_ = address + kSep;
-    if (viaMenu && mnSendMsg_) mnSendMsg_->setEnabled(!offLine);
-    Send1Msg_->setEnabled(true);
-    MsgOut_->setReadOnly(false);
-    SendMsg_->setEnabled(true);
+    if (viaMenu && sendMessageAction_) sendMessageAction_->setEnabled(!offLine);
+    sendButton_->setEnabled(true);
+    composeBox_->setReadOnly(false);
+    sendToAllButton_->setEnabled(true);
     if (!viaMenu && offLine) {
-        SetComposeText(Q("You can not send a message because ") + FromAnsi(name) +
+        setComposeText(Q("You can not send a message because ") + fromAnsi(name) +
                        Q(" is off-line."));
-        Send1Msg_->setEnabled(false);
+        sendButton_->setEnabled(false);
     } else {
-        SetComposeText(QString());
+        setComposeText(QString());
     }
     // A group box caption would turn "&" into a shortcut; names are shown as they are.
-    MsgTo_->setTitle(TForm1::MenuText("To " + name));
-    if (!viaMenu && form_.PageControl1().TabShown(composePage_)) form_.SelectTab(composePage_);
+    recipientGroup_->setTitle(MainWindow::menuText("To " + name));
+    if (!viaMenu && form_.pages().tabShown(composePage_)) form_.showPage(composePage_);
 }
 
-void TMessagePages::Send1MsgClick() {
-    SetComposeLime(false);
-    SendComposedMessage("m" + recipient_);
+void MessagePages::onSendClicked() {
+    setComposeLime(false);
+    sendComposedMessage("m" + recipient_);
 }
 
-void TMessagePages::SendMsgClick() {
+void MessagePages::onSendToAllClicked() {
     QMessageBox box(QMessageBox::Information, Q("Information"),
                     Q("Send the message to:\nall on-line programs?"),
                     QMessageBox::Ok | QMessageBox::Cancel, &form_);
     box.setTextFormat(Qt::PlainText);
     box.move(form_.frameGeometry().topLeft());
-    form_.SetDialogOpen(true);
+    form_.setDialogOpen(true);
     const int answer = box.exec();
-    form_.SetDialogOpen(false);
+    form_.setDialogOpen(false);
     if (answer != QMessageBox::Ok) return;
-    SetComposeLime(false);
-    SendComposedMessage("M");
+    setComposeLime(false);
+    sendComposedMessage("M");
 }
 
-void TMessagePages::SendComposedMessage(const QByteArray& prefix) {
+void MessagePages::sendComposedMessage(const QByteArray& prefix) {
     QList<QByteArray> lines;
-    for (const QString& line : VisibleLines(MsgOut_))
-        lines.append(ToAnsi(line));
+    for (const QString& line : visibleLines(composeBox_))
+        lines.append(toAnsi(line));
     try {
-        core_.SendDatagram(history_.ComposedDatagram(prefix, lines));
-    } catch (const EUDPError& e) {
-        form_.SetDialogOpen(true);
+        core_.sendDatagram(history_.composedDatagram(prefix, lines));
+    } catch (const UdpError& e) {
+        form_.setDialogOpen(true);
         QMessageBox::critical(&form_, form_.windowTitle(), QString::fromLocal8Bit(e.what()));
-        form_.SetDialogOpen(false);
+        form_.setDialogOpen(false);
         return;
     }
-    SetComposeText(Q("Waiting for confirmation of receipt."));
+    setComposeText(Q("Waiting for confirmation of receipt."));
 }
 
-void TMessagePages::ComposeClear1Click() {
-    SetComposeText(QString());
-    SetComposeLime(false);
-    MsgOut_->setFocus();
+void MessagePages::onEraseComposeClicked() {
+    setComposeText(QString());
+    setComposeLime(false);
+    composeBox_->setFocus();
 }
 
-void TMessagePages::BitBtn1Click() {
-    MsgOut_->setFocus();
-    MsgOut_->paste(); // refused while read-only; the input limit applies
+void MessagePages::onPasteClicked() {
+    composeBox_->setFocus();
+    composeBox_->paste(); // refused while read-only; the input limit applies
 }
 
-void TMessagePages::ComposeEnter() {
-    form_.SetNameEdited(false);
+void MessagePages::onComposeEntered() {
+    form_.setNameEdited(false);
 }
 
-QStringList TMessagePages::VisibleLines(QPlainTextEdit* box) {
+QStringList MessagePages::visibleLines(QPlainTextEdit* box) {
     QTextDocument* document = box->document();
     QStringList lines;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
@@ -187,166 +190,166 @@ QStringList TMessagePages::VisibleLines(QPlainTextEdit* box) {
     return lines;
 }
 
-bool TMessagePages::ReceiptListShown() const {
-    return MsgOut_->palette().color(QPalette::Base) == kLime;
+bool MessagePages::receiptListShown() const {
+    return composeBox_->palette().color(QPalette::Base) == kLime;
 }
 
-void TMessagePages::SetComposeLime(bool lime) {
-    QPalette p = MsgOut_->palette();
+void MessagePages::setComposeLime(bool lime) {
+    QPalette p = composeBox_->palette();
     p.setColor(QPalette::Base, lime ? kLime : form_.palette().color(QPalette::Base));
     p.setColor(QPalette::Text, Qt::black);
-    MsgOut_->setPalette(p);
+    composeBox_->setPalette(p);
 }
 
-void TMessagePages::SetComposeText(const QString& text) {
-    const TProgramEdit own(programEdit_);
-    MsgOut_->setPlainText(text);
+void MessagePages::setComposeText(const QString& text) {
+    const ProgramEdit own(programEdit_);
+    composeBox_->setPlainText(text);
 }
 
-int TMessagePages::ComposeLength() const {
+int MessagePages::composeLength() const {
     // Line breaks count as the two characters CR LF they are sent as.
-    const QTextDocument* document = MsgOut_->document();
+    const QTextDocument* document = composeBox_->document();
     return document->characterCount() - 1 + document->blockCount() - 1;
 }
 
-void TMessagePages::LimitComposeInput() {
+void MessagePages::limitComposeInput() {
     if (!programEdit_) {
         // What the user typed or pasted ends at the caret: take back what went over the limit
         // (or over a longer text the program put there).
-        int excess = ComposeLength() - std::max(composeLength_, kComposeInputLimit);
+        int excess = composeLength() - std::max(composeLength_, kComposeInputLimit);
         if (excess > 0) {
-            const TProgramEdit own(programEdit_);
-            QTextCursor cursor = MsgOut_->textCursor();
+            const ProgramEdit own(programEdit_);
+            QTextCursor cursor = composeBox_->textCursor();
             cursor.clearSelection();
             while (excess > 0 && cursor.position() > 0) {
                 excess -= cursor.atBlockStart() ? 2 : 1;
                 cursor.deletePreviousChar();
             }
-            MsgOut_->setTextCursor(cursor);
+            composeBox_->setTextCursor(cursor);
         }
     }
-    composeLength_ = ComposeLength();
+    composeLength_ = composeLength();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Messages page
 
-void TMessagePages::MessageArrived(const QByteArray& source, const QByteArray& entry) {
-    if (!SameAddress(source, core_.Own().address)) form_.SelectTab(form_.Page("msgs"));
-    InMsgs_->setPlainText(EntryText(entry));
-    RefreshMessageView();
+void MessagePages::messageArrived(const QByteArray& source, const QByteArray& entry) {
+    if (!sameAddress(source, core_.own().address)) form_.showPage(form_.page("messagesPage"));
+    messageBox_->setPlainText(entryText(entry));
+    refreshMessageView();
     // Not remembered: the next page change or a button of this page puts the status back.
-    form_.TrayIcon1().SetIcon(envelope_);
-    form_.ShowVelmora1Click();
-    if (core_.Options().msgSnd) PlayNewMessageSound();
+    form_.trayIcon().setIcon(envelope_);
+    form_.bringIntoView();
+    if (core_.options().newMessageSound) playNewMessageSound();
 }
 
-void TMessagePages::ReceiptArrived(const QByteArray& name) {
-    const TProgramEdit own(programEdit_);
-    if (!ReceiptListShown()) MsgOut_->clear();
-    QTextCursor cursor(MsgOut_->document());
+void MessagePages::receiptArrived(const QByteArray& name) {
+    const ProgramEdit own(programEdit_);
+    if (!receiptListShown()) composeBox_->clear();
+    QTextCursor cursor(composeBox_->document());
     cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(Q("Message received by: ") + FromAnsi(name) + QLatin1Char('\n'));
-    SetComposeLime(true);
+    cursor.insertText(Q("Message received by: ") + fromAnsi(name) + QLatin1Char('\n'));
+    setComposeLime(true);
 }
 
-void TMessagePages::ShowHistoryEntry() {
-    InMsgs_->setPlainText(EntryText(history_.Shown()));
+void MessagePages::showHistoryEntry() {
+    messageBox_->setPlainText(entryText(history_.shown()));
 }
 
-void TMessagePages::RefreshMessageView() {
-    history_.RefreshMessageView();
-    Reply1_->setEnabled(history_.CanReply());
+void MessagePages::refreshMessageView() {
+    history_.refreshMessageView();
+    replyButton_->setEnabled(history_.canReply());
 }
 
-void TMessagePages::BitBtn2Click() {
-    IconToNormal();
-    history_.Previous();
-    if (!history_.Entries().isEmpty()) ShowHistoryEntry();
-    RefreshMessageView();
+void MessagePages::onPreviousClicked() {
+    iconToNormal();
+    history_.previous();
+    if (!history_.entries().isEmpty()) showHistoryEntry();
+    refreshMessageView();
 }
 
-void TMessagePages::BitBtn3Click() {
-    IconToNormal();
-    history_.Next();
-    if (!history_.Entries().isEmpty()) ShowHistoryEntry();
-    RefreshMessageView();
+void MessagePages::onNextClicked() {
+    iconToNormal();
+    history_.next();
+    if (!history_.entries().isEmpty()) showHistoryEntry();
+    refreshMessageView();
 }
 
-void TMessagePages::ClearMsgClick() {
-    IconToNormal();
-    InMsgs_->clear();
-    history_.Erase();
-    if (!history_.Entries().isEmpty()) ShowHistoryEntry();
-    RefreshMessageView();
+void MessagePages::onEraseMessageClicked() {
+    iconToNormal();
+    messageBox_->clear();
+    history_.erase();
+    if (!history_.entries().isEmpty()) showHistoryEntry();
+    refreshMessageView();
 }
 
-void TMessagePages::MsgPasteClick() {
-    IconToNormal();
-    InMsgs_->setFocus();
-    InMsgs_->selectAll();
-    InMsgs_->copy();
-    InMsgs_->moveCursor(QTextCursor::End);
+void MessagePages::onCopyMessageClicked() {
+    iconToNormal();
+    messageBox_->setFocus();
+    messageBox_->selectAll();
+    messageBox_->copy();
+    messageBox_->moveCursor(QTextCursor::End);
 }
 
-void TMessagePages::MsgPrt1Click() {
-    IconToNormal();
-    Media().PrintWithDialog(&form_, VisibleLines(InMsgs_),
-                            [this](bool open) { form_.SetDialogOpen(open); });
+void MessagePages::onPrintClicked() {
+    iconToNormal();
+    media().printWithDialog(&form_, visibleLines(messageBox_),
+                            [this](bool open) { form_.setDialogOpen(open); });
 }
 
-void TMessagePages::Reply1Click() {
-    IconToNormal();
-    if (history_.Position() >= history_.Entries().size()) return;
-    const auto target = history_.ReplyTarget();
+void MessagePages::onReplyClicked() {
+    iconToNormal();
+    if (history_.position() >= history_.entries().size()) return;
+    const auto target = history_.replyTarget();
     if (!target) return; // Reply is disabled for such entries
-    SetComposeLime(false);
-    Send1Msg_->setEnabled(true);
-    SendMsg_->setEnabled(true);
-    MsgOut_->setReadOnly(false);
+    setComposeLime(false);
+    sendButton_->setEnabled(true);
+    sendToAllButton_->setEnabled(true);
+    composeBox_->setReadOnly(false);
     recipient_ = target->address;
-    MsgTo_->setTitle(TForm1::MenuText("Reply to " + target->name));
+    recipientGroup_->setTitle(MainWindow::menuText("Reply to " + target->name));
 
     // The inbox text goes into the compose box first, so that it is quoted line by line as
     // this box wraps it.
-    SetComposeText(InMsgs_->toPlainText());
+    setComposeText(messageBox_->toPlainText());
     QStringList quoted{QString(), Q("In reply to:")};
-    for (const QString& line : VisibleLines(MsgOut_))
+    for (const QString& line : visibleLines(composeBox_))
         quoted.append(Q("> ") + line);
-    SetComposeText(quoted.join(QLatin1Char('\n')));
+    setComposeText(quoted.join(QLatin1Char('\n')));
 
-    form_.SelectTab(composePage_);
-    MsgOut_->setFocus();
+    form_.showPage(composePage_);
+    composeBox_->setFocus();
     // The caret ends where the last insertion left it, on "In reply to:", and goes one line up
     // to the empty first line, where the reply is typed.
-    QTextCursor cursor(MsgOut_->document()->findBlockByNumber(1));
-    MsgOut_->setTextCursor(cursor);
-    MsgOut_->moveCursor(QTextCursor::Up);
+    QTextCursor cursor(composeBox_->document()->findBlockByNumber(1));
+    composeBox_->setTextCursor(cursor);
+    composeBox_->moveCursor(QTextCursor::Up);
 }
 
-void TMessagePages::InMsgsExit() {
-    IconToNormal();
+void MessagePages::onMessageBoxLeft() {
+    iconToNormal();
 }
 
-void TMessagePages::NewMsgSndClick() {
-    if (form_.Control<QCheckBox>("NewMsgSnd")->isChecked()) QApplication::beep();
+void MessagePages::onNewMessageSoundClicked() {
+    if (form_.control<QCheckBox>("newMessageSoundBox")->isChecked()) QApplication::beep();
 }
 
-void TMessagePages::IconToNormal() {
-    form_.TrayIcon1().SetIcon(form_.RememberedStatusPicture());
+void MessagePages::iconToNormal() {
+    form_.trayIcon().setIcon(form_.rememberedStatusPicture());
 }
 
-void TMessagePages::PlayNewMessageSound() {
+void MessagePages::playNewMessageSound() {
     if (playSound_) {
         playSound_();
         return;
     }
-    if (!sound_) sound_ = std::make_unique<TNewMessageSound>(Media());
-    sound_->Play();
+    if (!sound_) sound_ = std::make_unique<NewMessageSound>(media());
+    sound_->play();
 }
 
-TMediaLibrary& TMessagePages::Media() {
-    if (!media_) media_ = std::make_unique<TMediaLibrary>();
+MediaLibrary& MessagePages::media() {
+    if (!media_) media_ = std::make_unique<MediaLibrary>();
     return *media_;
 }
 

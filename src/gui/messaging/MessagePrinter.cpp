@@ -13,7 +13,7 @@ constexpr int kFirstLineTop = 240;
 constexpr int kPointSize = 12;
 } // namespace
 
-bool PrintMessage(QPrinter& printer, const QStringList& lines) {
+bool printMessage(QPrinter& printer, const QStringList& lines) {
     printer.setDocName(QString::fromLatin1(kMessageJobTitle));
     QPainter painter;
     if (!painter.begin(&printer)) return false;

@@ -14,6 +14,6 @@ inline constexpr char kMessageJobTitle[] = "Velmora Message";
 // title at (100, 100) and line i at (100, 240 + i * h), h the height of "xx" in a black
 // 12-point font. Stops after the current line when the job is aborted. False when the job
 // could not start.
-bool PrintMessage(QPrinter& printer, const QStringList& lines);
+bool printMessage(QPrinter& printer, const QStringList& lines);
 
 } // namespace velmora

@@ -8,7 +8,7 @@
 
 namespace velmora {
 
-QString TNewMessageSound::ReplacementFile(const QStringList& dataFolders) {
+QString NewMessageSound::replacementFile(const QStringList& dataFolders) {
     const QString name = QStringLiteral("dazuviz-velmora/velmora.wav");
     if (dataFolders.isEmpty())
         return QStandardPaths::locate(QStandardPaths::GenericDataLocation, name);
@@ -19,10 +19,10 @@ QString TNewMessageSound::ReplacementFile(const QStringList& dataFolders) {
     return {};
 }
 
-void TNewMessageSound::Play() {
+void NewMessageSound::play() {
     // The file is looked for each time, so that one put there while the program runs counts.
-    const QString file = ReplacementFile();
-    media_.PlaySound(file.isEmpty() ? BuiltInSource() : QUrl::fromLocalFile(file).toString());
+    const QString file = replacementFile();
+    media_.playSound(file.isEmpty() ? builtInSource() : QUrl::fromLocalFile(file).toString());
 }
 
 } // namespace velmora

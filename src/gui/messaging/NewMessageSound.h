@@ -7,24 +7,24 @@
 
 namespace velmora {
 
-class TMediaLibrary;
+class MediaLibrary;
 
-class TNewMessageSound {
+class NewMessageSound {
 public:
-    explicit TNewMessageSound(TMediaLibrary& media) : media_(media) {}
+    explicit NewMessageSound(MediaLibrary& media) : media_(media) {}
 
     // Plays without waiting: the exclamation beep when the computer has no sound output, else
     // a "velmora.wav" of the program's data folder, else the built-in chime.
-    void Play();
+    void play();
 
     // The user's own sound: "dazuviz-velmora/velmora.wav" in the first of `dataFolders` that
     // has it (the XDG data folders when none are given); empty when there is none.
-    static QString ReplacementFile(const QStringList& dataFolders = {});
+    static QString replacementFile(const QStringList& dataFolders = {});
     // Where the built-in chime lives.
-    static QString BuiltInSource() { return QStringLiteral("qrc:/sounds/A.wav"); }
+    static QString builtInSource() { return QStringLiteral("qrc:/sounds/A.wav"); }
 
 private:
-    TMediaLibrary& media_;
+    MediaLibrary& media_;
 };
 
 } // namespace velmora

@@ -10,20 +10,20 @@
 
 using namespace velmora;
 using velmora::test::CoreHarness;
-using velmora::test::Sep;
+using velmora::test::sep;
 
 namespace {
 
-QByteArray Stamp() {
+QByteArray stamp() {
     return " ( 9:05 AM on Mon)";
 }
 
 // Counts how often the detector looks at the input.
-class CountingInput : public TReportedInput {
+class CountingInput : public ReportedInput {
 public:
-    QPoint CursorPos() override {
+    QPoint cursorPos() override {
         ++reads;
-        return TReportedInput::CursorPos();
+        return ReportedInput::cursorPos();
     }
     int reads = 0;
 };
@@ -31,199 +31,199 @@ public:
 // A started copy that is "Out to lunch" (red), with the Idle Timeout box at `box` minutes.
 struct IdleCopy {
     explicit IdleCopy(const QByteArray& box = "1")
-        : core(h.Started()), idle(core.Presence(), core.Own(), core.Options(), input) {
-        core.Presence().AnnounceOwnStatus('r', "Out to lunch", true, true, true);
+        : core(h.started()), idle(core.presence(), core.own(), core.options(), input) {
+        core.presence().announceOwnStatus('r', "Out to lunch", true, true, true);
         h.sent.clear();
-        core.Options().idle = box;
-        idle.ApplyIdleBox();
+        core.options().idle = box;
+        idle.applyIdleBox();
     }
     // One second passes.
-    void Tick() {
-        h.clock.Advance(1000);
-        idle.Tick();
+    void tick() {
+        h.clock.advance(1000);
+        idle.tick();
     }
     // Ticks until the detector has looked at the input once more; returns how many it took.
-    int TickThroughCheck() {
+    int tickThroughCheck() {
         const int before = input.reads;
         int n = 0;
         while (input.reads == before && n < 1000) {
-            Tick();
+            tick();
             ++n;
         }
         return n;
     }
     // Ticks until something is sent; returns how many it took.
-    int TickUntilSent() {
+    int tickUntilSent() {
         const qsizetype before = h.sent.size();
         int n = 0;
         while (h.sent.size() == before && n < 1000) {
-            Tick();
+            tick();
             ++n;
         }
         return n;
     }
 
     CoreHarness h;
-    TVelmoraCore& core;
+    Core& core;
     CountingInput input;
-    TIdleDetector idle;
+    IdleDetector idle;
 };
 
 } // namespace
 
 TEST(Idle, ShownIdleSixtyOneSecondsAfterTheLastSampleWithInputKeepingTheText) {
     IdleCopy c("1");
-    c.input.ReportKeyOrButton();
-    c.TickThroughCheck();
-    ASSERT_EQ(c.idle.IdleCounter(), 0);
-    const QDateTime sampled = c.h.clock.Now();
+    c.input.reportKeyOrButton();
+    c.tickThroughCheck();
+    ASSERT_EQ(c.idle.idleCounter(), 0);
+    const QDateTime sampled = c.h.clock.now();
 
-    EXPECT_EQ(c.TickUntilSent(), 61);
-    EXPECT_EQ(sampled.secsTo(c.h.clock.Now()), 61);
+    EXPECT_EQ(c.tickUntilSent(), 61);
+    EXPECT_EQ(sampled.secsTo(c.h.clock.now()), 61);
     // The old time stamp goes along: going idle is not a change the user made.
-    EXPECT_EQ(c.h.sent, QList<QByteArray>{"asOPERATOR" + Sep() + " Out to lunch" + Stamp()});
-    EXPECT_EQ(c.core.Own().code, 's');
-    EXPECT_EQ(c.core.Own().text, "Out to lunch");
-    EXPECT_EQ(c.core.Own().stamp, Stamp());
-    EXPECT_EQ(c.idle.RememberedCode(), 'r');
-    EXPECT_TRUE(c.idle.IsIdle());
+    EXPECT_EQ(c.h.sent, QList<QByteArray>{"asOPERATOR" + sep() + " Out to lunch" + stamp()});
+    EXPECT_EQ(c.core.own().code, 's');
+    EXPECT_EQ(c.core.own().text, "Out to lunch");
+    EXPECT_EQ(c.core.own().stamp, stamp());
+    EXPECT_EQ(c.idle.rememberedCode(), 'r');
+    EXPECT_TRUE(c.idle.isIdle());
 
     // Staying away says nothing more.
     for (int i = 0; i < 300; ++i)
-        c.Tick();
+        c.tick();
     EXPECT_EQ(c.h.sent.size(), 1);
 }
 
 TEST(Idle, ReturnReannouncesTheRememberedColourWithinOneTickAndCountsAgainFromZero) {
     IdleCopy c("1");
-    c.TickUntilSent();
+    c.tickUntilSent();
     c.h.sent.clear();
 
-    c.input.ReportKeyOrButton();
-    c.Tick();
-    EXPECT_EQ(c.h.sent, QList<QByteArray>{"arOPERATOR" + Sep() + " Out to lunch" + Stamp()});
-    EXPECT_EQ(c.core.Own().code, 'r');
-    EXPECT_EQ(c.idle.IdleCounter(), 0);
-    EXPECT_FALSE(c.idle.IsIdle());
+    c.input.reportKeyOrButton();
+    c.tick();
+    EXPECT_EQ(c.h.sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out to lunch" + stamp()});
+    EXPECT_EQ(c.core.own().code, 'r');
+    EXPECT_EQ(c.idle.idleCounter(), 0);
+    EXPECT_FALSE(c.idle.isIdle());
 
     c.h.sent.clear();
-    EXPECT_EQ(c.TickUntilSent(), 61);
-    EXPECT_EQ(c.h.sent.value(0), "asOPERATOR" + Sep() + " Out to lunch" + Stamp());
+    EXPECT_EQ(c.tickUntilSent(), 61);
+    EXPECT_EQ(c.h.sent.value(0), "asOPERATOR" + sep() + " Out to lunch" + stamp());
 }
 
 TEST(Idle, CursorCountsWhenItMovesMoreThanTwoPixelsAcrossOrAtAllUpOrDown) {
     IdleCopy c("1");
-    c.input.MoveCursor({100, 100});
-    c.TickUntilSent();
+    c.input.moveCursor({100, 100});
+    c.tickUntilSent();
     c.h.sent.clear();
 
     // Idle: every tick looks at the cursor, each time against the previous position.
     for (int x : {101, 103, 101, 99}) {
-        c.input.MoveCursor({x, 100});
-        c.Tick();
+        c.input.moveCursor({x, 100});
+        c.tick();
     }
     EXPECT_TRUE(c.h.sent.isEmpty());
-    EXPECT_TRUE(c.idle.IsIdle());
+    EXPECT_TRUE(c.idle.isIdle());
 
-    c.input.MoveCursor({99, 101});
-    c.Tick();
+    c.input.moveCursor({99, 101});
+    c.tick();
     EXPECT_EQ(c.h.sent.size(), 1);
-    EXPECT_FALSE(c.idle.IsIdle());
+    EXPECT_FALSE(c.idle.isIdle());
 
-    c.TickUntilSent();
-    c.input.MoveCursor({96, 101});
-    c.Tick();
-    EXPECT_FALSE(c.idle.IsIdle());
+    c.tickUntilSent();
+    c.input.moveCursor({96, 101});
+    c.tick();
+    EXPECT_FALSE(c.idle.isIdle());
 }
 
 TEST(Idle, ChecksEveryTenthSecondWhileActiveAndEverySecondWhileIdle) {
     IdleCopy c("1");
-    QSignalSpy repaint(&c.idle, &TIdleDetector::statusListRepaintDue);
+    QSignalSpy repaint(&c.idle, &IdleDetector::statusListRepaintDue);
     for (int i = 0; i < 9; ++i)
-        c.Tick();
+        c.tick();
     EXPECT_EQ(c.input.reads, 0);
     EXPECT_EQ(repaint.count(), 0);
-    c.Tick();
+    c.tick();
     EXPECT_EQ(c.input.reads, 1);
     EXPECT_EQ(repaint.count(), 1);
 
     // A key pressed just after a check is still seen by the next one.
-    c.Tick();
-    c.input.ReportKeyOrButton();
-    EXPECT_EQ(c.TickThroughCheck(), 9);
-    EXPECT_EQ(c.idle.IdleCounter(), 0);
+    c.tick();
+    c.input.reportKeyOrButton();
+    EXPECT_EQ(c.tickThroughCheck(), 9);
+    EXPECT_EQ(c.idle.idleCounter(), 0);
     EXPECT_EQ(c.input.reads, 2);
 
-    c.TickUntilSent();
+    c.tickUntilSent();
     const int reads = c.input.reads;
     for (int i = 0; i < 5; ++i)
-        c.Tick();
+        c.tick();
     EXPECT_EQ(c.input.reads, reads + 5);
     EXPECT_EQ(repaint.count(), 1);
 }
 
 TEST(Idle, BoxAtZeroNeverGoesIdleButTheTickStillAnswersRefreshRequests) {
     IdleCopy c("0");
-    QSignalSpy repaint(&c.idle, &TIdleDetector::statusListRepaintDue);
+    QSignalSpy repaint(&c.idle, &IdleDetector::statusListRepaintDue);
     for (int i = 0; i < 3000; ++i)
-        c.Tick();
+        c.tick();
     EXPECT_TRUE(c.h.sent.isEmpty());
-    EXPECT_FALSE(c.idle.IsIdle());
+    EXPECT_FALSE(c.idle.isIdle());
     EXPECT_EQ(c.input.reads, 0);
     EXPECT_EQ(repaint.count(), 0);
 
-    c.core.DispatchDatagram("r Ann", "10.0.0.7");
-    c.Tick();
-    c.Tick();
-    EXPECT_EQ(c.h.sent, QList<QByteArray>{"arOPERATOR" + Sep() + " Out to lunch" + Stamp()});
+    c.core.dispatchDatagram("r Ann", "10.0.0.7");
+    c.tick();
+    c.tick();
+    EXPECT_EQ(c.h.sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out to lunch" + stamp()});
 }
 
 TEST(Idle, StatusChosenWhileIdleComesBackInItsOwnColour) {
     IdleCopy c("1");
-    c.TickUntilSent();
-    c.core.Presence().AnnounceOwnStatus('y', "Meeting", true, true, true);
+    c.tickUntilSent();
+    c.core.presence().announceOwnStatus('y', "Meeting", true, true, true);
     c.h.sent.clear();
 
-    c.input.ReportKeyOrButton(); // the click that chose it
-    c.Tick();
+    c.input.reportKeyOrButton(); // the click that chose it
+    c.tick();
     ASSERT_EQ(c.h.sent.size(), 1);
-    EXPECT_EQ(c.h.sent[0], "ayOPERATOR" + Sep() + " Meeting ( 9:06 AM on Mon)");
+    EXPECT_EQ(c.h.sent[0], "ayOPERATOR" + sep() + " Meeting ( 9:06 AM on Mon)");
 
     // The colour from before going idle does not come back on a later return either.
-    c.TickUntilSent();
-    c.input.ReportKeyOrButton();
-    c.Tick();
+    c.tickUntilSent();
+    c.input.reportKeyOrButton();
+    c.tick();
     EXPECT_TRUE(c.h.sent.last().startsWith("ay"));
 }
 
 TEST(Idle, AnnouncementThatCannotBeSentNeitherStopsTheTickNorLosesTheColour) {
-    TRoster roster;
-    TOwnStatus own{"10.0.0.5", "OPERATOR", "OPERATOR", 'r', "Out", {}};
-    TOptions options;
-    TManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
+    Roster roster;
+    OwnStatus own{"10.0.0.5", "OPERATOR", "OPERATOR", 'r', "Out", {}};
+    Options options;
+    ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
     bool networkDown = true;
     QList<QByteArray> sent;
-    TPresence presence({roster, own, options, clock, QLocale(QLocale::English),
-                        [](const QByteArray&, const QByteArray&) {},
-                        [&](const QByteArray& d) {
-                            if (networkDown) throw EUDPError("Network is unreachable");
-                            sent.append(d);
-                        },
-                        [] {}});
-    TReportedInput input;
-    TIdleDetector idle(presence, own, options, input);
+    Presence presence({roster, own, options, clock, QLocale(QLocale::English),
+                       [](const QByteArray&, const QByteArray&) {},
+                       [&](const QByteArray& d) {
+                           if (networkDown) throw UdpError("Network is unreachable");
+                           sent.append(d);
+                       },
+                       [] {}});
+    ReportedInput input;
+    IdleDetector idle(presence, own, options, input);
     options.idle = "1";
-    idle.ApplyIdleBox();
+    idle.applyIdleBox();
 
     for (int i = 0; i < 200; ++i)
-        idle.Tick();
-    EXPECT_TRUE(idle.IsIdle());
+        idle.tick();
+    EXPECT_TRUE(idle.isIdle());
     EXPECT_EQ(own.code, 's');
 
     networkDown = false;
-    input.ReportKeyOrButton();
-    idle.Tick();
-    EXPECT_EQ(sent, QList<QByteArray>{"arOPERATOR" + Sep() + " Out"});
+    input.reportKeyOrButton();
+    idle.tick();
+    EXPECT_EQ(sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out"});
 }
 
 TEST(Idle, BoxKeepsItsDigitsAndTurnsThemIntoSeconds) {
@@ -243,45 +243,45 @@ TEST(Idle, BoxKeepsItsDigitsAndTurnsThemIntoSeconds) {
         {"99999999999999999999", "99999999999999999999", 900},
     };
     for (const Case& k : cases) {
-        const TIdleBox box = TIdleDetector::IdleBoxRule(k.text, 300);
+        const IdleBox box = IdleDetector::idleBoxRule(k.text, 300);
         EXPECT_EQ(box.shown, k.shown) << k.text.constData();
         EXPECT_EQ(box.limit, k.limit) << k.text.constData();
     }
 
     // At start-up the stored text goes through the same rule and is shown as applied.
     CoreHarness h;
-    TVelmoraCore& core = h.Started();
-    TReportedInput input;
-    TIdleDetector idle(core.Presence(), core.Own(), core.Options(), input);
-    EXPECT_EQ(idle.IdleLimit(), 900);
-    core.Options().idle = "abc";
-    idle.ApplyIdleBox();
-    EXPECT_EQ(core.Options().idle, "15");
-    EXPECT_EQ(idle.IdleLimit(), 900);
-    core.Options().idle = "1a2";
-    idle.ApplyIdleBox();
-    EXPECT_EQ(core.Options().idle, "12");
-    EXPECT_EQ(idle.IdleLimit(), 720);
+    Core& core = h.started();
+    ReportedInput input;
+    IdleDetector idle(core.presence(), core.own(), core.options(), input);
+    EXPECT_EQ(idle.idleLimit(), 900);
+    core.options().idle = "abc";
+    idle.applyIdleBox();
+    EXPECT_EQ(core.options().idle, "15");
+    EXPECT_EQ(idle.idleLimit(), 900);
+    core.options().idle = "1a2";
+    idle.applyIdleBox();
+    EXPECT_EQ(core.options().idle, "12");
+    EXPECT_EQ(idle.idleLimit(), 720);
 }
 
 TEST(Idle, CoreTickReadsTheConfiguredInputAndTheStoredBoxAppliesAtStart) {
     CoreHarness h;
-    TReportedInput input;
+    ReportedInput input;
     h.config.input = &input;
     {
         QFile f(h.config.settingsPath);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[VLX]\nidle=1\n");
     }
-    input.ReportKeyOrButton(); // before start: discarded, not the first input
-    TVelmoraCore& core = h.Started();
-    EXPECT_EQ(core.Idle().IdleLimit(), 60);
+    input.reportKeyOrButton(); // before start: discarded, not the first input
+    Core& core = h.started();
+    EXPECT_EQ(core.idle().idleLimit(), 60);
     for (int i = 0; i < 61; ++i)
-        core.Timer2Timer();
+        core.everySecond();
     ASSERT_FALSE(h.sent.isEmpty());
     EXPECT_EQ(h.sent.last().left(1), "a");
     EXPECT_EQ(h.sent.last().mid(1, 1), "s");
-    input.ReportKeyOrButton();
-    core.Timer2Timer();
+    input.reportKeyOrButton();
+    core.everySecond();
     EXPECT_EQ(h.sent.last().mid(1, 1), "g");
 }

@@ -12,13 +12,13 @@
 
 using namespace velmora;
 using velmora::test::CoreHarness;
-using velmora::test::Sep;
+using velmora::test::sep;
 
 namespace {
 
 const QByteArray kArrival = " at 9:05 AM on Mon ";
 
-QByteArray FromAnn(const QByteArray& body) {
+QByteArray fromAnn(const QByteArray& body) {
     return "M" + body + " - - - From Ann Lee (10.0.0.7)";
 }
 
@@ -26,84 +26,84 @@ QByteArray FromAnn(const QByteArray& body) {
 
 TEST(MessageHistory, ComposedLinesBecomeTheBodyAndTheTrailerFollows) {
     CoreHarness h("10.0.0.5");
-    TMessageHistory& history = h.Started().History();
+    MessageHistory& history = h.started().history();
 
     // A line of one blank goes out empty; every line ends with CR LF; the box's last empty
     // line is not a line.
-    EXPECT_EQ(history.ComposedDatagram("m10.0.0.7" + Sep(), {"first", " ", "third"}),
-              "m10.0.0.7" + Sep() + "first\r\n\r\nthird\r\n - - - From OPERATOR (10.0.0.5)");
-    EXPECT_EQ(history.ComposedDatagram("M", {}), "M - - - From OPERATOR (10.0.0.5)");
+    EXPECT_EQ(history.composedDatagram("m10.0.0.7" + sep(), {"first", " ", "third"}),
+              "m10.0.0.7" + sep() + "first\r\n\r\nthird\r\n - - - From OPERATOR (10.0.0.5)");
+    EXPECT_EQ(history.composedDatagram("M", {}), "M - - - From OPERATOR (10.0.0.5)");
 
     // 400 characters: the first 360 and the trailer straight after them.
     const QByteArray text(400, 'x');
-    EXPECT_EQ(history.ComposedDatagram("M", {text}),
+    EXPECT_EQ(history.composedDatagram("M", {text}),
               "M" + QByteArray(360, 'x') + " - - - From OPERATOR (10.0.0.5)");
     // The cut may split the last CR LF.
-    EXPECT_EQ(MessageBody({QByteArray(359, 'y')}), QByteArray(359, 'y') + '\r');
-    EXPECT_EQ(MessageBody({QByteArray(358, 'y')}), QByteArray(358, 'y') + "\r\n");
+    EXPECT_EQ(messageBody({QByteArray(359, 'y')}), QByteArray(359, 'y') + '\r');
+    EXPECT_EQ(messageBody({QByteArray(358, 'y')}), QByteArray(358, 'y') + "\r\n");
 }
 
 TEST(MessageHistory, AcceptedMessagesAreKeptNewestFirstAndConfirmedOnce) {
     CoreHarness h("10.0.0.5");
-    TVelmoraCore& core = h.Started();
-    TMessageHistory& history = core.History();
-    QSignalSpy accepted(&history, &TMessageHistory::messageAccepted);
+    Core& core = h.started();
+    MessageHistory& history = core.history();
+    QSignalSpy accepted(&history, &MessageHistory::messageAccepted);
 
     // Addressed to this copy from this copy: accepted like any other.
-    const QByteArray toSelf = "m10.0.0.5" + Sep() + "note\r\n - - - From OPERATOR (10.0.0.5)";
-    core.DispatchDatagram(toSelf, "10.0.0.5");
-    ASSERT_EQ(core.Messages().size(), 1);
-    EXPECT_EQ(core.Messages()[0],
+    const QByteArray toSelf = "m10.0.0.5" + sep() + "note\r\n - - - From OPERATOR (10.0.0.5)";
+    core.dispatchDatagram(toSelf, "10.0.0.5");
+    ASSERT_EQ(core.messages().size(), 1);
+    EXPECT_EQ(core.messages()[0],
               "note\r\n - - - From OPERATOR (10.0.0.5)\r\n" + kArrival + "\r\n ");
-    EXPECT_EQ(h.sent, (QList<QByteArray>{"vl10.0.0.5" + Sep() + "OPERATOR"}));
+    EXPECT_EQ(h.sent, (QList<QByteArray>{"vl10.0.0.5" + sep() + "OPERATOR"}));
     ASSERT_EQ(accepted.count(), 1);
     EXPECT_EQ(accepted[0][0].toByteArray(), "10.0.0.5");
 
     // The same datagram again in a row: shown once, confirmed once.
-    const QByteArray hello = FromAnn("hello\r\n");
-    core.DispatchDatagram(hello, "10.0.0.7");
-    core.DispatchDatagram(hello, "10.0.0.7");
-    EXPECT_EQ(core.Messages().size(), 2);
+    const QByteArray hello = fromAnn("hello\r\n");
+    core.dispatchDatagram(hello, "10.0.0.7");
+    core.dispatchDatagram(hello, "10.0.0.7");
+    EXPECT_EQ(core.messages().size(), 2);
     EXPECT_EQ(h.sent.size(), 2);
-    EXPECT_EQ(h.sent[1], "vl10.0.0.7" + Sep() + "OPERATOR");
+    EXPECT_EQ(h.sent[1], "vl10.0.0.7" + sep() + "OPERATOR");
 
     // After another message it counts again, and the newest is always at position 0.
-    core.DispatchDatagram(FromAnn("other\r\n"), "10.0.0.7");
-    history.Next();
-    core.DispatchDatagram(hello, "10.0.0.7");
-    EXPECT_EQ(core.Messages().size(), 4);
+    core.dispatchDatagram(fromAnn("other\r\n"), "10.0.0.7");
+    history.next();
+    core.dispatchDatagram(hello, "10.0.0.7");
+    EXPECT_EQ(core.messages().size(), 4);
     EXPECT_EQ(h.sent.size(), 4);
-    EXPECT_EQ(history.Position(), 0);
-    EXPECT_TRUE(history.Shown().startsWith("hello\r\n"));
+    EXPECT_EQ(history.position(), 0);
+    EXPECT_TRUE(history.shown().startsWith("hello\r\n"));
     EXPECT_EQ(accepted.count(), 4);
 
     // Addressed elsewhere (a longer address that starts with ours included): dropped.
-    core.DispatchDatagram("m10.0.0.50" + Sep() + "x - - - From A (10.0.0.7)", "10.0.0.7");
-    EXPECT_EQ(core.Messages().size(), 4);
+    core.dispatchDatagram("m10.0.0.50" + sep() + "x - - - From A (10.0.0.7)", "10.0.0.7");
+    EXPECT_EQ(core.messages().size(), 4);
     EXPECT_EQ(h.sent.size(), 4);
 }
 
 TEST(MessageHistory, NewMessageArrivalOffIgnoresMessagesWithoutReceipt) {
     CoreHarness h;
-    TVelmoraCore& core = h.Started();
-    core.Options().msg1 = false;
-    core.DispatchDatagram(FromAnn("hello\r\n"), "10.0.0.7");
-    EXPECT_TRUE(core.Messages().isEmpty());
+    Core& core = h.started();
+    core.options().showOnNewMessage = false;
+    core.dispatchDatagram(fromAnn("hello\r\n"), "10.0.0.7");
+    EXPECT_TRUE(core.messages().isEmpty());
     EXPECT_TRUE(h.sent.isEmpty());
 
     // Being ignored does not make it "the last one": once switched on, it is accepted.
-    core.Options().msg1 = true;
-    core.DispatchDatagram(FromAnn("hello\r\n"), "10.0.0.7");
-    EXPECT_EQ(core.Messages().size(), 1);
+    core.options().showOnNewMessage = true;
+    core.dispatchDatagram(fromAnn("hello\r\n"), "10.0.0.7");
+    EXPECT_EQ(core.messages().size(), 1);
 }
 
 TEST(MessageHistory, ReceiptsCountOnlyAtTheSendersAddress) {
     CoreHarness h("10.0.0.5");
-    TVelmoraCore& core = h.Started();
-    QSignalSpy receipts(&core.History(), &TMessageHistory::receiptAccepted);
-    core.DispatchDatagram("vl10.0.0.5" + Sep() + "BOB", "10.0.0.8");
-    core.DispatchDatagram("vl10.0.0.50" + Sep() + "CAY", "10.0.0.9");
-    core.DispatchDatagram("vl10.0.0.5 without separator", "10.0.0.9");
+    Core& core = h.started();
+    QSignalSpy receipts(&core.history(), &MessageHistory::receiptAccepted);
+    core.dispatchDatagram("vl10.0.0.5" + sep() + "BOB", "10.0.0.8");
+    core.dispatchDatagram("vl10.0.0.50" + sep() + "CAY", "10.0.0.9");
+    core.dispatchDatagram("vl10.0.0.5 without separator", "10.0.0.9");
     ASSERT_EQ(receipts.count(), 1);
     EXPECT_EQ(receipts[0][0].toByteArray(), "BOB  "); // with the two blanks of the parse
     EXPECT_TRUE(h.sent.isEmpty());                    // a receipt is never confirmed
@@ -111,71 +111,71 @@ TEST(MessageHistory, ReceiptsCountOnlyAtTheSendersAddress) {
 
 TEST(MessageHistory, PreviousNextAndEraseWalkTheHistory) {
     CoreHarness h;
-    TVelmoraCore& core = h.Started();
-    TMessageHistory& history = core.History();
+    Core& core = h.started();
+    MessageHistory& history = core.history();
     for (const char* text : {"oldest (10.0.0.1)", "middle (10.0.0.2)", "newest (10.0.0.3)"})
-        core.DispatchDatagram(QByteArray("M") + text, "10.0.0.7");
-    ASSERT_EQ(history.Position(), 0);
+        core.dispatchDatagram(QByteArray("M") + text, "10.0.0.7");
+    ASSERT_EQ(history.position(), 0);
 
     QList<int> positions;
     for (int i = 0; i < 3; ++i) {
-        history.Next();
-        positions.append(history.Position());
+        history.next();
+        positions.append(history.position());
     }
-    history.Previous();
-    positions.append(history.Position());
+    history.previous();
+    positions.append(history.position());
     EXPECT_EQ(positions, (QList<int>{1, 2, 2, 1}));
-    EXPECT_TRUE(history.Shown().startsWith("middle"));
+    EXPECT_TRUE(history.shown().startsWith("middle"));
 
     // Erasing any but the newest shows the next newer one; erasing the newest the next older.
-    history.Erase();
-    EXPECT_EQ(history.Position(), 0);
-    EXPECT_TRUE(history.Shown().startsWith("newest"));
-    history.Erase();
-    EXPECT_TRUE(history.Shown().startsWith("oldest"));
-    EXPECT_TRUE(history.CanReply());
-    history.Erase();
-    EXPECT_TRUE(core.Messages().isEmpty());
-    EXPECT_EQ(history.Shown(), QByteArray());
-    EXPECT_EQ(history.ReplyMark(), -1);
-    EXPECT_FALSE(history.CanReply());
-    history.Erase(); // nothing left: nothing happens
-    history.Previous();
-    history.Next();
-    EXPECT_EQ(history.Position(), 0);
+    history.erase();
+    EXPECT_EQ(history.position(), 0);
+    EXPECT_TRUE(history.shown().startsWith("newest"));
+    history.erase();
+    EXPECT_TRUE(history.shown().startsWith("oldest"));
+    EXPECT_TRUE(history.canReply());
+    history.erase();
+    EXPECT_TRUE(core.messages().isEmpty());
+    EXPECT_EQ(history.shown(), QByteArray());
+    EXPECT_EQ(history.replyMark(), -1);
+    EXPECT_FALSE(history.canReply());
+    history.erase(); // nothing left: nothing happens
+    history.previous();
+    history.next();
+    EXPECT_EQ(history.position(), 0);
 }
 
 TEST(MessageHistory, ReplyTakesAddressAndNameFromTheTrailer) {
     CoreHarness h;
-    TVelmoraCore& core = h.Started();
-    TMessageHistory& history = core.History();
+    Core& core = h.started();
+    MessageHistory& history = core.history();
 
     // The last "(" counts, also when the body holds another one.
-    core.DispatchDatagram("Mcall me (soon)\r\n - - - From Ann Lee (10.0.0.7)", "10.0.0.7");
-    auto target = history.ReplyTarget();
+    core.dispatchDatagram("Mcall me (soon)\r\n - - - From Ann Lee (10.0.0.7)", "10.0.0.7");
+    auto target = history.replyTarget();
     ASSERT_TRUE(target.has_value());
-    EXPECT_EQ(target->address, "10.0.0.7" + Sep());
+    EXPECT_EQ(target->address, "10.0.0.7" + sep());
     EXPECT_EQ(target->name, "Ann Lee");
-    EXPECT_EQ(history.ReplyMark(), 1 + history.Shown().lastIndexOf('('));
+    EXPECT_EQ(history.replyMark(), 1 + history.shown().lastIndexOf('('));
 
     // A body cut before its trailer: no "(" at all, or a "(" without a ")" after it.
-    core.DispatchDatagram("Mno trailer at all", "10.0.0.7");
-    EXPECT_EQ(history.ReplyMark(), -1);
-    EXPECT_FALSE(history.CanReply());
-    core.DispatchDatagram("Mhalf a trailer (10.0.", "10.0.0.7");
-    EXPECT_NE(history.ReplyMark(), -1);
-    EXPECT_FALSE(history.CanReply());
+    core.dispatchDatagram("Mno trailer at all", "10.0.0.7");
+    EXPECT_EQ(history.replyMark(), -1);
+    EXPECT_FALSE(history.canReply());
+    core.dispatchDatagram("Mhalf a trailer (10.0.", "10.0.0.7");
+    EXPECT_NE(history.replyMark(), -1);
+    EXPECT_FALSE(history.canReply());
 
     // A trailer at the very start of the text, with an empty name.
-    core.DispatchDatagram("M - - - From  (10.0.0.8)", "10.0.0.8");
-    target = history.ReplyTarget();
+    core.dispatchDatagram("M - - - From  (10.0.0.8)", "10.0.0.8");
+    target = history.replyTarget();
     ASSERT_TRUE(target.has_value());
-    EXPECT_EQ(target->address, "10.0.0.8" + Sep());
+    EXPECT_EQ(target->address, "10.0.0.8" + sep());
     EXPECT_EQ(target->name, QByteArray());
 }
 
 TEST(ChimeWave, IsEightBitMonoPcmAtElevenKilohertzWith6482SampleBytes) {
-    const QByteArray wave = ChimeWave();
+    const QByteArray wave = chimeWave();
     ASSERT_EQ(wave.size(), 44 + 6482);
     auto u32 = [&wave](int at) { return qFromLittleEndian<quint32>(wave.constData() + at); };
     auto u16 = [&wave](int at) { return qFromLittleEndian<quint16>(wave.constData() + at); };

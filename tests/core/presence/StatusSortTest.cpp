@@ -6,27 +6,27 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::Sep;
+using velmora::test::sep;
 
 namespace {
 
-QByteArray Ann(char code, const QByteArray& name, const QByteArray& status) {
-    return QByteArray("a") + code + name + Sep() + status;
+QByteArray ann(char code, const QByteArray& name, const QByteArray& status) {
+    return QByteArray("a") + code + name + sep() + status;
 }
 
 // The names in display order.
-QList<QByteArray> Names(const TRoster& roster) {
+QList<QByteArray> namesInDisplayOrder(const Roster& roster) {
     QList<QByteArray> names;
-    for (const TSortKey& k : roster.DisplayOrder())
-        names.append(TRoster::Split(roster.Entries()[k.position]).name);
+    for (const SortKey& k : roster.displayOrder())
+        names.append(Roster::split(roster.entries()[k.position]).name);
     return names;
 }
 
 using Order = QList<QByteArray>;
 
 TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
-    TRoster roster;
-    roster.Seed("10.0.0.5", "Me", {});
+    Roster roster;
+    roster.seed("10.0.0.5", "Me", {});
     const struct {
         char code;
         QByteArray name, address, status;
@@ -39,72 +39,74 @@ TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
         {'r', "Ray", "10.0.0.3", "Out"},
     };
     for (const auto& p : people)
-        roster.ApplyStatusAnnouncement(Ann(p.code, p.name, p.status), p.address);
+        roster.applyStatusAnnouncement(ann(p.code, p.name, p.status), p.address);
 
-    SortDisplayOrder(roster, true, ' ');
+    sortDisplayOrder(roster, true, ' ');
     // Within a class, addresses compare character by character: 10.0.0.12 before 10.0.0.2.
-    EXPECT_EQ(Names(roster), (Order{"Gil", "Gus", "Me", "Bea", "Fay", "Rob", "Ray", "Sam", "Eve",
-                                    "Wes", "Yan", "Zoe"}));
-    EXPECT_GE(roster.ListRows(), roster.Count());
+    EXPECT_EQ(namesInDisplayOrder(roster), (Order{"Gil", "Gus", "Me", "Bea", "Fay", "Rob", "Ray",
+                                                  "Sam", "Eve", "Wes", "Yan", "Zoe"}));
+    EXPECT_GE(roster.listRows(), roster.count());
 
     // A person's status moves them between classes on the next sort, keys rebuilt in place.
-    roster.ApplyStatusAnnouncement(Ann('g', "Zoe", "Back"), "10.0.0.30");
-    SortDisplayOrder(roster, true, ' ');
-    EXPECT_EQ(Names(roster).mid(0, 5), (Order{"Gil", "Gus", "Zoe", "Me", "Bea"}));
-    EXPECT_EQ(roster.DisplayOrder().size(), roster.Count());
+    roster.applyStatusAnnouncement(ann('g', "Zoe", "Back"), "10.0.0.30");
+    sortDisplayOrder(roster, true, ' ');
+    EXPECT_EQ(namesInDisplayOrder(roster).mid(0, 5), (Order{"Gil", "Gus", "Zoe", "Me", "Bea"}));
+    EXPECT_EQ(roster.displayOrder().size(), roster.count());
 }
 
 TEST(StatusSort, NameSortIgnoresLetterCaseAndPutsTheOnTopLetterFirst) {
-    TRoster roster;
-    roster.Seed("10.0.0.1", "Nora", {});
+    Roster roster;
+    roster.seed("10.0.0.1", "Nora", {});
     const QByteArray names[] = {"mike", "Zed", "adam", "Mary", "Bob", "Mo"};
     for (int i = 0; i < 6; ++i)
-        roster.ApplyStatusAnnouncement(Ann('g', names[i], "In"),
+        roster.applyStatusAnnouncement(ann('g', names[i], "In"),
                                        "10.0.0." + QByteArray::number(i + 2));
 
-    SortDisplayOrder(roster, false, '!');
-    EXPECT_EQ(Names(roster), (Order{"adam", "Bob", "Mary", "mike", "Mo", "Nora", "Zed"}));
+    sortDisplayOrder(roster, false, '!');
+    EXPECT_EQ(namesInDisplayOrder(roster),
+              (Order{"adam", "Bob", "Mary", "mike", "Mo", "Nora", "Zed"}));
     // The on-top letter compares exactly: "mike" is not on top of an "M".
-    SortDisplayOrder(roster, false, 'M');
-    EXPECT_EQ(Names(roster), (Order{"Mary", "Mo", "adam", "Bob", "mike", "Nora", "Zed"}));
+    sortDisplayOrder(roster, false, 'M');
+    EXPECT_EQ(namesInDisplayOrder(roster),
+              (Order{"Mary", "Mo", "adam", "Bob", "mike", "Nora", "Zed"}));
 }
 
 TEST(StatusSort, ArchivedNoteEndsThePlainTitlesOnly) {
     const QByteArray noted = "Dazuviz Velmora ** denotes archived status";
-    EXPECT_EQ(SortTitle(true, ' ', kArchivedTitleNote), noted);
-    EXPECT_EQ(SortTitle(false, '!', kArchivedTitleNote), noted);
-    EXPECT_EQ(SortTitle(false, 'A', kArchivedTitleNote),
+    EXPECT_EQ(sortTitle(true, ' ', kArchivedTitleNote), noted);
+    EXPECT_EQ(sortTitle(false, '!', kArchivedTitleNote), noted);
+    EXPECT_EQ(sortTitle(false, 'A', kArchivedTitleNote),
               "Dazuviz Velmora - (Names starting with A on top)");
 }
 
 TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
     test::CoreHarness harness;
-    TVelmoraCore& core = harness.Started();
+    Core& core = harness.started();
     QList<QByteArray> titles;
-    QObject::connect(&core, &TVelmoraCore::windowTitleChanged,
+    QObject::connect(&core, &Core::windowTitleChanged,
                      [&](const QByteArray& t) { titles.append(t); });
-    core.DispatchDatagram(Ann('r', "Mary", "Out"), "10.0.0.7");
-    core.DispatchDatagram(Ann('g', "adam", "In"), "10.0.0.8");
-    core.DispatchDatagram(Ann('g', "mike", "In"), "10.0.0.9");
+    core.dispatchDatagram(ann('r', "Mary", "Out"), "10.0.0.7");
+    core.dispatchDatagram(ann('g', "adam", "In"), "10.0.0.8");
+    core.dispatchDatagram(ann('g', "mike", "In"), "10.0.0.9");
     // Colour sort by default: In first, by address (the own entry is 10.0.0.5).
-    EXPECT_EQ(Names(core.Roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
+    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 
-    EXPECT_TRUE(core.TypedLetter('m'));
-    EXPECT_EQ(core.OnTopLetter(), 'M');
+    EXPECT_TRUE(core.typedLetter('m'));
+    EXPECT_EQ(core.onTopLetter(), 'M');
     EXPECT_EQ(titles.last(), "Dazuviz Velmora - (Names starting with M on top)");
-    EXPECT_EQ(Names(core.Roster()), (Order{"Mary", "adam", "mike", "OPERATOR"}));
+    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"Mary", "adam", "mike", "OPERATOR"}));
 
     // The same letter again, in either case: back to the colour order with a plain title.
-    EXPECT_FALSE(core.TypedLetter('M'));
-    EXPECT_EQ(core.OnTopLetter(), ' ');
+    EXPECT_FALSE(core.typedLetter('M'));
+    EXPECT_EQ(core.onTopLetter(), ' ');
     EXPECT_EQ(titles.last(), "Dazuviz Velmora");
-    EXPECT_EQ(Names(core.Roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
+    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 
     // With the colour sort off the plain order is the name order.
-    core.Options().colorSort = false;
-    core.TypedLetter('m');
-    core.TypedLetter('m');
-    EXPECT_EQ(Names(core.Roster()), (Order{"adam", "Mary", "mike", "OPERATOR"}));
+    core.options().colorSort = false;
+    core.typedLetter('m');
+    core.typedLetter('m');
+    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"adam", "Mary", "mike", "OPERATOR"}));
     EXPECT_EQ(titles.last(), "Dazuviz Velmora");
 }
 
@@ -112,7 +114,7 @@ TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
 
 TEST(StatusSort, AFieldSortsBeforeItsLongerContinuations) {
     const QByteArray sep(1, '\xF7');
-    EXPECT_LT(ColourSortKey("10.0.0.2=Zed" + sep + "gIn"),
-              ColourSortKey("10.0.0.20=Al" + sep + "gIn"));
-    EXPECT_LT(NameSortKey("1=Ann" + sep + "rOut", '!'), NameSortKey("2=Anna" + sep + "gIn", '!'));
+    EXPECT_LT(colourSortKey("10.0.0.2=Zed" + sep + "gIn"),
+              colourSortKey("10.0.0.20=Al" + sep + "gIn"));
+    EXPECT_LT(nameSortKey("1=Ann" + sep + "rOut", '!'), nameSortKey("2=Anna" + sep + "gIn", '!'));
 }

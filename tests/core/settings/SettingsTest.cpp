@@ -14,22 +14,22 @@ constexpr int kDesignedWidth = 500;
 constexpr int kDesignedHeight = 300;
 constexpr int kScreenLarge = 700;
 
-TProfile Parsed(const QByteArray& content) {
-    TProfile profile;
-    profile.Parse(content);
+Profile parsed(const QByteArray& content) {
+    Profile profile;
+    profile.parse(content);
     return profile;
 }
 
-TOptions Read(const TProfile& profile) {
-    return ReadOptions(profile, kDesignedWidth, kDesignedHeight, kScreenLarge);
+Options read(const Profile& profile) {
+    return readOptions(profile, kDesignedWidth, kDesignedHeight, kScreenLarge);
 }
 
-TOptions ReadVlx(const QByteArray& lines) {
-    return Read(Parsed("[VLX]\n" + lines));
+Options readVlx(const QByteArray& lines) {
+    return read(parsed("[VLX]\n" + lines));
 }
 
-TSettingsSnapshot Snapshot(const QByteArray& login = "OPERATOR") {
-    TSettingsSnapshot s;
+SettingsSnapshot makeSnapshot(const QByteArray& login = "OPERATOR") {
+    SettingsSnapshot s;
     s.loginName = login;
     s.displayName = "Opal Operator";
     s.ownAddress = "10.77.0.1";
@@ -38,103 +38,104 @@ TSettingsSnapshot Snapshot(const QByteArray& login = "OPERATOR") {
     return s;
 }
 
-// The options as the writer stores them: every field of TOptions becomes one key, so equal
+// The options as the writer stores them: every field of Options becomes one key, so equal
 // texts mean equal options, and a difference shows by key name.
-QByteArray Written(const TOptions& options) {
-    TSettingsSnapshot snapshot = Snapshot();
+QByteArray written(const Options& options) {
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.options = options;
     snapshot.bigHToSave = options.bigH;
-    TProfile profile;
-    SaveAllSettings(profile, snapshot);
-    return profile.Serialize();
+    Profile profile;
+    saveAllSettings(profile, snapshot);
+    return profile.serialize();
 }
 
 // What loading gives back for a saved message: every line is followed by CR LF.
-QByteArray AsLoaded(const QByteArray& message) {
+QByteArray asLoaded(const QByteArray& message) {
     return message.isEmpty() || message.endsWith("\r\n") ? message : message + "\r\n";
 }
 
-QList<QByteArray> SaveAndReloadHistory(const QList<QByteArray>& messages) {
-    TProfile profile;
-    TSettingsSnapshot snapshot = Snapshot();
+QList<QByteArray> saveAndReloadHistory(const QList<QByteArray>& messages) {
+    Profile profile;
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.messages = messages;
-    SaveAllSettings(profile, snapshot);
-    return ReadMessageHistory(Parsed(profile.Serialize()));
+    saveAllSettings(profile, snapshot);
+    return readMessageHistory(parsed(profile.serialize()));
 }
 
 TEST(SettingsTest, FirstStartGivesTheDefaults) {
-    const TProfile empty;
-    TOptions expected;
+    const Profile empty;
+    Options expected;
     expected.w = kDesignedWidth;
     expected.bigH = kScreenLarge; // the default 261 is not above the designed height
-    EXPECT_EQ(Written(Read(empty)), Written(expected));
-    EXPECT_EQ(ReadOptions(empty, kDesignedWidth, 200, kScreenLarge).bigH, 261);
-    EXPECT_EQ(ReadDisplayName(empty, "OPERATOR"), "OPERATOR");
-    EXPECT_TRUE(ReadRosterArchive(empty).isEmpty());
-    EXPECT_TRUE(ReadMessageHistory(empty).isEmpty());
-    EXPECT_FALSE(ReadRemarkList(empty).has_value());
+    EXPECT_EQ(written(read(empty)), written(expected));
+    EXPECT_EQ(readOptions(empty, kDesignedWidth, 200, kScreenLarge).bigH, 261);
+    EXPECT_EQ(readDisplayName(empty, "OPERATOR"), "OPERATOR");
+    EXPECT_TRUE(readRosterArchive(empty).isEmpty());
+    EXPECT_TRUE(readMessageHistory(empty).isEmpty());
+    EXPECT_FALSE(readRemarkList(empty).has_value());
 }
 
 TEST(SettingsTest, OnlyTheExactTextOneIsTrue) {
-    EXPECT_TRUE(ReadVlx("msg1=1").msg1);
-    EXPECT_TRUE(ReadVlx("msg1=  1\t").msg1); // the file's blanks are not part of the value
+    EXPECT_TRUE(readVlx("msg1=1").showOnNewMessage);
+    EXPECT_TRUE(
+        readVlx("msg1=  1\t").showOnNewMessage); // the file's blanks are not part of the value
     for (const char* value : {"0", "", "yes", "true", "01", "1x", "-1", "I"})
-        EXPECT_FALSE(ReadVlx(QByteArray("msg1=") + value).msg1) << value;
-    EXPECT_TRUE(ReadVlx("stChg=1").stChg);
-    EXPECT_FALSE(ReadVlx("stChg=0").stChg);
-    EXPECT_TRUE(Read(Parsed("[INFO]\nLOCK=1")).lock);
-    EXPECT_FALSE(Read(Parsed("[Info]\nlock=on")).lock);
-    EXPECT_FALSE(ReadVlx("lock=1").lock); // the lock lives in Info, not in VLX
+        EXPECT_FALSE(readVlx(QByteArray("msg1=") + value).showOnNewMessage) << value;
+    EXPECT_TRUE(readVlx("stChg=1").showOnStatusChange);
+    EXPECT_FALSE(readVlx("stChg=0").showOnStatusChange);
+    EXPECT_TRUE(read(parsed("[INFO]\nLOCK=1")).lock);
+    EXPECT_FALSE(read(parsed("[Info]\nlock=on")).lock);
+    EXPECT_FALSE(readVlx("lock=1").lock); // the lock lives in Info, not in VLX
 }
 
 TEST(SettingsTest, NumbersAndTextsFallBackSensibly) {
-    const TOptions o = Read(Parsed("[VLX]\nCols=x\nnamesize=abc\ntop=-40\nleft=\nw=wide\n"
-                                   "IPAdr=10.77.0.255\nsize=12\nh=Sm\n"
-                                   "[Color]\nIn=blue\nOut=-1\nBusy=16777216\nRest=255\n"));
-    EXPECT_EQ(o.Cols, 0);
+    const Options o = read(parsed("[VLX]\nCols=x\nnamesize=abc\ntop=-40\nleft=\nw=wide\n"
+                                  "IPAdr=10.77.0.255\nsize=12\nh=Sm\n"
+                                  "[Color]\nIn=blue\nOut=-1\nBusy=16777216\nRest=255\n"));
+    EXPECT_EQ(o.columns, 0);
     EXPECT_EQ(o.namesize, 8);
     EXPECT_EQ(o.top, -40);
     EXPECT_EQ(o.left, 20);
     EXPECT_EQ(o.w, kDesignedWidth);
-    EXPECT_EQ(o.IPAdr, "10.77.0.255");
+    EXPECT_EQ(o.broadcastAddress, "10.77.0.255");
     EXPECT_EQ(o.size, "12");
     EXPECT_EQ(o.h, "Medium");
-    EXPECT_EQ(o.colours.In, 65280u);
-    EXPECT_EQ(o.colours.Out, 255u);
-    EXPECT_EQ(o.colours.Busy, 16711935u);
-    EXPECT_EQ(o.colours.Rest, 255u);
-    EXPECT_EQ(o.colours.inActive, 12632256u);
+    EXPECT_EQ(o.colours.in, 65280u);
+    EXPECT_EQ(o.colours.out, 255u);
+    EXPECT_EQ(o.colours.busy, 16711935u);
+    EXPECT_EQ(o.colours.others, 255u);
+    EXPECT_EQ(o.colours.idle, 12632256u);
 
-    EXPECT_EQ(ReadVlx("h=").h, "Medium");
-    EXPECT_EQ(ReadVlx("h=Big").h, "Big");
-    EXPECT_EQ(ReadVlx("h=Large").h, "Large");
-    EXPECT_EQ(ReadVlx("Cols=2").Cols, 2);
+    EXPECT_EQ(readVlx("h=").h, "Medium");
+    EXPECT_EQ(readVlx("h=Big").h, "Big");
+    EXPECT_EQ(readVlx("h=Large").h, "Large");
+    EXPECT_EQ(readVlx("Cols=2").columns, 2);
 
     const QList<std::pair<const char*, const char*>> idle = {
         {"2 0 min", "20"}, {"abc", "15"},  {"", "15"},      {"0", "0"},
         {"900", "900"},    {"901", "900"}, {"5000", "900"}, {"99999999999999999999", "900"},
         {"0015", "0015"},  {"-7", "7"}};
     for (const auto& [stored, expected] : idle)
-        EXPECT_EQ(ReadVlx(QByteArray("idle=") + stored).idle, expected) << stored;
+        EXPECT_EQ(readVlx(QByteArray("idle=") + stored).idle, expected) << stored;
 
     // The stored large height counts only when above the designed height.
-    EXPECT_EQ(ReadVlx("bigH=250").bigH, kScreenLarge);
-    EXPECT_EQ(ReadVlx("bigH=300").bigH, kScreenLarge);
-    EXPECT_EQ(ReadVlx("bigH=301").bigH, 301);
-    EXPECT_EQ(ReadVlx("bigH=junk").bigH, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=250").bigH, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=300").bigH, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=301").bigH, 301);
+    EXPECT_EQ(readVlx("bigH=junk").bigH, kScreenLarge);
 }
 
 TEST(SettingsTest, SavedOptionsComeBack) {
-    TSettingsSnapshot snapshot = Snapshot();
-    TOptions& o = snapshot.options;
-    o.msg1 = false;
-    o.stChg = true;
-    o.msgOn = true;
+    SettingsSnapshot snapshot = makeSnapshot();
+    Options& o = snapshot.options;
+    o.showOnNewMessage = false;
+    o.showOnStatusChange = true;
+    o.messagingHidden = true;
     o.discuss = true;
     o.colorSort = false;
     o.lock = true;
-    o.IPAdr = "10.77.0.255";
-    o.Cols = 2;
+    o.broadcastAddress = "10.77.0.255";
+    o.columns = 2;
     o.idle = "0";
     o.namesize = 93;
     o.size = "10";
@@ -142,78 +143,78 @@ TEST(SettingsTest, SavedOptionsComeBack) {
     o.left = 1900;
     o.h = "Large";
     o.w = 640;
-    o.colours.Rest = 12345;
+    o.colours.others = 12345;
     snapshot.bigHToSave = 680;
 
-    TProfile profile;
-    SaveAllSettings(profile, snapshot);
-    TOptions expected = o;
+    Profile profile;
+    saveAllSettings(profile, snapshot);
+    Options expected = o;
     expected.bigH = 680;
-    EXPECT_EQ(Written(Read(Parsed(profile.Serialize()))), Written(expected));
+    EXPECT_EQ(written(read(parsed(profile.serialize()))), written(expected));
 }
 
 TEST(SettingsTest, SaveRewritesItsSectionsAndKeepsTheRest) {
-    TProfile profile = Parsed("[VLX]\nold=1\nmsgOn=1\n[VLXBOB]\nname=Bob\n[Extra]\nk=v\n"
-                              "[ipList]\ncnt=9\n8=stale\xF7stale\xF7ystale\n"
-                              "[VLXMsgs]\n0=.x\n1=^\n2=.stale\n");
-    SaveAllSettings(profile, Snapshot());
+    Profile profile = parsed("[VLX]\nold=1\nmsgOn=1\n[VLXBOB]\nname=Bob\n[Extra]\nk=v\n"
+                             "[ipList]\ncnt=9\n8=stale\xF7stale\xF7ystale\n"
+                             "[VLXMsgs]\n0=.x\n1=^\n2=.stale\n");
+    saveAllSettings(profile, makeSnapshot());
 
     EXPECT_EQ(
-        profile.KeyNames("VLX"),
+        profile.keyNames("VLX"),
         (QList<QByteArray>{"IPAdr",     "name",    "msg1",    "msgSnd",    "stChg",    "strtShw",
                            "msgOn",     "discuss", "ShwTime", "shtdwnOut", "DelbsyIn", "TimeStrEnd",
                            "colorSort", "Cols",    "idle",    "namesize",  "size",     "top",
                            "left",      "h",       "bigH",    "w",         "clock24"}));
-    EXPECT_EQ(profile.ReadSetting("VLX", "name", {}), "/usr/bin/velmora");
-    EXPECT_EQ(profile.ReadSetting("VLXBOB", "name", {}), "Bob");
-    EXPECT_EQ(profile.ReadSetting("Extra", "k", {}), "v");
-    EXPECT_EQ(profile.KeyNames("Info"), (QList<QByteArray>{"lock", "IP", "v", "d"}));
-    EXPECT_EQ(profile.ReadSetting("Info", "IP", {}), "10.77.0.1");
-    EXPECT_EQ(profile.ReadSetting("Info", "d", {}), "Aug 4, 2001");
-    EXPECT_TRUE(profile.Serialize().contains("\r\nv= Dazuviz Velmora 2.9\r\n"));
+    EXPECT_EQ(profile.readSetting("VLX", "name", {}), "/usr/bin/velmora");
+    EXPECT_EQ(profile.readSetting("VLXBOB", "name", {}), "Bob");
+    EXPECT_EQ(profile.readSetting("Extra", "k", {}), "v");
+    EXPECT_EQ(profile.keyNames("Info"), (QList<QByteArray>{"lock", "IP", "v", "d"}));
+    EXPECT_EQ(profile.readSetting("Info", "IP", {}), "10.77.0.1");
+    EXPECT_EQ(profile.readSetting("Info", "d", {}), "Aug 4, 2001");
+    EXPECT_TRUE(profile.serialize().contains("\r\nv= Dazuviz Velmora 2.9\r\n"));
     // An empty roster and history leave nothing of the old ones behind.
-    EXPECT_EQ(profile.KeyNames("ipList"), QList<QByteArray>{"cnt"});
-    EXPECT_EQ(profile.ReadSetting("ipList", "cnt", {}), "1");
-    EXPECT_FALSE(profile.HasKey("VLXMsgs", "0"));
-    EXPECT_EQ(profile.KeyNames("Color"),
+    EXPECT_EQ(profile.keyNames("ipList"), QList<QByteArray>{"cnt"});
+    EXPECT_EQ(profile.readSetting("ipList", "cnt", {}), "1");
+    EXPECT_FALSE(profile.hasKey("VLXMsgs", "0"));
+    EXPECT_EQ(profile.keyNames("Color"),
               (QList<QByteArray>{"In", "Out", "Busy", "Rest", "inActive"}));
 }
 
 TEST(SettingsTest, TwoUsersKeepTheirOwnDisplayNames) {
-    TProfile profile;
-    TSettingsSnapshot alice = Snapshot("ALICE");
+    Profile profile;
+    SettingsSnapshot alice = makeSnapshot("ALICE");
     alice.displayName = "Alice A.";
-    alice.options.Cols = 2;
-    SaveAllSettings(profile, alice);
-    TSettingsSnapshot bob = Snapshot("BOB");
+    alice.options.columns = 2;
+    saveAllSettings(profile, alice);
+    SettingsSnapshot bob = makeSnapshot("BOB");
     bob.displayName = "Bob";
-    SaveAllSettings(profile, bob);
+    saveAllSettings(profile, bob);
 
-    const TProfile reread = Parsed(profile.Serialize());
-    EXPECT_EQ(ReadDisplayName(reread, "ALICE"), "Alice A.");
-    EXPECT_EQ(ReadDisplayName(reread, "BOB"), "Bob");
-    EXPECT_EQ(ReadDisplayName(reread, "CAROL"), "CAROL");
-    EXPECT_EQ(Read(reread).Cols, 0); // everything else is shared: the last save wins
+    const Profile reread = parsed(profile.serialize());
+    EXPECT_EQ(readDisplayName(reread, "ALICE"), "Alice A.");
+    EXPECT_EQ(readDisplayName(reread, "BOB"), "Bob");
+    EXPECT_EQ(readDisplayName(reread, "CAROL"), "CAROL");
+    EXPECT_EQ(read(reread).columns, 0); // everything else is shared: the last save wins
 
-    EXPECT_EQ(ReadDisplayName(Parsed("[VLXDAN]\nname=\x01 Dan \x02"), "DAN"), "Dan");
-    EXPECT_EQ(ReadDisplayName(Parsed("[VLXDAN]\nname=   "), "DAN"), "DAN");
-    EXPECT_EQ(ReadDisplayName(Parsed("[VLXDAN]\nname="), "DAN"), "DAN");
+    EXPECT_EQ(readDisplayName(parsed("[VLXDAN]\nname=\x01 Dan \x02"), "DAN"), "Dan");
+    EXPECT_EQ(readDisplayName(parsed("[VLXDAN]\nname=   "), "DAN"), "DAN");
+    EXPECT_EQ(readDisplayName(parsed("[VLXDAN]\nname="), "DAN"), "DAN");
 }
 
 TEST(SettingsTest, ArchiveKeepsOnlyRemarksAndIdleOfThoseGone) {
-    TSettingsSnapshot snapshot = Snapshot();
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.rosterEntries = {"10.0.0.1=Own\xF7gIn 9:00", "10.0.0.2=Bert\xF7rOut",
                               "10.0.0.3=Cara\xF7"
                               "fBusy",
                               "10.0.0.4=Dana\xF7yOn vacation", "10.0.0.5=Emil\xF7sIdle **"};
-    TProfile profile;
-    SaveAllSettings(profile, snapshot);
-    EXPECT_EQ(profile.ReadSetting("ipList", "0", {}), "10.0.0.1\xF7Own");
-    EXPECT_EQ(profile.ReadSetting("ipList", "3", {}), "10.0.0.4\xF7"
+    Profile profile;
+    saveAllSettings(profile, snapshot);
+    EXPECT_EQ(profile.readSetting("ipList", "0", {}), "10.0.0.1\xF7Own");
+    EXPECT_EQ(profile.readSetting("ipList", "3", {}), "10.0.0.4\xF7"
                                                       "Dana\xF7yOn vacation");
-    EXPECT_EQ(profile.ReadSetting("ipList", "cnt", {}), "5");
+    EXPECT_EQ(profile.readSetting("ipList", "cnt", {}), "5");
 
-    const QList<TArchivedEntry> archive = ReadRosterArchive(Parsed(profile.Serialize()));
+    const QList<ArchivedEntry> archive = readRosterArchive(parsed(profile.serialize()));
     ASSERT_EQ(archive.size(), 2);
     EXPECT_EQ(archive[0].entry, "10.0.0.4=Dana\xF7yOn vacation");
     EXPECT_EQ(archive[0].address, "10.0.0.4");
@@ -222,20 +223,20 @@ TEST(SettingsTest, ArchiveKeepsOnlyRemarksAndIdleOfThoseGone) {
 }
 
 TEST(SettingsTest, ArchiveEntriesNeedTheirFullForm) {
-    const TProfile profile = Parsed("[ipList]\ncnt=9\n"
-                                    "0=\xF7"
-                                    "Anna\xF7yAway\n" // no address
-                                    "1=1\xF7"
-                                    "ab\xF7yAb\n" // shortest form taken
-                                    "2=1\xF7"
-                                    "a\xF7yAbc\n" // name separator too early
-                                    "3=1\xF7"
-                                    "ab\xF7yA\n"           // status too short
-                                    "4=10.0.0.9\xF7Name\n" // no status part
-                                    "6=nothing to split\n" // 5 is missing
-                                    "7=1.2\xF7\xF7yAway\n" // empty name, yet long enough
-                                    "8=9.9.9.9\xF7Zed\xF7y\xF7x\n");
-    const QList<TArchivedEntry> archive = ReadRosterArchive(profile);
+    const Profile profile = parsed("[ipList]\ncnt=9\n"
+                                   "0=\xF7"
+                                   "Anna\xF7yAway\n" // no address
+                                   "1=1\xF7"
+                                   "ab\xF7yAb\n" // shortest form taken
+                                   "2=1\xF7"
+                                   "a\xF7yAbc\n" // name separator too early
+                                   "3=1\xF7"
+                                   "ab\xF7yA\n"           // status too short
+                                   "4=10.0.0.9\xF7Name\n" // no status part
+                                   "6=nothing to split\n" // 5 is missing
+                                   "7=1.2\xF7\xF7yAway\n" // empty name, yet long enough
+                                   "8=9.9.9.9\xF7Zed\xF7y\xF7x\n");
+    const QList<ArchivedEntry> archive = readRosterArchive(profile);
     ASSERT_EQ(archive.size(), 3);
     EXPECT_EQ(archive[0].entry, "1=ab\xF7yAb");
     EXPECT_EQ(archive[0].address, "1");
@@ -243,48 +244,48 @@ TEST(SettingsTest, ArchiveEntriesNeedTheirFullForm) {
     EXPECT_EQ(archive[1].name, "");
     EXPECT_EQ(archive[2].entry, "9.9.9.9=Zed\xF7y\xF7x");
 
-    EXPECT_TRUE(ReadRosterArchive(Parsed("[ipList]\ncnt=1\n0=1\xF7"
+    EXPECT_TRUE(readRosterArchive(parsed("[ipList]\ncnt=1\n0=1\xF7"
                                          "ab\xF7yAb\n"))
                     .isEmpty());
-    EXPECT_TRUE(ReadRosterArchive(Parsed("[ipList]\ncnt=x\n0=1\xF7"
+    EXPECT_TRUE(readRosterArchive(parsed("[ipList]\ncnt=x\n0=1\xF7"
                                          "ab\xF7yAb\n"))
                     .isEmpty());
-    EXPECT_EQ(ReadRosterArchive(Parsed("[ipList]\ncnt=2\n0=1\xF7"
+    EXPECT_EQ(readRosterArchive(parsed("[ipList]\ncnt=2\n0=1\xF7"
                                        "ab\xF7yAb\n"))
                   .size(),
               1);
 }
 
 TEST(SettingsTest, ArchiveStopsAfter301Entries) {
-    TSettingsSnapshot snapshot = Snapshot();
+    SettingsSnapshot snapshot = makeSnapshot();
     for (int i = 0; i < 1000; ++i)
         snapshot.rosterEntries.append("10.1." + QByteArray::number(i) + "=Person " +
                                       QByteArray::number(i) + "\xF7yAway");
-    TProfile profile;
-    SaveAllSettings(profile, snapshot);
-    EXPECT_EQ(profile.ReadSetting("ipList", "cnt", {}), "1000");
-    const QList<TArchivedEntry> archive = ReadRosterArchive(profile);
+    Profile profile;
+    saveAllSettings(profile, snapshot);
+    EXPECT_EQ(profile.readSetting("ipList", "cnt", {}), "1000");
+    const QList<ArchivedEntry> archive = readRosterArchive(profile);
     ASSERT_EQ(archive.size(), 301);
     EXPECT_EQ(archive.last().name, "Person 300");
 }
 
 TEST(SettingsTest, MessagesKeepTheirLines) {
-    TProfile profile;
-    TSettingsSnapshot snapshot = Snapshot();
+    Profile profile;
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.messages = {"Hello\r\nWorld"};
-    SaveAllSettings(profile, snapshot);
-    EXPECT_EQ(profile.KeyNames("VLXMsgs"), (QList<QByteArray>{"0", "1", "2"}));
-    EXPECT_EQ(profile.ReadRaw("VLXMsgs", "0", {}), ScrambleLine(".Hello"));
-    EXPECT_EQ(profile.ReadRaw("VLXMsgs", "2", {}), "^");
-    EXPECT_EQ(ReadMessageHistory(Parsed(profile.Serialize())),
+    saveAllSettings(profile, snapshot);
+    EXPECT_EQ(profile.keyNames("VLXMsgs"), (QList<QByteArray>{"0", "1", "2"}));
+    EXPECT_EQ(profile.readRaw("VLXMsgs", "0", {}), scrambleLine(".Hello"));
+    EXPECT_EQ(profile.readRaw("VLXMsgs", "2", {}), "^");
+    EXPECT_EQ(readMessageHistory(parsed(profile.serialize())),
               QList<QByteArray>{"Hello\r\nWorld\r\n"});
 
     const QByteArray longLine(300, 'L');
     const QList<QByteArray> messages = {"a\r\n", "", "x\r\n\r\ny", longLine, "\r\n"};
     QList<QByteArray> expected;
     for (const QByteArray& m : messages)
-        expected.append(AsLoaded(m));
-    EXPECT_EQ(SaveAndReloadHistory(messages), expected);
+        expected.append(asLoaded(m));
+    EXPECT_EQ(saveAndReloadHistory(messages), expected);
 }
 
 TEST(SettingsTest, AnyBytesInAMessageComeBackExactly) {
@@ -315,19 +316,19 @@ TEST(SettingsTest, AnyBytesInAMessageComeBackExactly) {
                                         "\r\r\n\n\r"};
     QList<QByteArray> expected;
     for (const QByteArray& m : messages)
-        expected.append(AsLoaded(m));
+        expected.append(asLoaded(m));
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("vlx.ini"));
-    TProfile profile;
-    TSettingsSnapshot snapshot = Snapshot();
+    Profile profile;
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.messages = messages;
-    SaveAllSettings(profile, snapshot);
-    ASSERT_TRUE(profile.Save(path));
-    TProfile loaded;
-    ASSERT_TRUE(loaded.Load(path));
-    EXPECT_EQ(ReadMessageHistory(loaded), expected);
+    saveAllSettings(profile, snapshot);
+    ASSERT_TRUE(profile.save(path));
+    Profile loaded;
+    ASSERT_TRUE(loaded.load(path));
+    EXPECT_EQ(readMessageHistory(loaded), expected);
 
     QRandomGenerator random(42);
     QList<QByteArray> noise;
@@ -339,8 +340,8 @@ TEST(SettingsTest, AnyBytesInAMessageComeBackExactly) {
     }
     expected.clear();
     for (const QByteArray& m : noise)
-        expected.append(AsLoaded(m));
-    EXPECT_EQ(SaveAndReloadHistory(noise), expected);
+        expected.append(asLoaded(m));
+    EXPECT_EQ(saveAndReloadHistory(noise), expected);
 }
 
 TEST(SettingsTest, PlainStoredLinesLoad) {
@@ -348,33 +349,33 @@ TEST(SettingsTest, PlainStoredLinesLoad) {
     // lacks its "^" and is dropped, and nothing after the first missing key is read.
     QByteArray content = "[VLXMsgs]\r\n";
     const QList<QByteArray> values = {
-        ScrambleLine(".First line"), ScrambleLine(".second"), "^", ScrambleLine(".only"), "^",
-        ScrambleLine(".unended")};
+        scrambleLine(".First line"), scrambleLine(".second"), "^", scrambleLine(".only"), "^",
+        scrambleLine(".unended")};
     for (qsizetype i = 0; i < values.size(); ++i)
         content += QByteArray::number(i) + "=" + values[i] + "\r\n";
-    content += "7=" + ScrambleLine(".after the gap") + "\r\n8=^\r\n";
-    EXPECT_EQ(ReadMessageHistory(Parsed(content)),
+    content += "7=" + scrambleLine(".after the gap") + "\r\n8=^\r\n";
+    EXPECT_EQ(readMessageHistory(parsed(content)),
               (QList<QByteArray>{"First line\r\nsecond\r\n", "only\r\n"}));
 }
 
 TEST(SettingsTest, StoredLineForms) {
     // Ordinary text keeps the plain form, which any reader of the file understands.
     for (const char* line : {"Meeting at 10?", "", "Back at 3.", "x", "a=b [c] ;#"})
-        EXPECT_EQ(EncodeMessageLine(line), ScrambleLine(QByteArray(".") + line)) << line;
+        EXPECT_EQ(encodeMessageLine(line), scrambleLine(QByteArray(".") + line)) << line;
     // Lines whose plain form would end in a blank or hold a NUL, at either mask's position.
     for (const char* line : {"arrow ->", "abc <", "a\x1E", "ab\x1C"}) {
-        const QByteArray stored = EncodeMessageLine(line);
+        const QByteArray stored = encodeMessageLine(line);
         EXPECT_NE(stored.front(), '.') << line;
-        EXPECT_TRUE(TProfile::HoldsExactly(stored)) << line;
-        EXPECT_EQ(DecodeMessageLine(stored), line);
+        EXPECT_TRUE(Profile::holdsExactly(stored)) << line;
+        EXPECT_EQ(decodeMessageLine(stored), line);
     }
 }
 
 TEST(SettingsTest, ScrambleLineIsItsOwnInverse) {
-    EXPECT_EQ(ScrambleLine(""), "");
-    EXPECT_EQ(ScrambleLine("\x1E"), "\x1E");
+    EXPECT_EQ(scrambleLine(""), "");
+    EXPECT_EQ(scrambleLine("\x1E"), "\x1E");
     const QByteArray text = "abcdefgh";
-    const QByteArray scrambled = ScrambleLine(text);
+    const QByteArray scrambled = scrambleLine(text);
     EXPECT_EQ(scrambled.front(), 'a');
     const char even = static_cast<char>(scrambled[1] ^ text[1]);
     const char odd = static_cast<char>(scrambled[2] ^ text[2]);
@@ -390,49 +391,49 @@ TEST(SettingsTest, ScrambleLineIsItsOwnInverse) {
         QByteArray t(random.bounded(1, 64), '\0');
         for (char& c : t)
             c = static_cast<char>(random.bounded(256));
-        EXPECT_EQ(ScrambleLine(t).front(), t.front());
-        EXPECT_EQ(ScrambleLine(ScrambleLine(t)), t);
+        EXPECT_EQ(scrambleLine(t).front(), t.front());
+        EXPECT_EQ(scrambleLine(scrambleLine(t)), t);
     }
 }
 
 TEST(SettingsTest, RemarkListOnlyWhenCounted) {
-    EXPECT_FALSE(ReadRemarkList(Parsed("[VLXlb]\n0=lonely\n")).has_value());
-    EXPECT_FALSE(ReadRemarkList(Parsed("[VLXlb]\ncnt=0\n0=lonely\n")).has_value());
-    EXPECT_FALSE(ReadRemarkList(Parsed("[VLXlb]\ncnt=-1\n")).has_value());
-    EXPECT_EQ(ReadRemarkList(Parsed("[VLXlb]\ncnt=abc\n0=a\n1=b\n2=c\n")),
+    EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\n0=lonely\n")).has_value());
+    EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\ncnt=0\n0=lonely\n")).has_value());
+    EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\ncnt=-1\n")).has_value());
+    EXPECT_EQ(readRemarkList(parsed("[VLXlb]\ncnt=abc\n0=a\n1=b\n2=c\n")),
               (QList<QByteArray>{"a", "b"}));
-    EXPECT_EQ(ReadRemarkList(Parsed("[VLXlb]\ncnt=2\n0=a\n1=b\n")),
+    EXPECT_EQ(readRemarkList(parsed("[VLXlb]\ncnt=2\n0=a\n1=b\n")),
               (QList<QByteArray>{"a", "b", ""}));
 
-    TProfile profile;
-    TSettingsSnapshot snapshot = Snapshot();
+    Profile profile;
+    SettingsSnapshot snapshot = makeSnapshot();
     snapshot.remarks = {"At lunch", "On vacation", "In a meeting", "Gone home"};
-    SaveAllSettings(profile, snapshot);
+    saveAllSettings(profile, snapshot);
     snapshot.remarks = {"At lunch", "Back soon"};
-    SaveAllSettings(profile, snapshot);
-    EXPECT_EQ(ReadRemarkList(profile), snapshot.remarks);
-    EXPECT_TRUE(profile.HasKey("VLXlb", "3")); // stale, and ignored
+    saveAllSettings(profile, snapshot);
+    EXPECT_EQ(readRemarkList(profile), snapshot.remarks);
+    EXPECT_TRUE(profile.hasKey("VLXlb", "3")); // stale, and ignored
     snapshot.remarks = {};
-    SaveAllSettings(profile, snapshot);
-    EXPECT_FALSE(ReadRemarkList(profile).has_value());
+    saveAllSettings(profile, snapshot);
+    EXPECT_FALSE(readRemarkList(profile).has_value());
 }
 
 // A second, independent INI reader must see the same sections, keys and values.
 TEST(SettingsTest, SavedFileReadsCleanlyElsewhere) {
-    TSettingsSnapshot snapshot = Snapshot();
+    SettingsSnapshot snapshot = makeSnapshot();
     for (int i = 0; i < 300; ++i)
         snapshot.rosterEntries.append("10.2." + QByteArray::number(i) + "=Person " +
                                       QByteArray::number(i) + "\xF7" +
                                       (i % 3 ? "yOn vacation **" : "gIn"));
     snapshot.messages = {"Hello\r\nWorld", "tab\tand\rCR", "arrow ->", "\xF7\xFF"};
     snapshot.remarks = {"At lunch", "Out sick"};
-    TProfile profile = Parsed("[Extra]\nkey=value\n[VLXBOB]\nname=Bob\n");
-    SaveAllSettings(profile, snapshot);
+    Profile profile = parsed("[Extra]\nkey=value\n[VLXBOB]\nname=Bob\n");
+    saveAllSettings(profile, snapshot);
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("vlx.ini"));
-    ASSERT_TRUE(profile.Save(path));
+    ASSERT_TRUE(profile.save(path));
 
     static constexpr char kScript[] = R"(
 import configparser, json, sys
@@ -448,13 +449,13 @@ print(json.dumps([[s, [[k, v] for k, v in parser.items(s, raw=True)]] for s in p
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
     const QJsonArray sections = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
 
-    const QList<QByteArray> names = profile.SectionNames();
+    const QList<QByteArray> names = profile.sectionNames();
     ASSERT_EQ(sections.size(), names.size());
     for (qsizetype s = 0; s < names.size(); ++s) {
         const QJsonArray section = sections[s].toArray();
         ASSERT_EQ(section[0].toString().toLatin1(), names[s]);
         const QJsonArray keys = section[1].toArray();
-        const QList<QByteArray> keyNames = profile.KeyNames(names[s]);
+        const QList<QByteArray> keyNames = profile.keyNames(names[s]);
         ASSERT_EQ(keys.size(), keyNames.size()) << names[s].constData();
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const QJsonArray pair = keys[k].toArray();
@@ -462,7 +463,7 @@ print(json.dumps([[s, [[k, v] for k, v in parser.items(s, raw=True)]] for s in p
             // Scrambled message lines may end in bytes the other reader counts as blanks.
             if (names[s] != "VLXMsgs") {
                 EXPECT_EQ(pair[1].toString().toLatin1(),
-                          profile.ReadRaw(names[s], keyNames[k], {}));
+                          profile.readRaw(names[s], keyNames[k], {}));
             }
         }
     }

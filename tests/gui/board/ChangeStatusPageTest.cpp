@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::FormHarness;
+using velmora::test::WindowHarness;
 
 namespace {
 
@@ -26,39 +26,39 @@ QString Q(const char* text) {
 // A window that knows Ann at 10.0.0.7 and has her change page open by Ctrl + left click.
 struct ChangeAnn {
     ChangeAnn() {
-        form.Core().DispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
-        const auto& order = form.Core().Roster().DisplayOrder();
+        form.core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
+        const auto& order = form.core().roster().displayOrder();
         int row = -1;
         for (int r = 0; r < order.size(); ++r)
-            if (form.Core().Roster().Entries()[order[r].position].startsWith("10.0.0.7=")) row = r;
-        form.ListBox1MouseDown(Qt::LeftButton, true,
-                               QPoint(5, row * form.ListBox1().RowHeight() + 3), QPoint());
+            if (form.core().roster().entries()[order[r].position].startsWith("10.0.0.7=")) row = r;
+        form.onStatusListPressed(Qt::LeftButton, true,
+                                 QPoint(5, row * form.statusList().rowHeight() + 3), QPoint());
         h.sent.clear();
     }
-    void Click(const char* button) {
-        auto* b = h.Find<tColorButton>(button);
+    void click(const char* button) {
+        auto* b = h.find<ColorButton>(button);
         b->onclick(b);
     }
-    bool OnStatusPage() const { return form.PageControl1().CurrentPage() == form.Page("Status1"); }
+    bool onStatusPage() const { return form.pages().currentPage() == form.page("statusPage"); }
 
-    FormHarness h;
-    TForm1& form = *h.form;
+    WindowHarness h;
+    MainWindow& form = *h.form;
 };
 
 } // namespace
 
 TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage) {
     ChangeAnn c;
-    ASSERT_EQ(c.form.PageControl1().CurrentPage(), c.form.Page("ChgStatus"));
-    c.Click("In22");
-    EXPECT_TRUE(c.OnStatusPage());
-    c.Click("Busy22");
-    c.Click("Out22");
-    auto* list = c.h.Find<QListWidget>("ListBox2");
+    ASSERT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
+    c.click("changeToInButton");
+    EXPECT_TRUE(c.onStatusPage());
+    c.click("changeToBusyButton");
+    c.click("changeToOutButton");
+    auto* list = c.h.find<QListWidget>("remarkList");
     ASSERT_EQ(list->item(2)->text(), Q("At lunch"));
     Q_EMIT list->itemClicked(list->item(2)); // "White background" ticked, "Time stamp" ticked
-    c.h.Find<QCheckBox>("WhtBkg")->click();
-    c.h.Find<QCheckBox>("TimeAll")->setChecked(false);
+    c.h.find<QCheckBox>("whiteBackgroundBox")->click();
+    c.h.find<QCheckBox>("stampChangesBox")->setChecked(false);
     Q_EMIT list->itemClicked(list->item(2));
     EXPECT_EQ(c.h.sent, (QList<QByteArray>{"zg10.0.0.7\xF7"
                                            "Ann\xF7 In",
@@ -72,47 +72,47 @@ TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage)
                                            "Ann\xF7 At lunch"}));
 
     // Cancel goes back without a word.
-    c.form.SelectTab(c.form.Page("ChgStatus"));
+    c.form.showPage(c.form.page("changeStatusPage"));
     c.h.sent.clear();
-    c.h.Find<QPushButton>("Cancel1")->click();
-    EXPECT_TRUE(c.OnStatusPage());
+    c.h.find<QPushButton>("cancelChangeButton")->click();
+    EXPECT_TRUE(c.onStatusPage());
     EXPECT_TRUE(c.h.sent.isEmpty());
 }
 
 TEST(ChangeStatus, CustomizedStatusIsWhiteUnstampedAndCancelStaysOnThePage) {
     ChangeAnn c;
     velmora::test::InputDialogAnswer cancel(false, Q("Never sent"));
-    c.h.Find<QPushButton>("Button7")->click();
+    c.h.find<QPushButton>("customStatusButton")->click();
     EXPECT_EQ(cancel.caption, Q("Customize Status"));
     EXPECT_EQ(cancel.prompt, Q("Enter Status"));
     EXPECT_TRUE(c.h.sent.isEmpty());
-    EXPECT_EQ(c.form.PageControl1().CurrentPage(), c.form.Page("ChgStatus"));
+    EXPECT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
 
-    c.h.Find<QCheckBox>("WhtBkg")->click(); // unticked: still white for a typed status
+    c.h.find<QCheckBox>("whiteBackgroundBox")->click(); // unticked: still white for a typed status
     velmora::test::InputDialogAnswer ok(true, Q("Visiting <b>client</b> & co"));
-    c.h.Find<QPushButton>("Button7")->click();
+    c.h.find<QPushButton>("customStatusButton")->click();
     EXPECT_EQ(c.h.sent, QList<QByteArray>{"zw10.0.0.7\xF7"
                                           "Ann\xF7 Visiting <b>client</b> & co"});
-    EXPECT_TRUE(c.OnStatusPage());
+    EXPECT_TRUE(c.onStatusPage());
 }
 
 TEST(ChangeStatus, MenuOpensThePageInTheCurrentClassColoursCtrlClickDoesNot) {
     ChangeAnn c;
-    TClassColours& colours = c.form.Core().Options().colours;
-    colours.In = 0x123456;
-    colours.Rest = 0x00FFEE;
-    auto* list = c.h.Find<QListWidget>("ListBox2");
-    EXPECT_EQ(c.h.Find<tColorButton>("In22")->Color(), tColorButton::clLime);
+    ClassColours& colours = c.form.core().options().colours;
+    colours.in = 0x123456;
+    colours.others = 0x00FFEE;
+    auto* list = c.h.find<QListWidget>("remarkList");
+    EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), ColorButton::clLime);
 
-    c.h.Find<QCheckBox>("WhtBkg")->setChecked(false);
-    c.form.SelectTab(c.form.Page("Status1"));
-    c.h.Find<QAction>("chgOthers")->trigger();
-    EXPECT_EQ(c.form.PageControl1().CurrentPage(), c.form.Page("ChgStatus"));
-    EXPECT_EQ(c.h.Find<tColorButton>("In22")->Color(), 0x123456u);
-    EXPECT_EQ(c.h.Find<tColorButton>("Out22")->Color(), colours.Out);
-    EXPECT_EQ(list->palette().color(QPalette::Base), ColourFromBgr(0x00FFEE));
+    c.h.find<QCheckBox>("whiteBackgroundBox")->setChecked(false);
+    c.form.showPage(c.form.page("statusPage"));
+    c.h.find<QAction>("changeStatusAction")->trigger();
+    EXPECT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
+    EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), 0x123456u);
+    EXPECT_EQ(c.h.find<ColorButton>("changeToOutButton")->color(), colours.out);
+    EXPECT_EQ(list->palette().color(QPalette::Base), colourFromBgr(0x00FFEE));
 
-    c.h.Find<QCheckBox>("WhtBkg")->click();
+    c.h.find<QCheckBox>("whiteBackgroundBox")->click();
     EXPECT_EQ(list->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(list->count(), 10);
 }

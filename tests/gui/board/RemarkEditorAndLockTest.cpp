@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::FormHarness;
 using velmora::test::InputDialogAnswer;
+using velmora::test::WindowHarness;
 
 namespace {
 
@@ -24,14 +24,14 @@ QString Q(const char* text) {
     return QString::fromLatin1(text);
 }
 
-QStringList Lines(const QPlainTextEdit* box) {
+QStringList linesOf(const QPlainTextEdit* box) {
     QStringList lines;
     for (QTextBlock b = box->document()->firstBlock(); b.isValid(); b = b.next())
         lines.append(b.text());
     return lines;
 }
 
-QList<QByteArray> ComboItems(const QComboBox* box) {
+QList<QByteArray> comboItems(const QComboBox* box) {
     QList<QByteArray> items;
     for (int i = 0; i < box->count(); ++i)
         items.append(box->itemText(i).toLatin1());
@@ -41,21 +41,21 @@ QList<QByteArray> ComboItems(const QComboBox* box) {
 } // namespace
 
 TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
-    FormHarness h;
-    auto* blog = h.Find<QPlainTextEdit>("blog");
+    WindowHarness h;
+    auto* blog = h.find<QPlainTextEdit>("discussionBoard");
     for (int i = 1; i <= 100; ++i)
-        h.form->Core().DispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
-    QStringList lines = Lines(blog);
+        h.form->core().dispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
+    QStringList lines = linesOf(blog);
     ASSERT_EQ(lines.size(), 99);
     EXPECT_EQ(lines.first(), Q("Ann > line 2"));
     EXPECT_EQ(lines.last(), Q("Ann > line 100"));
 
-    h.Find<QCheckBox>("HideDiscuss")->click();
-    h.form->Core().DispatchDatagram("dAnn > unseen", "10.0.0.7");
-    h.Find<QCheckBox>("HideDiscuss")->click();
+    h.find<QCheckBox>("hideDiscussBox")->click();
+    h.form->core().dispatchDatagram("dAnn > unseen", "10.0.0.7");
+    h.find<QCheckBox>("hideDiscussBox")->click();
     // Another copy's line breaks do not make one arrival several lines.
-    h.form->Core().DispatchDatagram("dBob > two\r\nlines", "10.0.0.8");
-    lines = Lines(blog);
+    h.form->core().dispatchDatagram("dBob > two\r\nlines", "10.0.0.8");
+    lines = linesOf(blog);
     ASSERT_EQ(lines.size(), 99);
     EXPECT_EQ(lines.first(), Q("Ann > line 3"));
     EXPECT_EQ(lines.last(), Q("Bob > two  lines"));
@@ -63,13 +63,13 @@ TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
 }
 
 TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
-    FormHarness h;
+    WindowHarness h;
     h.sent.clear();
-    auto* entry = h.Find<QLineEdit>("discussOut");
-    auto* submit = h.Find<QPushButton>("BitBtn4");
+    auto* entry = h.find<QLineEdit>("discussionEntry");
+    auto* submit = h.find<QPushButton>("submitButton");
     submit->click(); // the hint text, unedited
-    h.Find<QLineEdit>("realName1")->setText(Q("Op & Co"));
-    h.Find<QCheckBox>("TimeAll")->setChecked(false);
+    h.find<QLineEdit>("nameBox")->setText(Q("Op & Co"));
+    h.find<QCheckBox>("stampChangesBox")->setChecked(false);
     entry->setText(Q("   "));
     submit->click();
     submit->click(); // empty now: nothing
@@ -78,48 +78,48 @@ TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
                   "dOPERATOR > Enter your text here and click on the submit button. ( 9:05 AM)",
                   "dOp & Co >    "}));
     EXPECT_TRUE(entry->text().isEmpty());
-    EXPECT_TRUE(h.Find<QPlainTextEdit>("blog")->document()->isEmpty());
+    EXPECT_TRUE(h.find<QPlainTextEdit>("discussionBoard")->document()->isEmpty());
 }
 
 TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
-    FormHarness h;
-    TForm1& form = *h.form;
-    auto* field = h.Find<QPlainTextEdit>("ChgRem1");
-    auto* remarkBox = h.Find<QComboBox>("ComboBox1");
-    auto* entry = h.Find<TXQAqua>("XQAqua4");
+    WindowHarness h;
+    MainWindow& form = *h.form;
+    auto* field = h.find<QPlainTextEdit>("remarkText");
+    auto* remarkBox = h.find<QComboBox>("remarkBox");
+    auto* entry = h.find<AquaButton>("remarkEditorButton");
     entry->onclick(entry);
-    EXPECT_EQ(form.PageControl1().CurrentPage(), form.Page("infoTab"));
-    EXPECT_EQ(TRemarkEditor::LinesOf(field->toPlainText()), TVelmoraCore::DefaultRemarks());
+    EXPECT_EQ(form.pages().currentPage(), form.page("remarkEditorPage"));
+    EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), Core::defaultRemarks());
 
-    h.Find<QPushButton>("Clear8")->click();
+    h.find<QPushButton>("clearListButton")->click();
     EXPECT_TRUE(field->toPlainText().isEmpty());
     EXPECT_EQ(remarkBox->count(), 0);
 
     // What is typed counts once ">>" is clicked, also when the field never lost the focus.
     field->setPlainText(Q("In a meeting\n\nat lunch\nBack shortly\n"));
-    auto* again = h.Find<TXQAqua>("XQAqua2");
+    auto* again = h.find<AquaButton>("remarkEditorArrow");
     again->onclick(again);
-    EXPECT_EQ(ComboItems(remarkBox),
+    EXPECT_EQ(comboItems(remarkBox),
               (QList<QByteArray>{"In a meeting", "", "at lunch", "Back shortly"}));
-    h.Find<QPushButton>("Button8")->click();
+    h.find<QPushButton>("sortListButton")->click();
     const QList<QByteArray> sorted{"", "at lunch", "Back shortly", "In a meeting"};
-    EXPECT_EQ(form.Core().Remarks(), sorted);
-    EXPECT_EQ(TRemarkEditor::LinesOf(field->toPlainText()), sorted);
-    EXPECT_EQ(h.Find<QListWidget>("ListBox2")->item(1)->text(), Q("at lunch"));
+    EXPECT_EQ(form.core().remarks(), sorted);
+    EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), sorted);
+    EXPECT_EQ(h.find<QListWidget>("remarkList")->item(1)->text(), Q("at lunch"));
 
-    auto* close = h.Find<TXQAqua>("XQAqua3");
+    auto* close = h.find<AquaButton>("closeEditorButton");
     close->onclick(close);
-    EXPECT_EQ(form.PageControl1().CurrentPage(), form.Page("Options"));
-    h.Find<QPushButton>("ToDeflt8")->click();
-    EXPECT_EQ(ComboItems(remarkBox), TVelmoraCore::DefaultRemarks());
+    EXPECT_EQ(form.pages().currentPage(), form.page("optionsPage"));
+    h.find<QPushButton>("defaultListButton")->click();
+    EXPECT_EQ(comboItems(remarkBox), Core::defaultRemarks());
 }
 
 TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
     QByteArray saved;
     {
-        FormHarness h;
-        auto* lock = h.Find<QPushButton>("Lock");
-        auto* hideMessages = h.Find<QCheckBox>("HideMsgSys");
+        WindowHarness h;
+        auto* lock = h.find<QPushButton>("lockButton");
+        auto* hideMessages = h.find<QCheckBox>("hideMessagingBox");
         const bool ticked = hideMessages->isChecked();
         for (const char* wrong : {"DZV7LK", ""}) {
             InputDialogAnswer answer(true, Q(wrong));
@@ -136,21 +136,21 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
         lock->click();
         EXPECT_EQ(lock->text(), Q("Unlock * "));
         EXPECT_FALSE(hideMessages->isEnabled());
-        EXPECT_FALSE(h.Find<QCheckBox>("HideDiscuss")->isEnabled());
+        EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
         EXPECT_EQ(hideMessages->isChecked(), ticked);
-        EXPECT_TRUE(h.Find<QCheckBox>("TimeAll")->isEnabled());
+        EXPECT_TRUE(h.find<QCheckBox>("stampChangesBox")->isEnabled());
         h.form.reset(); // the end of the program saves
         QFile file(h.config.settingsPath);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         saved = file.readAll();
     }
-    FormHarness h(saved);
-    auto* lock = h.Find<QPushButton>("Lock");
+    WindowHarness h(saved);
+    auto* lock = h.find<QPushButton>("lockButton");
     EXPECT_EQ(lock->text(), Q("Unlock * "));
-    EXPECT_FALSE(h.Find<QCheckBox>("HideDiscuss")->isEnabled());
+    EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
     InputDialogAnswer right(true, Q("dzv7Lk"));
     lock->click();
     EXPECT_EQ(lock->text(), Q("Lock * "));
-    EXPECT_TRUE(h.Find<QCheckBox>("HideMsgSys")->isEnabled());
-    EXPECT_TRUE(h.Find<QCheckBox>("HideDiscuss")->isEnabled());
+    EXPECT_TRUE(h.find<QCheckBox>("hideMessagingBox")->isEnabled());
+    EXPECT_TRUE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
 }

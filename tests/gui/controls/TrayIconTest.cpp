@@ -13,16 +13,16 @@
 namespace velmora {
 namespace {
 
-QIcon Picture(const char* name) {
+QIcon picture(const char* name) {
     return QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(name));
 }
 
-QSystemTrayIcon* PlatformIcon(TTrayIcon& tray) {
+QSystemTrayIcon* platformIcon(TrayIcon& tray) {
     return tray.findChild<QSystemTrayIcon*>();
 }
 
 // What a reader of the tooltip sees: rich text rendered, plain text as it is.
-QString ShownTip(const QString& toolTip) {
+QString shownTip(const QString& toolTip) {
     if (!Qt::mightBeRichText(toolTip)) return toolTip;
     QTextDocument doc;
     doc.setHtml(toolTip);
@@ -30,78 +30,74 @@ QString ShownTip(const QString& toolTip) {
 }
 
 TEST(TrayIcon, ShownOnlyWhileEnabledWithAPictureAndSamePictureSendsNothing) {
-    TTrayIcon tray;
-    tray.SetIcon(QIcon());
-    tray.SetEnabled(true);
-    EXPECT_FALSE(tray.Shown());
-    EXPECT_EQ(tray.UpdateCount(), 0);
+    TrayIcon tray;
+    tray.setIcon(QIcon());
+    tray.setEnabled(true);
+    EXPECT_FALSE(tray.shown());
+    EXPECT_EQ(tray.updateCount(), 0);
 
-    const QIcon in = Picture("in.png");
-    tray.SetIcon(in);
-    EXPECT_TRUE(tray.Shown());
-    EXPECT_TRUE(PlatformIcon(tray)->isVisible());
-    EXPECT_EQ(tray.UpdateCount(), 1);
+    const QIcon in = picture("in.png");
+    tray.setIcon(in);
+    EXPECT_TRUE(tray.shown());
+    EXPECT_TRUE(platformIcon(tray)->isVisible());
+    EXPECT_EQ(tray.updateCount(), 1);
 
     const QIcon sameIn = in;
-    tray.SetIcon(sameIn);
-    tray.SetEnabled(true);
-    EXPECT_EQ(tray.UpdateCount(), 1);
+    tray.setIcon(sameIn);
+    tray.setEnabled(true);
+    EXPECT_EQ(tray.updateCount(), 1);
 
-    tray.SetIcon(Picture("out.png"));
-    EXPECT_EQ(tray.UpdateCount(), 2);
-    EXPECT_EQ(PlatformIcon(tray)->icon().cacheKey(), tray.Icon().cacheKey());
+    tray.setIcon(picture("out.png"));
+    EXPECT_EQ(tray.updateCount(), 2);
+    EXPECT_EQ(platformIcon(tray)->icon().cacheKey(), tray.icon().cacheKey());
 
-    tray.SetEnabled(false);
-    EXPECT_FALSE(tray.Shown());
-    EXPECT_FALSE(PlatformIcon(tray)->isVisible());
-    EXPECT_EQ(tray.UpdateCount(), 3);
+    tray.setEnabled(false);
+    EXPECT_FALSE(tray.shown());
+    EXPECT_FALSE(platformIcon(tray)->isVisible());
+    EXPECT_EQ(tray.updateCount(), 3);
 }
 
 TEST(TrayIcon, HintIsCutTo63CharactersAndShownAsPlainText) {
-    TTrayIcon tray;
-    tray.SetIcon(Picture("in.png"));
-    tray.SetEnabled(true);
+    TrayIcon tray;
+    tray.setIcon(picture("in.png"));
+    tray.setEnabled(true);
     const QString longHint(70, QLatin1Char('h'));
-    tray.SetHint(longHint);
-    EXPECT_EQ(tray.Hint(), longHint.left(63));
-    EXPECT_EQ(PlatformIcon(tray)->toolTip(), longHint.left(63));
-    const int updates = tray.UpdateCount();
-    tray.SetHint(longHint);
-    EXPECT_EQ(tray.UpdateCount(), updates);
+    tray.setHint(longHint);
+    EXPECT_EQ(tray.hint(), longHint.left(63));
+    EXPECT_EQ(platformIcon(tray)->toolTip(), longHint.left(63));
+    const int updates = tray.updateCount();
+    tray.setHint(longHint);
+    EXPECT_EQ(tray.updateCount(), updates);
 
     const QString markup = QStringLiteral("<b>x</b> & <i>y</i>");
-    tray.SetHint(markup);
-    EXPECT_EQ(tray.Hint(), markup);
-    EXPECT_EQ(ShownTip(PlatformIcon(tray)->toolTip()), markup);
+    tray.setHint(markup);
+    EXPECT_EQ(tray.hint(), markup);
+    EXPECT_EQ(shownTip(platformIcon(tray)->toolTip()), markup);
 }
 
 struct TrayIconMouse : ::testing::Test {
-    TTrayIcon tray;
+    TrayIcon tray;
     QMenu menu;
     QAction* first = menu.addAction(QStringLiteral("Dazuviz Velmora"));
     QAction* second = menu.addAction(QStringLiteral("E&xit"));
     QSignalSpy firstRun{first, &QAction::triggered};
     QSignalSpy secondRun{second, &QAction::triggered};
-    std::vector<std::pair<QString, TTrayIcon*>> events;
+    std::vector<std::pair<QString, TrayIcon*>> events;
 
     TrayIconMouse() {
-        tray.SetPopupMenu(&menu);
-        tray.OnLeftBtnClick = [this](TTrayIcon* s) { events.emplace_back(QStringLiteral("L"), s); };
-        tray.OnLeftBtnDblClick = [this](TTrayIcon* s) {
-            events.emplace_back(QStringLiteral("D"), s);
-        };
-        tray.OnRightBtnClick = [this](TTrayIcon* s) {
-            events.emplace_back(QStringLiteral("R"), s);
-        };
+        tray.setPopupMenu(&menu);
+        tray.onLeftClick = [this](TrayIcon* s) { events.emplace_back(QStringLiteral("L"), s); };
+        tray.onDoubleClick = [this](TrayIcon* s) { events.emplace_back(QStringLiteral("D"), s); };
+        tray.onRightClick = [this](TrayIcon* s) { events.emplace_back(QStringLiteral("R"), s); };
     }
     // Drives the component the way the notification area does.
-    void Activate(QSystemTrayIcon::ActivationReason reason) {
+    void activate(QSystemTrayIcon::ActivationReason reason) {
         Q_EMIT tray.findChild<QSystemTrayIcon*>()->activated(reason);
     }
 };
 
 TEST_F(TrayIconMouse, RightClickMakesTheFirstItemTheBoldDefaultAndPopsUpTheMenu) {
-    Activate(QSystemTrayIcon::Context);
+    activate(QSystemTrayIcon::Context);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].first, QStringLiteral("R"));
     EXPECT_EQ(events[0].second, &tray);
@@ -110,8 +106,8 @@ TEST_F(TrayIconMouse, RightClickMakesTheFirstItemTheBoldDefaultAndPopsUpTheMenu)
     EXPECT_TRUE(menu.isVisible());
     menu.hide();
 
-    tray.SetAutoShow(false);
-    Activate(QSystemTrayIcon::Context);
+    tray.setAutoShow(false);
+    activate(QSystemTrayIcon::Context);
     EXPECT_FALSE(first->font().bold());
     EXPECT_TRUE(menu.isVisible());
     menu.hide();
@@ -119,8 +115,8 @@ TEST_F(TrayIconMouse, RightClickMakesTheFirstItemTheBoldDefaultAndPopsUpTheMenu)
 }
 
 TEST_F(TrayIconMouse, DoubleClickRunsTheDefaultItemAndLeftPressOnlyReports) {
-    Activate(QSystemTrayIcon::Trigger);
-    Activate(QSystemTrayIcon::DoubleClick);
+    activate(QSystemTrayIcon::Trigger);
+    activate(QSystemTrayIcon::DoubleClick);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].first, QStringLiteral("L"));
     EXPECT_EQ(events[1].first, QStringLiteral("D"));
@@ -129,23 +125,23 @@ TEST_F(TrayIconMouse, DoubleClickRunsTheDefaultItemAndLeftPressOnlyReports) {
     EXPECT_EQ(secondRun.count(), 0);
     EXPECT_FALSE(menu.isVisible());
 
-    tray.SetAutoShow(false);
-    Activate(QSystemTrayIcon::DoubleClick);
+    tray.setAutoShow(false);
+    activate(QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(firstRun.count(), 1);
 
     // A menu that is gone is no longer used.
-    tray.SetAutoShow(true);
+    tray.setAutoShow(true);
     auto* shortLived = new QMenu;
     QSignalSpy shortRun(shortLived->addAction(QStringLiteral("x")), &QAction::triggered);
-    tray.SetPopupMenu(shortLived);
+    tray.setPopupMenu(shortLived);
     delete shortLived;
-    EXPECT_EQ(tray.PopupMenu(), nullptr);
-    Activate(QSystemTrayIcon::DoubleClick);
-    Activate(QSystemTrayIcon::Context);
+    EXPECT_EQ(tray.popupMenu(), nullptr);
+    activate(QSystemTrayIcon::DoubleClick);
+    activate(QSystemTrayIcon::Context);
     EXPECT_EQ(events.size(), 5u);
 }
 
-bool HasColour(const QImage& image, QRgb colour) {
+bool hasColour(const QImage& image, QRgb colour) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
@@ -183,10 +179,10 @@ TEST(TrayPictures, EveryPictureLoadsWithItsSizeAndColours) {
         EXPECT_EQ(image.size(), QSize(picture.size, picture.size));
         EXPECT_TRUE(image.hasAlphaChannel());
         for (QRgb colour : picture.colours)
-            EXPECT_TRUE(HasColour(image, colour)) << std::hex << colour;
+            EXPECT_TRUE(hasColour(image, colour)) << std::hex << colour;
     }
-    EXPECT_FALSE(HasColour(QImage(QStringLiteral(":/pictures/in.png")), red));
-    EXPECT_FALSE(HasColour(QImage(QStringLiteral(":/pictures/out.png")), lime));
+    EXPECT_FALSE(hasColour(QImage(QStringLiteral(":/pictures/in.png")), red));
+    EXPECT_FALSE(hasColour(QImage(QStringLiteral(":/pictures/out.png")), lime));
 }
 
 } // namespace

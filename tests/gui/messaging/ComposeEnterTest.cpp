@@ -10,34 +10,34 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::FormHarness;
+using velmora::test::WindowHarness;
 
 TEST(ComposeEnter, FocusEnteringTheComposePageClearsTheNameEditedMark) {
-    FormHarness h;
-    TForm1& form = *h.form;
+    WindowHarness h;
+    MainWindow& form = *h.form;
     form.show();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    auto* msgOut = h.Find<QPlainTextEdit>("MsgOut");
-    auto* erase = h.Find<QPushButton>("ComposeClear1");
+    auto* msgOut = h.find<QPlainTextEdit>("composeBox");
+    auto* erase = h.find<QPushButton>("eraseComposeButton");
     ASSERT_TRUE(msgOut && erase);
 
     // Focus moving within the page is no entry: the mark stays.
-    form.SelectTab(form.Page("Compose"));
+    form.showPage(form.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    form.SetNameEdited(true);
+    form.setNameEdited(true);
     erase->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(form.NameEdited());
+    EXPECT_TRUE(form.nameEdited());
 
     // Focus coming from another page clears it.
-    form.SelectTab(form.Page("msgs"));
-    h.Find<QPushButton>("BitBtn2")->setFocus();
+    form.showPage(form.page("messagesPage"));
+    h.find<QPushButton>("previousButton")->setFocus();
     QCoreApplication::processEvents();
-    form.SetNameEdited(true);
-    form.SelectTab(form.Page("Compose"));
+    form.setNameEdited(true);
+    form.showPage(form.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(form.NameEdited());
+    EXPECT_FALSE(form.nameEdited());
 }
