@@ -1,6 +1,8 @@
 #include "core/Core.h"
 
 #include "core/net/Datagram.h"
+#include "core/net/TimeStamp.h"
+#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 
 #include <QCoreApplication>

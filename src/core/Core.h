@@ -3,10 +3,11 @@
 // datagrams, presence, the roster, the own status and the settings file. The main window
 // owns one of these and turns its signals into what the user sees.
 
+#include "core/Clock.h"
 #include "core/idle/IdleDetector.h"
 #include "core/messaging/MessageHistory.h"
-#include "core/net/TimeStamp.h"
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpReceiver.h"
+#include "core/net/UdpSender.h"
 #include "core/presence/Presence.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Profile.h"

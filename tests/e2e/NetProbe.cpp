@@ -11,7 +11,8 @@
 // The bytes travel as hex because datagrams carry 8-bit text with the separator 0xF7, which
 // no text encoding of a terminal or a pipe would be trusted to keep.
 
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpReceiver.h"
+#include "core/net/UdpSender.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

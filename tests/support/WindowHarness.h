@@ -2,7 +2,14 @@
 // A main window on the offscreen platform with a core that never listens and sends only to a
 // closed port on 127.0.0.1, its settings file in a temporary folder.
 
+#include "gui/board/StatusListView.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/messaging/ComposePage.h"
+#include "gui/messaging/MessagesPage.h"
 #include "gui/window/MainWindow.h"
+#include "gui/window/OptionsPage.h"
+#include "gui/window/TabbedPages.h"
+#include "gui/window/WindowMenus.h"
 
 #include <QApplication>
 #include <QCoreApplication>

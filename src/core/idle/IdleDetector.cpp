@@ -1,6 +1,6 @@
 #include "core/idle/IdleDetector.h"
 
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpError.h"
 
 #include <limits>
 

@@ -2,7 +2,8 @@
 
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpTransport.h"
+#include "core/net/TimeStamp.h"
+#include "core/net/UdpError.h"
 #include "core/presence/Presence.h"
 #include "core/settings/Settings.h"
 

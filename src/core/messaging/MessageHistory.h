@@ -3,7 +3,7 @@
 // the history of accepted messages (newest first) with the position the inbox shows, the reply
 // target of the shown entry, and how a composed text becomes a message datagram.
 
-#include "core/net/TimeStamp.h"
+#include "core/Clock.h"
 
 #include <QByteArray>
 #include <QList>

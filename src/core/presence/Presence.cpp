@@ -1,7 +1,7 @@
 #include "core/presence/Presence.h"
 
 #include "core/net/Datagram.h"
-#include "core/net/UdpTransport.h"
+#include "core/net/TimeStamp.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 // server: announcing the own status, answering refresh requests within a second, rebuilding
 // the roster on a reset, and relaying the last status of colleagues whose copies went quiet.
 
-#include "core/net/TimeStamp.h"
+#include "core/Clock.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Settings.h"
 

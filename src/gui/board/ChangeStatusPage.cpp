@@ -1,28 +1,27 @@
 #include "gui/board/ChangeStatusPage.h"
 
+#include "core/Core.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpError.h"
 #include "gui/controls/BgrColour.h"
 #include "gui/controls/ColorButton.h"
-#include "gui/window/MainWindow.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/window/PageHost.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace velmora {
 
 namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 // Enter on the remark list chooses the current remark, as a click does.
 class EnterChooses : public QObject {
@@ -43,33 +42,75 @@ private:
 
 } // namespace
 
-ChangeStatusPage::ChangeStatusPage(MainWindow& form)
-    : QObject(&form), form_(form), core_(form.core()),
-      personGroup_(form.control<QGroupBox>("personGroup")),
-      remarkList_(form.control<QListWidget>("remarkList")),
-      inButton_(form.control<ColorButton>("changeToInButton")),
-      busyButton_(form.control<ColorButton>("changeToBusyButton")),
-      outButton_(form.control<ColorButton>("changeToOutButton")),
-      whiteBackgroundBox_(form.control<QCheckBox>("whiteBackgroundBox")),
-      prefixLabel_(form.control<QLabel>("prefixLabel")) {
+ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
+    : QWidget(parent), core_(core), host_(host) {
+    setObjectName(latin1("changeStatusPage"));
+    auto* outer = columnLayout(this);
+    personGroup_ = named(new QGroupBox(latin1(" Change Status for ")), "personGroup");
+    outer->addWidget(personGroup_);
+    auto* l = new QHBoxLayout(personGroup_);
+    remarkList_ = named(new QListWidget, "remarkList");
+    l->addWidget(remarkList_, 1);
+    auto* right = columnLayout(nullptr, 0, 3);
+    auto* buttons = rowLayout();
+    auto colourButton = [buttons](const char* name, const char* caption, quint32 colour) {
+        auto* b = named(new ColorButton, name);
+        b->resize(73, 24);
+        b->setCaption(latin1(caption));
+        b->setFlat(false);
+        b->setHotTrack(false);
+        b->setColor(colour);
+        b->setDownColor(colour);
+        b->setHotColor(ColorButton::clYellow);
+        b->setHotFontColor(ColorButton::clRed);
+        b->setDownFontColor(ColorButton::clBlack);
+        b->setFixedSize(b->size());
+        buttons->addWidget(b);
+        return b;
+    };
+    inButton_ = colourButton("changeToInButton", "In", ColorButton::clLime);
+    busyButton_ = colourButton("changeToBusyButton", "Busy", ColorButton::clFuchsia);
+    outButton_ = colourButton("changeToOutButton", "Out", ColorButton::clRed);
+    right->addLayout(buttons);
+    QPushButton* custom = pushButton("customStatusButton", "Enter a Customized Status");
+    right->addWidget(custom);
+    right->addWidget(new QLabel(latin1("<-- Click a status to assign  it")));
+    whiteBackgroundBox_ = checkBox("whiteBackgroundBox", latin1("White background"));
+    whiteBackgroundBox_->setChecked(true);
+    right->addWidget(whiteBackgroundBox_);
+    right->addStretch(1);
+    QPushButton* cancel = pushButton("cancelChangeButton", "Cancel");
+    right->addWidget(cancel, 0, Qt::AlignRight);
+    prefixLabel_ = named(new QLabel, "prefixLabel");
+    prefixLabel_->setVisible(false);
+    right->addWidget(prefixLabel_);
+    l->addLayout(right, 1);
+
     inButton_->onclick = [this](ColorButton*) { onInClicked(); };
     busyButton_->onclick = [this](ColorButton*) { onBusyClicked(); };
     outButton_->onclick = [this](ColorButton*) { onOutClicked(); };
     connect(remarkList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { onRemarkClicked(item->text()); });
     remarkList_->installEventFilter(new EnterChooses(remarkList_, this));
-    connect(form.control<QPushButton>("customStatusButton"), &QPushButton::clicked, this,
-            &ChangeStatusPage::onCustomStatusClicked);
+    connect(custom, &QPushButton::clicked, this, &ChangeStatusPage::onCustomStatusClicked);
     connect(whiteBackgroundBox_, &QCheckBox::clicked, this,
             &ChangeStatusPage::onWhiteBackgroundClicked);
-    connect(form.control<QPushButton>("cancelChangeButton"), &QPushButton::clicked, this,
-            &ChangeStatusPage::onCancelClicked);
+    connect(cancel, &QPushButton::clicked, this, &ChangeStatusPage::onCancelClicked);
+}
+
+void ChangeStatusPage::setRemarkItems(const QStringList& remarks) {
+    remarkList_->clear();
+    remarkList_->addItems(remarks);
+}
+
+bool ChangeStatusPage::hasRemarkItems() const {
+    return remarkList_->count() > 0;
 }
 
 void ChangeStatusPage::prepare(const QByteArray& address, const QByteArray& name) {
     address_ = address;
     name_ = name;
-    personGroup_->setTitle(Q(" Change Status for ") + fromAnsi(name));
+    personGroup_->setTitle(latin1(" Change Status for ") + fromAnsi(name));
     prefixLabel_->setText(fromAnsi(QByteArray("zw") + address + kSep + name));
     remarkList_->clear();
     for (const QByteArray& remark : core_.remarks())
@@ -85,7 +126,7 @@ void ChangeStatusPage::openInClassColours() {
     remarkList_->clear();
     for (const QByteArray& remark : core_.remarks())
         remarkList_->addItem(fromAnsi(remark));
-    form_.showPage(form_.page("changeStatusPage"));
+    host_.showPage(PageId::ChangeStatus);
 }
 
 void ChangeStatusPage::onInClicked() {
@@ -107,13 +148,13 @@ void ChangeStatusPage::onRemarkClicked(const QString& remark) {
 }
 
 void ChangeStatusPage::onCustomStatusClicked() {
-    QInputDialog dialog(&form_);
-    dialog.setWindowTitle(Q("Customize Status"));
-    dialog.setLabelText(Q("Enter Status"));
+    QInputDialog dialog(host_.dialogParent());
+    dialog.setWindowTitle(latin1("Customize Status"));
+    dialog.setLabelText(latin1("Enter Status"));
     dialog.setTextValue(QString());
-    form_.setDialogOpen(true);
+    host_.setDialogOpen(true);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    form_.setDialogOpen(false);
+    host_.setDialogOpen(false);
     // A status of the user's own words is always white and never stamped.
     if (ok) sendChange('w', ' ' + toAnsi(dialog.textValue()));
 }
@@ -123,22 +164,22 @@ void ChangeStatusPage::onWhiteBackgroundClicked() {
 }
 
 void ChangeStatusPage::onCancelClicked() {
-    form_.showPage(form_.page("statusPage"));
+    host_.showPage(PageId::Status);
 }
 
 void ChangeStatusPage::sendChange(char code, const QByteArray& status) {
     try {
         core_.sendDatagram(datagram::proxyAnnouncement(code, address_, name_ + kSep + status));
     } catch (const UdpError& e) {
-        QMessageBox::critical(&form_, form_.windowTitle(), Q(e.what()));
+        host_.showError(latin1(e.what()));
     }
-    form_.showPage(form_.page("statusPage"));
+    host_.showPage(PageId::Status);
 }
 
 void ChangeStatusPage::paintListBackground() {
-    MainWindow::setBackground(remarkList_, whiteBackgroundBox_->isChecked()
-                                               ? QColor(Qt::white)
-                                               : colourFromBgr(core_.options().colours.others));
+    setBackground(remarkList_, whiteBackgroundBox_->isChecked()
+                                   ? QColor(Qt::white)
+                                   : colourFromBgr(core_.options().colours.others));
 }
 
 } // namespace velmora

@@ -5,7 +5,8 @@
 // other copy's.
 
 #include <QByteArray>
-#include <QObject>
+#include <QStringList>
+#include <QWidget>
 
 class QCheckBox;
 class QGroupBox;
@@ -15,15 +16,17 @@ class QListWidgetItem;
 
 namespace velmora {
 
-class MainWindow;
+class PageHost;
 class Core;
 class ColorButton;
 
-class ChangeStatusPage : public QObject {
+class ChangeStatusPage : public QWidget {
     Q_OBJECT
 public:
-    // Finds the page's controls in `form` by their names and connects them.
-    explicit ChangeStatusPage(MainWindow& form);
+    ChangeStatusPage(Core& core, PageHost& host, QWidget* parent = nullptr);
+    // The remark list as it stands, or whether it holds any remark.
+    void setRemarkItems(const QStringList& remarks);
+    bool hasRemarkItems() const;
 
     // Makes the person the one whose status the page changes: the group caption, the hidden
     // prefix label and the remark list. Ctrl + left click then shows the page as it is.
@@ -44,8 +47,8 @@ private:
     void sendChange(char code, const QByteArray& status);
     void paintListBackground();
 
-    MainWindow& form_;
     Core& core_;
+    PageHost& host_;
     QGroupBox* personGroup_;
     QListWidget* remarkList_;
     ColorButton* inButton_;

@@ -1,32 +1,56 @@
 #include "gui/board/RemarkEditor.h"
 
+#include "core/Core.h"
 #include "core/net/AnsiText.h"
+#include "gui/board/ChangeStatusPage.h"
 #include "gui/controls/AquaButton.h"
 #include "gui/controls/BgrColour.h"
-#include "gui/window/MainWindow.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/window/PageHost.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QListWidget>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace velmora {
 
-RemarkEditor::RemarkEditor(MainWindow& form)
-    : QObject(&form), form_(form), remarkText_(form.control<QPlainTextEdit>("remarkText")) {
-    for (const char* entry : {"remarkEditorButton", "remarkEditorArrow"})
-        form.control<AquaButton>(entry)->onclick = [this](AquaButton*) { open(); };
-    form.control<AquaButton>("closeEditorButton")->onclick = [this](AquaButton*) {
-        onCloseClicked();
-    };
-    connect(form.control<QPushButton>("clearListButton"), &QPushButton::clicked, this,
-            &RemarkEditor::onClearListClicked);
-    connect(form.control<QPushButton>("defaultListButton"), &QPushButton::clicked, this,
-            &RemarkEditor::onDefaultListClicked);
-    connect(form.control<QPushButton>("sortListButton"), &QPushButton::clicked, this,
-            &RemarkEditor::onSortListClicked);
+RemarkEditor::RemarkEditor(Core& core, PageHost& host, ChangeStatusPage& changePage,
+                           QWidget* parent)
+    : QWidget(parent), core_(core), host_(host), changePage_(changePage) {
+    setObjectName(latin1("remarkEditorPage"));
+    auto* outer = columnLayout(this);
+    auto* group = named(new QGroupBox(latin1(" Status List  - Edit the List to Suit Your Needs ")),
+                        "remarkEditorGroup");
+    outer->addWidget(group);
+    auto* l = new QHBoxLayout(group);
+    remarkText_ = named(new QPlainTextEdit, "remarkText");
+    l->addWidget(remarkText_, 1);
+    auto* right = columnLayout(nullptr, 0, 3);
+    AquaButton* arrow = aquaButton("remarkEditorArrow", ">>", QSize(62, 20), font());
+    right->addWidget(arrow, 0, Qt::AlignHCenter);
+    QPushButton* sort = pushButton("sortListButton", "Sort List");
+    QPushButton* defaults = pushButton("defaultListButton", "Default List");
+    QPushButton* clear = pushButton("clearListButton", "Clear List");
+    right->addWidget(sort);
+    right->addWidget(defaults);
+    right->addWidget(clear);
+    right->addStretch(1);
+    QFont bold = font();
+    bold.setBold(true);
+    AquaButton* close = aquaButton("closeEditorButton", "Close", QSize(79, 21), bold);
+    right->addWidget(close, 0, Qt::AlignHCenter);
+    l->addLayout(right);
+
+    arrow->onclick = [this](AquaButton*) { open(); };
+    close->onclick = [this](AquaButton*) { onCloseClicked(); };
+    connect(clear, &QPushButton::clicked, this, &RemarkEditor::onClearListClicked);
+    connect(defaults, &QPushButton::clicked, this, &RemarkEditor::onDefaultListClicked);
+    connect(sort, &QPushButton::clicked, this, &RemarkEditor::onSortListClicked);
     remarkText_->installEventFilter(this);
 }
 
@@ -49,27 +73,27 @@ QStringList RemarkEditor::sortedLines(QStringList lines) {
 
 void RemarkEditor::open() {
     // ">>" sits on the editor itself: what was typed there counts before the field refills.
-    if (form_.pages().currentPage() == form_.page("remarkEditorPage")) applyText();
-    form_.showPage(form_.page("remarkEditorPage"));
-    fillField(form_.core().remarks());
-    MainWindow::setBackground(remarkText_, colourFromBgr(form_.core().options().colours.others));
+    if (host_.isCurrentPage(PageId::RemarkEditor)) applyText();
+    host_.showPage(PageId::RemarkEditor);
+    fillField(core_.remarks());
+    setBackground(remarkText_, colourFromBgr(core_.options().colours.others));
     remarkText_->setFocus();
 }
 
 void RemarkEditor::applyText() {
-    form_.setRemarkList(linesOf(remarkText_->toPlainText()));
+    host_.setRemarkList(linesOf(remarkText_->toPlainText()));
 }
 
 void RemarkEditor::onClearListClicked() {
     remarkText_->clear();
     remarkText_->setFocus();
-    form_.setRemarkList({});
+    host_.setRemarkList({});
 }
 
 void RemarkEditor::onDefaultListClicked() {
     fillField(Core::defaultRemarks());
     remarkText_->setFocus();
-    form_.setRemarkList(Core::defaultRemarks());
+    host_.setRemarkList(Core::defaultRemarks());
 }
 
 void RemarkEditor::onSortListClicked() {
@@ -78,21 +102,19 @@ void RemarkEditor::onSortListClicked() {
         lines.append(fromAnsi(line));
     lines = sortedLines(lines);
     // The change page's list is left holding the sorted lines, as if it had sorted them.
-    auto* listBox2 = form_.control<QListWidget>("remarkList");
-    listBox2->clear();
-    listBox2->addItems(lines);
+    changePage_.setRemarkItems(lines);
     QList<QByteArray> sorted;
     for (const QString& line : lines)
         sorted.append(toAnsi(line));
     fillField(sorted);
-    form_.setRemarkList(sorted);
+    host_.setRemarkList(sorted);
     QCoreApplication::processEvents();
     remarkText_->setFocus();
 }
 
 void RemarkEditor::onCloseClicked() {
     applyText();
-    form_.showPage(form_.page("optionsPage"));
+    host_.showPage(PageId::Options);
 }
 
 void RemarkEditor::fillField(const QList<QByteArray>& remarks) {

@@ -4,19 +4,22 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QObject>
+#include <QWidget>
 
 class QPlainTextEdit;
 
 namespace velmora {
 
-class MainWindow;
+class ChangeStatusPage;
+class Core;
+class PageHost;
 
-class RemarkEditor : public QObject {
+class RemarkEditor : public QWidget {
     Q_OBJECT
 public:
-    // Finds the editor's controls in `form` by their names and connects them.
-    explicit RemarkEditor(MainWindow& form);
+    // Sorting leaves the change page's list holding the sorted lines, as if it had sorted them.
+    RemarkEditor(Core& core, PageHost& host, ChangeStatusPage& changePage,
+                 QWidget* parent = nullptr);
 
     // The remark list a text stands for: one remark per line; a line break at the very end
     // adds no empty remark, and an empty text is an empty list.
@@ -38,7 +41,9 @@ protected:
 private:
     void fillField(const QList<QByteArray>& remarks);
 
-    MainWindow& form_;
+    Core& core_;
+    PageHost& host_;
+    ChangeStatusPage& changePage_;
     QPlainTextEdit* remarkText_;
 };
 

@@ -148,12 +148,12 @@ void AquaButton::setCaption(const QString& caption) {
     update();
 }
 
-void AquaButton::SetClickable(bool enabled) {
+void AquaButton::setClickable(bool enabled) {
     enabled_ = enabled;
     update();
 }
 
-void AquaButton::SetCaptionFont(const QFont& font) {
+void AquaButton::setCaptionFont(const QFont& font) {
     font_ = font;
     update();
 }

@@ -24,8 +24,8 @@ class AquaButton : public QWidget {
     Q_PROPERTY(quint32 buttonColor READ buttonColor WRITE setButtonColor)
     Q_PROPERTY(Shape buttonShape READ buttonShape WRITE setButtonShape)
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
-    Q_PROPERTY(bool Clickable READ Clickable WRITE SetClickable)
-    Q_PROPERTY(QFont CaptionFont READ CaptionFont WRITE SetCaptionFont)
+    Q_PROPERTY(bool clickable READ clickable WRITE setClickable)
+    Q_PROPERTY(QFont captionFont READ captionFont WRITE setCaptionFont)
     Q_PROPERTY(quint32 fontColor READ fontColor WRITE setFontColor)
     Q_PROPERTY(Preset customColor READ customColor WRITE setCustomColor)
     Q_PROPERTY(bool smallCorners READ smallCorners WRITE setSmallCorners)
@@ -77,11 +77,11 @@ public:
     void setCaption(const QString& caption);
     // The button's own enabled flag. The widget itself stays enabled, so that a press on a
     // disabled button is still seen (and remembered) but starts nothing.
-    bool Clickable() const { return enabled_; }
-    void SetClickable(bool enabled);
+    bool clickable() const { return enabled_; }
+    void setClickable(bool enabled);
     // The caption font; the button keeps its own copy.
-    const QFont& CaptionFont() const { return font_; }
-    void SetCaptionFont(const QFont& font);
+    const QFont& captionFont() const { return font_; }
+    void setCaptionFont(const QFont& font);
     quint32 fontColor() const { return fontColor_; }
     void setFontColor(quint32 colour);
     Preset customColor() const { return customColor_; }

@@ -1,34 +1,46 @@
 #include "gui/messaging/DiscussPage.h"
 
+#include "core/Core.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpTransport.h"
-#include "gui/window/MainWindow.h"
+#include "core/net/TimeStamp.h"
+#include "core/net/UdpError.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/window/PageHost.h"
 
 #include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QVBoxLayout>
 
 namespace velmora {
 
-namespace {
+DiscussPage::DiscussPage(Core& core, PageHost& host, std::function<QByteArray()> displayName,
+                         QWidget* parent)
+    : QWidget(parent), core_(core), host_(host), displayName_(std::move(displayName)) {
+    setObjectName(latin1("discussPage"));
+    auto* outer = columnLayout(this);
+    auto* group = new QGroupBox(latin1("Virtual Group Discussion"));
+    outer->addWidget(group);
+    auto* l = columnLayout(group);
+    board_ = named(new QPlainTextEdit, "discussionBoard");
+    board_->setReadOnly(true);
+    board_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    l->addWidget(board_, 1);
+    auto* row = rowLayout();
+    entryBox_ = named(new QLineEdit(latin1("Enter your text here and click on the submit button.")),
+                      "discussionEntry");
+    entryBox_->setFixedWidth(348);
+    row->addWidget(entryBox_);
+    QPushButton* submit = pushButton("submitButton", "Submit");
+    row->addWidget(submit);
+    l->addLayout(row);
 
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
-
-} // namespace
-
-DiscussPage::DiscussPage(MainWindow& form)
-    : QObject(&form), form_(form), core_(form.core()),
-      board_(form.control<QPlainTextEdit>("discussionBoard")),
-      entryBox_(form.control<QLineEdit>("discussionEntry")),
-      nameBox_(form.control<QLineEdit>("nameBox")) {
-    connect(form.control<QPushButton>("submitButton"), &QPushButton::clicked, this,
-            &DiscussPage::onSubmitClicked);
+    connect(submit, &QPushButton::clicked, this, &DiscussPage::onSubmitClicked);
     // Enter in the entry box submits, as the button does.
     connect(entryBox_, &QLineEdit::returnPressed, this, &DiscussPage::onSubmitClicked);
     connect(&core_, &Core::discussionDatagramArrived, this, &DiscussPage::discussionArrived);
@@ -44,10 +56,10 @@ void DiscussPage::onSubmitClicked() {
             ? formatShortTimeStamp(core_.now(), core_.config().locale, options.clock24)
             : QByteArray();
     try {
-        core_.sendDatagram(datagram::discussionEntry(toAnsi(nameBox_->text()), text, time));
+        core_.sendDatagram(datagram::discussionEntry(displayName_(), text, time));
     } catch (const UdpError& e) {
         // The text stays in the box so that it can be sent again.
-        QMessageBox::critical(&form_, form_.windowTitle(), Q(e.what()));
+        host_.showError(latin1(e.what()));
         return;
     }
     entryBox_->clear();

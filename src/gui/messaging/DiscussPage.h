@@ -4,25 +4,27 @@
 // lines received since the program started.
 
 #include <QByteArray>
-#include <QObject>
+#include <QWidget>
+#include <functional>
 
 class QLineEdit;
 class QPlainTextEdit;
 
 namespace velmora {
 
-class MainWindow;
 class Core;
+class PageHost;
 
-class DiscussPage : public QObject {
+class DiscussPage : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kBoardLines = 99;
 
-    // Finds the page's controls in `form` by their names and connects them.
-    explicit DiscussPage(MainWindow& form);
+    // `displayName` gives the name a line is signed with: the name box as it stands.
+    DiscussPage(Core& core, PageHost& host, std::function<QByteArray()> displayName,
+                QWidget* parent = nullptr);
 
-    void onSubmitClicked(); // Submit
+    void onSubmitClicked();
     // A discussion entry datagram ("d" + name + " > " + text + time) as it arrived.
     void discussionArrived(const QByteArray& text);
 
@@ -30,11 +32,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    MainWindow& form_;
     Core& core_;
+    PageHost& host_;
+    std::function<QByteArray()> displayName_;
     QPlainTextEdit* board_;
     QLineEdit* entryBox_;
-    QLineEdit* nameBox_;
 };
 
 } // namespace velmora

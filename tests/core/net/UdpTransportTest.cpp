@@ -1,4 +1,5 @@
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpReceiver.h"
+#include "core/net/UdpSender.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -92,7 +93,7 @@ public:
     QByteArray hostToAddress(const QByteArray&) override { return {}; }
 };
 
-TEST(BufferUDPReceiver, BufferSizeOutsideLimitsIsRefusedAndKeepsOldValue) {
+TEST(UdpReceiver, BufferSizeOutsideLimitsIsRefusedAndKeepsOldValue) {
     UdpReceiver receiver;
     receiver.setBufferSize(4096);
     for (int size : {1023, 65001, 0, -1}) {
@@ -231,7 +232,7 @@ TEST_F(UdpLoopback, PortChangeRebindsAndSecondReceiverOnTakenPortFails) {
     EXPECT_EQ(received[0].bytes, "moved");
 }
 
-TEST(BufferUDPReceiver, FailedMembershipLeavesItInactiveWithThePortReleased) {
+TEST(UdpReceiver, FailedMembershipLeavesItInactiveWithThePortReleased) {
     UdpReceiver probe;
     probe.setActive(true);
     const quint16 port = probe.boundPort();
@@ -247,7 +248,7 @@ TEST(BufferUDPReceiver, FailedMembershipLeavesItInactiveWithThePortReleased) {
     EXPECT_NO_THROW(probe.setActive(true)); // the failed activation closed its socket
 }
 
-TEST(BufferUDPReceiver, MembershipErrorTexts) {
+TEST(UdpReceiver, MembershipErrorTexts) {
     const std::pair<int, const char*> table[] = {
         {EFAULT, "optval is not in a valid part of the process address space or optlen "
                  "argument is too small."},
@@ -268,7 +269,7 @@ TEST(BufferUDPReceiver, MembershipErrorTexts) {
         EXPECT_EQ(UdpReceiver::membershipErrorText(error), text) << error;
 }
 
-TEST(BufferUDPSender, OpeningAndPropertyWritesReopenOnlyWhenSomethingChanges) {
+TEST(UdpSender, OpeningAndPropertyWritesReopenOnlyWhenSomethingChanges) {
     UdpSender sender;
     sender.setRemoteIP("127.0.0.1");
     EXPECT_EQ(sender.remoteHost(), "LOCALHOST");
@@ -291,7 +292,7 @@ TEST(BufferUDPSender, OpeningAndPropertyWritesReopenOnlyWhenSomethingChanges) {
     EXPECT_EQ(sender.openCount(), 2);
 }
 
-TEST(BufferUDPSender, SendRefusals) {
+TEST(UdpSender, SendRefusals) {
     UdpSender sender;
     EXPECT_EQ(sender.send("x", 0), 0);
     EXPECT_EQ(sender.send(nullptr, -5), 0);
@@ -309,7 +310,7 @@ TEST(BufferUDPSender, SendRefusals) {
     EXPECT_TRUE(sender.active());
 }
 
-TEST(BufferUDPSender, UnresolvedHostNameLeavesNoDestination) {
+TEST(UdpSender, UnresolvedHostNameLeavesNoDestination) {
     FakeLookupSender sender;
     sender.setRemoteHost("nowhere");
     EXPECT_EQ(sender.remoteIP(), "");
@@ -318,7 +319,7 @@ TEST(BufferUDPSender, UnresolvedHostNameLeavesNoDestination) {
     EXPECT_EQ(sender.openCount(), 0);
 }
 
-TEST(BufferUDPSender, NameLookupsWithoutTheResolver) {
+TEST(UdpSender, NameLookupsWithoutTheResolver) {
     UdpSender sender;
     EXPECT_EQ(sender.hostToAddress("localhost"), "127.0.0.1");
     EXPECT_EQ(sender.hostToAddress("LocalHost"), "127.0.0.1");

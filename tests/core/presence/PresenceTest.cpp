@@ -1,6 +1,7 @@
 // Presence: what a copy sends, and when, to keep every roster current without a server.
 
 #include "core/net/Datagram.h"
+#include "core/net/TimeStamp.h"
 #include "support/CoreHarness.h"
 
 #include <QSignalSpy>

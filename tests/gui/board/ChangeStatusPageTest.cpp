@@ -31,8 +31,8 @@ struct ChangeAnn {
         int row = -1;
         for (int r = 0; r < order.size(); ++r)
             if (form.core().roster().entries()[order[r].position].startsWith("10.0.0.7=")) row = r;
-        form.onStatusListPressed(Qt::LeftButton, true,
-                                 QPoint(5, row * form.statusList().rowHeight() + 3), QPoint());
+        form.statusPage().onStatusListPressed(
+            Qt::LeftButton, true, QPoint(5, row * form.statusList().rowHeight() + 3), QPoint());
         h.sent.clear();
     }
     void click(const char* button) {

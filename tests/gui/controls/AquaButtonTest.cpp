@@ -100,7 +100,7 @@ TEST(AquaButton, DefaultsAndFaceColours) {
     EXPECT_EQ(fresh.buttonShape(), AquaButton::bsButton);
     EXPECT_EQ(colourFromBgr(fresh.backgroundError()),
               QApplication::palette().color(QPalette::Button));
-    EXPECT_TRUE(fresh.CaptionFont().bold());
+    EXPECT_TRUE(fresh.captionFont().bold());
 
     Board board;
     const auto faceIs = [&](quint32 v) {
@@ -176,7 +176,7 @@ TEST(AquaButton, ClicksAndTheLooksLeftOnScreen) {
 
 TEST(AquaButton, DisabledShowsTheBackgroundAndDoesNotClick) {
     Board board;
-    board.button->SetClickable(false);
+    board.button->setClickable(false);
     EXPECT_TRUE(board.button->isEnabled());
     EXPECT_EQ(board.render().pixel(FacePoint), rgb(Wall));
 
@@ -187,7 +187,7 @@ TEST(AquaButton, DisabledShowsTheBackgroundAndDoesNotClick) {
     EXPECT_EQ(board.render().pixel(GlowTop), rgb(AquaButton::shade(Wall, 6)));
 
     // The press was remembered: enabled again, the next release clicks.
-    board.button->SetClickable(true);
+    board.button->setClickable(true);
     board.release(Centre);
     EXPECT_EQ(board.clicks, 1);
 }
@@ -197,7 +197,7 @@ TEST(AquaButton, CaptionOnlyUnderTheMouseKeepsTheFace) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(10);
     font.setStyleStrategy(QFont::NoAntialias);
-    board.button->SetCaptionFont(font);
+    board.button->setCaptionFont(font);
     board.button->setCaption(QStringLiteral("OK"));
     const QRgb black = qRgb(0, 0, 0);
     EXPECT_TRUE(shows(board.render(), black));

@@ -26,18 +26,18 @@ TEST(ComposeEnter, FocusEnteringTheComposePageClearsTheNameEditedMark) {
     form.showPage(form.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    form.setNameEdited(true);
+    form.optionsPage().setNameEdited(true);
     erase->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(form.nameEdited());
+    EXPECT_TRUE(form.optionsPage().nameEdited());
 
     // Focus coming from another page clears it.
     form.showPage(form.page("messagesPage"));
     h.find<QPushButton>("previousButton")->setFocus();
     QCoreApplication::processEvents();
-    form.setNameEdited(true);
+    form.optionsPage().setNameEdited(true);
     form.showPage(form.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(form.nameEdited());
+    EXPECT_FALSE(form.optionsPage().nameEdited());
 }

@@ -2,13 +2,13 @@
 // arriving message and its receipts show, Reply, walking the history, the input limit,
 // printing and the built-in sound.
 
-#include "gui/messaging/MessagePages.h"
 #include "core/messaging/ChimeWave.h"
 #include "core/net/AnsiText.h"
 #include "gui/controls/TrayIcon.h"
 #include "gui/messaging/MediaLibrary.h"
 #include "gui/messaging/MessagePrinter.h"
 #include "gui/messaging/NewMessageSound.h"
+#include "gui/messaging/VisibleLines.h"
 #include "support/WindowHarness.h"
 
 #include <QAction>
@@ -70,7 +70,8 @@ struct ModalAnswer {
 
 struct Pages {
     WindowHarness h;
-    MessagePages& pages = h.form->messagePages();
+    ComposePage& compose = h.form->composePage();
+    MessagesPage& messages = h.form->messagesPage();
     QPlainTextEdit* msgOut = h.find<QPlainTextEdit>("composeBox");
     QPlainTextEdit* inMsgs = h.find<QPlainTextEdit>("messageBox");
     QPushButton* sendButton = h.find<QPushButton>("sendButton");
@@ -80,7 +81,7 @@ struct Pages {
     int plays = 0;
 
     explicit Pages(const QByteArray& settings = {}) : h(settings) {
-        pages.setSoundPlayer([this] { ++plays; });
+        messages.setSoundPlayer([this] { ++plays; });
         h.sent.clear();
     }
     QWidget* current() const { return h.form->pages().currentPage(); }
@@ -104,7 +105,7 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     EXPECT_EQ(p.msgTo->title(), Q("Select Recipient on Status Screen"));
 
     // A click on an off-line person: blocked text, "Send" disabled, on the Compose page.
-    p.pages.selectRecipient("10.0.0.7", "Ann & Co", true, false);
+    p.compose.selectRecipient("10.0.0.7", "Ann & Co", true, false);
     EXPECT_EQ(p.current(), p.page("composePage"));
     EXPECT_EQ(p.msgOut->toPlainText(),
               Q("You can not send a message because Ann & Co is off-line."));
@@ -112,22 +113,23 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     EXPECT_TRUE(p.sendMsg->isEnabled());
     EXPECT_FALSE(p.msgOut->isReadOnly());
     EXPECT_EQ(p.msgTo->title(), Q("To Ann && Co")); // the "&" shown, not a shortcut
-    EXPECT_EQ(p.pages.recipientAddress(), "10.0.0.7" + sep());
+    EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.7" + sep());
 
     // The person menu of an off-line person: its item disabled, but "Send" enabled and the
     // Status page kept.
     p.h.form->showPage(p.page("statusPage"));
-    p.pages.selectRecipient("10.0.0.8", "Bob", true, true);
+    p.compose.selectRecipient("10.0.0.8", "Bob", true, true);
     EXPECT_EQ(p.current(), p.page("statusPage"));
-    EXPECT_FALSE(p.h.form->personMenu().findChild<QAction*>(Q("sendMessageAction"))->isEnabled());
+    EXPECT_FALSE(
+        p.h.form->menus().personMenu->findChild<QAction*>(Q("sendMessageAction"))->isEnabled());
     EXPECT_TRUE(p.sendButton->isEnabled());
     EXPECT_EQ(p.msgOut->toPlainText(), QString());
-    EXPECT_EQ(p.pages.recipientAddress(), "10.0.0.8" + sep());
+    EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.8" + sep());
 
     // With the Compose tab hidden a click sets the recipient and stays on the Status page.
     p.h.find<QCheckBox>("hideMessagingBox")->click();
     p.h.form->showPage(p.page("statusPage"));
-    p.pages.selectRecipient("10.0.0.9", "Cay", false, false);
+    p.compose.selectRecipient("10.0.0.9", "Cay", false, false);
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_EQ(p.msgTo->title(), Q("To Cay"));
     EXPECT_TRUE(p.sendButton->isEnabled());
@@ -135,7 +137,7 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
 
 TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
     Pages p;
-    p.pages.selectRecipient("10.0.0.7", "Ann", false, false);
+    p.compose.selectRecipient("10.0.0.7", "Ann", false, false);
     p.msgOut->setPlainText(Q("first\n \nthird"));
     p.click("sendButton");
     ASSERT_EQ(p.h.sent.size(), 1);
@@ -160,7 +162,7 @@ TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
     for (int i = 0; i < 40; ++i)
         words << Q("word%1").arg(i);
     p.msgOut->setPlainText(words.join(QLatin1Char(' ')));
-    const QStringList shown = MessagePages::visibleLines(p.msgOut);
+    const QStringList shown = visibleLines(p.msgOut);
     ASSERT_GT(shown.size(), 1);
     EXPECT_EQ(shown.join(QString()), words.join(QLatin1Char(' ')));
     answer.next(QMessageBox::Ok);
@@ -207,11 +209,11 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     p.arrive("vl10.0.0.6" + sep() + "CAY", "10.0.0.9"); // another sender's
     EXPECT_EQ(p.msgOut->toPlainText(),
               Q("Message received by: BOB  \nMessage received by: ANN  \n"));
-    EXPECT_TRUE(p.pages.receiptListShown());
+    EXPECT_TRUE(p.compose.receiptListShown());
     EXPECT_EQ(p.msgOut->palette().color(QPalette::Base), QColor(0, 255, 0));
     // A page change ends the list; the next receipt starts a new one.
     p.h.form->showPage(p.page("composePage"));
-    EXPECT_FALSE(p.pages.receiptListShown());
+    EXPECT_FALSE(p.compose.receiptListShown());
     p.arrive("vl10.0.0.5" + sep() + "DAN", "10.0.0.4");
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: DAN  \n"));
 }
@@ -224,13 +226,13 @@ TEST(MessagePages, ReplyQuotesTheShownMessageToItsSender) {
     p.click("nextButton"); // Next: the older one, which can be answered
     ASSERT_TRUE(p.replyButton->isEnabled());
     p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7"); // a receipt list on lime
-    ASSERT_TRUE(p.pages.receiptListShown());
+    ASSERT_TRUE(p.compose.receiptListShown());
 
     p.click("replyButton");
     EXPECT_EQ(p.current(), p.page("composePage"));
-    EXPECT_EQ(p.pages.recipientAddress(), "10.0.0.7" + sep());
+    EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.7" + sep());
     EXPECT_EQ(p.msgTo->title(), Q("Reply to Ann Lee"));
-    EXPECT_FALSE(p.pages.receiptListShown());
+    EXPECT_FALSE(p.compose.receiptListShown());
     EXPECT_TRUE(p.sendButton->isEnabled());
     EXPECT_FALSE(p.msgOut->isReadOnly());
     EXPECT_EQ(p.msgOut->toPlainText(), Q("\nIn reply to:\n> lunch at noon?\n"
@@ -295,7 +297,7 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     p.click("pasteButton");
     EXPECT_EQ(p.msgOut->toPlainText(), instructions);
 
-    p.pages.selectRecipient("10.0.0.7", "Ann", false, false);
+    p.compose.selectRecipient("10.0.0.7", "Ann", false, false);
     QTest::keyClicks(p.msgOut, QString(345, QLatin1Char('k')));
     QTest::keyClick(p.msgOut, Qt::Key_Return); // a line break counts as CR LF
     QTest::keyClicks(p.msgOut, Q("abcdef"));

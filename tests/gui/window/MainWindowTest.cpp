@@ -92,7 +92,7 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
 TEST(MainWindow, MenusHoldTheirItems) {
     WindowHarness h;
     QStringList tray;
-    for (QAction* a : h.form->trayMenu().actions())
+    for (QAction* a : h.form->menus().trayMenu->actions())
         if (!a->isSeparator() && a->isVisible()) tray << a->text();
     EXPECT_EQ(tray, (QStringList{Q("Dazuviz Velmora"), Q("OPERATOR"), Q("In ( 9:05 AM on Mon)"),
                                  Q("&In"), Q("&Busy"), Q("&Out"), Q("&Customize Status"),
@@ -105,7 +105,7 @@ TEST(MainWindow, MenusHoldTheirItems) {
     EXPECT_FALSE(h.find<QAction>("startupAction")->isVisible());
 
     // A name or status from another copy is shown as it is, never as a mnemonic.
-    EXPECT_EQ(MainWindow::menuText("R&D Team"), Q("R&&D Team"));
+    EXPECT_EQ(menuText("R&D Team"), Q("R&&D Team"));
 }
 
 TEST(MainWindow, WindowSizeFollowsThePageAndTheHeightOption) {
@@ -162,12 +162,12 @@ TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
             names << fromAnsi(Roster::split(core.roster().entries()[k.position]).name);
         return names;
     };
-    form.onLetterTyped(Q("b"));
+    form.statusPage().onLetterTyped(Q("b"));
     EXPECT_EQ(order().mid(0, 2), (QStringList{Q("Bea"), Q("Ben")}));
     EXPECT_EQ(form.windowTitle(), Q("Dazuviz Velmora - (Names starting with B on top)"));
     // "bob" starts with a lower-case b: not on top.
     EXPECT_EQ(order().indexOf(Q("bob")), 3);
-    form.onLetterTyped(Q("B"));
+    form.statusPage().onLetterTyped(Q("B"));
     EXPECT_EQ(form.windowTitle(), Q("Dazuviz Velmora"));
     // Back to the colour order, which groups by class and then by address.
     EXPECT_EQ(order(),

@@ -36,7 +36,7 @@ TEST(OwnStatus, RemarksFromTheListAndTypedRemarksDifferInTheirPicture) {
     EXPECT_EQ(h.sent[0], "ayOPERATOR\xF7 Back at three ( 9:05 AM on Mon)");
     EXPECT_EQ(form.trayIcon().icon().cacheKey(), inPicture);
 
-    form.onRemarkChosen(Q("At lunch"));
+    form.statusPage().onRemarkChosen(Q("At lunch"));
     EXPECT_EQ(h.sent.value(1), "ayOPERATOR\xF7 At lunch ( 9:05 AM on Mon)");
     EXPECT_NE(form.trayIcon().icon().cacheKey(), inPicture);
 
@@ -56,7 +56,7 @@ TEST(OwnStatus, DisplayNameRules) {
 
     // Leaving the field unchanged sends nothing and writes no file.
     name->setFocus();
-    form.onNameBoxLeft();
+    form.optionsPage().onNameBoxLeft();
     EXPECT_TRUE(h.sent.isEmpty());
     EXPECT_FALSE(QFile::exists(h.config.settingsPath));
 
@@ -66,8 +66,8 @@ TEST(OwnStatus, DisplayNameRules) {
     EXPECT_EQ(name->text().size(), 31);
     // ...while a longer pasted name is cut to 60 when the field is left.
     name->setText(QString(80, QLatin1Char('b')));
-    form.setNameEdited(true);
-    form.onNameBoxLeft();
+    form.optionsPage().setNameEdited(true);
+    form.optionsPage().onNameBoxLeft();
     ASSERT_EQ(h.sent.size(), 1);
     EXPECT_EQ(h.sent[0], "zw10.0.0.5\xF7" + QByteArray(60, 'b') + "\xF7" + "In");
     EXPECT_EQ(form.core().own().displayName, QByteArray(60, 'b'));
@@ -88,9 +88,9 @@ TEST(ListMouse, RightClickBelowTheRowsOpensTheMenuForTheFirstRow) {
             form.core().roster().entries()[form.core().roster().displayOrder()[0].position])
             .name;
 
-    form.onStatusListPressed(Qt::RightButton, false, QPoint(5, 1000), QPoint(0, 0));
+    form.statusPage().onStatusListPressed(Qt::RightButton, false, QPoint(5, 1000), QPoint(0, 0));
     EXPECT_EQ(h.find<QAction>("personNameAction")->text(), QString::fromLatin1(first));
-    form.personMenu().hide();
+    form.menus().personMenu->hide();
 
     // Ctrl + left click on Ann's row prepares and opens the change page for her.
     const int row = [&] {
@@ -101,7 +101,7 @@ TEST(ListMouse, RightClickBelowTheRowsOpensTheMenuForTheFirstRow) {
     }();
     ASSERT_GE(row, 0);
     const QPoint onRow(5, row * form.statusList().rowHeight() + 3);
-    form.onStatusListPressed(Qt::LeftButton, true, onRow, QPoint());
+    form.statusPage().onStatusListPressed(Qt::LeftButton, true, onRow, QPoint());
     EXPECT_EQ(form.pages().currentPage(), form.page("changeStatusPage"));
     EXPECT_EQ(h.find<QGroupBox>("personGroup")->title(), Q(" Change Status for Ann"));
     EXPECT_EQ(h.find<QLabel>("prefixLabel")->text(), QString::fromUtf8("zw10.0.0.7\u00F7Ann"));

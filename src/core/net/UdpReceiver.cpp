@@ -1,246 +1,50 @@
-#include "core/net/UdpTransport.h"
+#include "core/net/UdpReceiver.h"
 
-#include <QHostAddress>
+#include "core/net/SocketSupport.h"
+
 #include <QMetaObject>
-#include <QNetworkInterface>
 #include <QtGlobal>
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
-#include <netdb.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace velmora {
 
-namespace {
-
-UdpError failure(const QByteArray& text) {
-    return UdpError(text.toStdString());
-}
-
-UdpError socketError(int error) {
-    return failure(QByteArrayLiteral("Socket Error : ") + QByteArray::number(error));
-}
-
-// Dotted text to a network-order address; false when the text is not a dotted IPv4 address.
-bool parseAddress(const QByteArray& dotted, in_addr& address) {
-    return !dotted.isEmpty() && inet_pton(AF_INET, dotted.constData(), &address) == 1;
-}
-
-QByteArray dottedText(const in_addr& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    if (!inet_ntop(AF_INET, &address, text, sizeof text)) return {};
-    return QByteArray(text);
-}
-
-// A broadcast address has no name, and asking the resolver for one can block for seconds.
-bool isBroadcastAddress(const in_addr& address) {
-    if (address.s_addr == htonl(INADDR_BROADCAST) || address.s_addr == htonl(INADDR_ANY))
-        return true;
-    const QHostAddress candidate(ntohl(address.s_addr));
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const auto entries = interface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            if (entry.broadcast() == candidate) return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
-// ---------------------------------------------------------------------------------------------
-// UdpSender
-
-UdpSender::UdpSender(QObject* owner) : QObject(owner) {}
-
-UdpSender::~UdpSender() {
-    close();
-}
-
-bool UdpSender::active() const {
-    std::lock_guard guard(lock_);
-    return active_;
-}
-
-void UdpSender::setActive(bool active) {
-    std::lock_guard guard(lock_);
-    if (active == active_) return;
-    if (active)
-        open();
-    else
-        close();
-}
-
-void UdpSender::setRemoteIP(const QByteArray& ip) {
-    std::lock_guard guard(lock_);
-    if (ip == remoteIP_) return;
-    const bool wasActive = active_;
-    close();
-    remoteIP_ = ip;
-    remoteHost_ = addressToHost(ip);
-    if (wasActive) open();
-}
-
-void UdpSender::setRemoteHost(const QByteArray& host) {
-    std::lock_guard guard(lock_);
-    if (host == remoteHost_) return;
-    const bool wasActive = active_;
-    close();
-    remoteHost_ = host;
-    remoteIP_ = hostToAddress(host);
-    if (wasActive) open();
-}
-
-void UdpSender::setRemotePort(quint16 port) {
-    std::lock_guard guard(lock_);
-    if (port == remotePort_) return;
-    const bool wasActive = active_;
-    close();
-    remotePort_ = port;
-    if (wasActive) open();
-}
-
-QByteArray UdpSender::hostToAddress(const QByteArray& host) {
-    if (host.compare("LOCALHOST", Qt::CaseInsensitive) == 0) return QByteArrayLiteral("127.0.0.1");
-    in_addr address{};
-    if (parseAddress(host, address)) return host;
-    if (host.isEmpty()) return {};
-
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.constData(), nullptr, &hints, &found) != 0 || !found) return {};
-    QByteArray result;
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr) {
-            result = dottedText(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr);
-            break;
-        }
-    }
-    freeaddrinfo(found);
-    return result;
-}
-
-QByteArray UdpSender::addressToHost(const QByteArray& address) {
-    if (address == "127.0.0.1") return QByteArrayLiteral("LOCALHOST");
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    if (!parseAddress(address, peer.sin_addr) || isBroadcastAddress(peer.sin_addr)) return {};
-    char name[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), sizeof peer, name, sizeof name,
-                    nullptr, 0, NI_NAMEREQD) != 0)
-        return {};
-    return QByteArray(name);
-}
-
-void UdpSender::open() {
-    std::lock_guard guard(lock_);
-    if (active_) throw failure("UDP Socket already connected");
-    // A host name that could not be resolved leaves no destination, so it counts as none.
-    if (remoteIP_.isEmpty()) throw failure("Remote Host/IP not identified!");
-
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) throw socketError(errno);
-    // Every datagram of the program goes to the limited broadcast address, which Linux
-    // refuses without this permission.
-    const int on = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_port = htons(remotePort_);
-    const bool parsed = parseAddress(remoteIP_, destination.sin_addr);
-    // The outcome of connect() is deliberately not an error here: a destination that cannot be
-    // reached shows up when sending.
-    connected_ = parsed && ::connect(s, reinterpret_cast<const sockaddr*>(&destination),
-                                     sizeof destination) == 0;
-    limitedBroadcast_ = parsed && destination.sin_addr.s_addr == htonl(INADDR_BROADCAST);
-
-    socket_ = s;
-    ++openCount_;
-    active_ = true;
-}
-
-void UdpSender::close() {
-    std::lock_guard guard(lock_);
-    if (active_) {
-        const int old = socket_;
-        socket_ = -1;
-        if (old >= 0) ::close(old);
-    }
-    active_ = false;
-    connected_ = false;
-    limitedBroadcast_ = false;
-}
-
-int UdpSender::send(const char* bytes, int count) {
-    std::lock_guard guard(lock_);
-    if (count <= 0) return 0;
-    if (!active_) throw failure("UDP Socket not connected");
-
-    ssize_t result = -1;
-    if (connected_) {
-        result = ::send(socket_, bytes, size_t(count), MSG_NOSIGNAL);
-    } else {
-        errno = EDESTADDRREQ;
-    }
-    // Linux refuses 255.255.255.255 when no route covers it (a machine without a default
-    // route); the subnet broadcasts of the interfaces reach the same peers.
-    if (limitedBroadcast_ && (!connected_ || (result < 0 && errno == ENETUNREACH)))
-        result = sendToInterfaceBroadcasts(bytes, count);
-
-    if (result < count) {
-        if (result < 0 && errno == EMSGSIZE)
-            throw failure(QByteArrayLiteral("Package Size Too Big: ") + QByteArray::number(count));
-        if (result == 0) throw failure("0 bytes were sent.");
-    }
-    return int(result);
-}
-
-int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
-    int lastError = ENETUNREACH;
-    bool sent = false;
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const auto flags = interface.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) ||
-            !flags.testFlag(QNetworkInterface::CanBroadcast) ||
-            flags.testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        const auto entries = interface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            const QHostAddress broadcast = entry.broadcast();
-            if (broadcast.protocol() != QAbstractSocket::IPv4Protocol) continue;
-            sockaddr_in destination{};
-            destination.sin_family = AF_INET;
-            destination.sin_port = htons(remotePort_);
-            destination.sin_addr.s_addr = htonl(broadcast.toIPv4Address());
-            const ssize_t result =
-                ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
-                         reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-            if (result == count)
-                sent = true;
-            else if (result < 0)
-                lastError = errno;
-        }
-    }
-    if (sent) return count;
-    errno = lastError;
-    return -1;
-}
-
 // ---------------------------------------------------------------------------------------------
 // UdpReceiverThread
+
+// Receives on the owner's socket until the owner deactivates it. Lives only while the owner
+// is active; the owner starts it, asks it to stop and waits for it.
+class UdpReceiverThread {
+public:
+    UdpReceiverThread(UdpReceiver* owner, int socket, int bufferSize);
+    ~UdpReceiverThread();
+    void start();
+    // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it. Safe to
+    // call from inside the OnUDPData handler: the buffer being handled stays alive until the
+    // handler returns.
+    void stopAndWait();
+
+private:
+    struct Shared;
+    void run();
+
+    UdpReceiver* owner_;
+    int socket_;
+    int bufferSize_;
+    int wakeFd_ = -1;
+    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<std::thread> thread_;
+};
 
 // What the thread shares with the hand-offs it has queued to the main thread. A queued call
 // keeps it alive, so the buffer it hands over stays valid even when the receiver is

@@ -1,0 +1,26 @@
+#include "core/net/SocketSupport.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+namespace velmora {
+
+UdpError failure(const QByteArray& text) {
+    return UdpError(text.toStdString());
+}
+
+UdpError socketError(int error) {
+    return failure(QByteArrayLiteral("Socket Error : ") + QByteArray::number(error));
+}
+
+bool parseAddress(const QByteArray& dotted, in_addr& address) {
+    return !dotted.isEmpty() && inet_pton(AF_INET, dotted.constData(), &address) == 1;
+}
+
+QByteArray dottedText(const in_addr& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    if (!inet_ntop(AF_INET, &address, text, sizeof text)) return {};
+    return QByteArray(text);
+}
+
+} // namespace velmora

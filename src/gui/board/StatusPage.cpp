@@ -1,0 +1,202 @@
+#include "gui/board/StatusPage.h"
+
+#include "core/net/AnsiText.h"
+#include "core/net/UdpError.h"
+#include "gui/board/StatusListView.h"
+#include "gui/controls/BgrColour.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/window/PageHost.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <functional>
+
+namespace velmora {
+
+namespace {
+
+// The remark box: an editable drop-down that tells when its list opens.
+class RemarkBox : public QComboBox {
+public:
+    std::function<void()> onDropDown;
+    void showPopup() override {
+        if (onDropDown) onDropDown();
+        QComboBox::showPopup();
+    }
+};
+
+} // namespace
+
+StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& pictures, QWidget* parent)
+    : QWidget(parent), core_(core), host_(host), pictures_(pictures) {
+    setObjectName(latin1("statusPage"));
+    auto* l = columnLayout(this, 1, 1);
+    auto* bar = rowLayout(2);
+    auto* remarkBox = new RemarkBox;
+    remarkBox->onDropDown = [this] {
+        setBackground(remarkBox_, colourFromBgr(core_.options().colours.others));
+    };
+    remarkBox_ = named<QComboBox>(remarkBox, "remarkBox");
+    remarkBox_->setEditable(true);
+    remarkBox_->setInsertPolicy(QComboBox::NoInsert);
+    remarkBox_->setFixedWidth(160);
+    remarkBox_->setMaxVisibleItems(14);
+    remarkBox_->setToolTip(latin1("Enter a customized remark here then type return"));
+    for (const QByteArray& r : Core::defaultRemarks())
+        remarkBox_->addItem(fromAnsi(r));
+    remarkBox_->setCurrentIndex(-1);
+    bar->addWidget(remarkBox_);
+    QPushButton* choose = pushButton("chooseRemarkButton", "Set my Status from a List");
+    QPushButton* personalize = pushButton("personalizeButton", "Personalize my Status");
+    bar->addWidget(choose);
+    bar->addWidget(personalize);
+    connect(choose, &QPushButton::clicked, this, &StatusPage::onChooseRemarkClicked);
+    connect(personalize, &QPushButton::clicked, this, &StatusPage::onPersonalizeStatusClicked);
+    // Only a choice from the list arrives here: Enter in the box is taken by the window's
+    // event filter.
+    connect(remarkBox_, &QComboBox::textActivated, this, &StatusPage::onRemarkChosen);
+    focusParking_ = named(new QWidget, "focusParking"); // takes the focus after a status button
+    focusParking_->setFixedSize(0, 0);
+    focusParking_->setFocusPolicy(Qt::StrongFocus);
+    bar->addWidget(focusParking_);
+    bar->addStretch(1);
+    l->addLayout(bar);
+    statusList_ = new StatusListView(core_);
+    l->addWidget(statusList_, 1);
+
+    connect(&core_.presence(), &Presence::ownStatusAnnounced, this,
+            [this](char code, const QByteArray& text, bool mirror) {
+                setBackground(remarkBox_,
+                              colourFromBgr(colourForCode(code, core_.options().colours)));
+                if (mirror) remarkBox_->setEditText(fromAnsi(text));
+            });
+    connect(&core_.idle(), &IdleDetector::statusListRepaintDue, this,
+            [this] { statusList_->viewport()->update(); });
+}
+
+void StatusPage::announceOwnStatus(char code, const QByteArray& text, const QIcon* picture) {
+    if (picture) host_.showStatusPicture(*picture);
+    const bool stamp = core_.options().stampChanges;
+    try {
+        core_.presence().announceOwnStatus(code, text, true, stamp, stamp);
+    } catch (const UdpError& e) {
+        host_.showError(latin1(e.what()));
+    }
+}
+
+void StatusPage::announceFromStatusButton(char code, const QByteArray& text, const QIcon& picture) {
+    host_.showPage(PageId::Status);
+    announceOwnStatus(code, text, &picture);
+    if (window()->isVisible()) focusParking_->setFocus();
+}
+
+void StatusPage::onInClicked() {
+    announceFromStatusButton('g', "In", pictures_.in);
+}
+
+void StatusPage::onBusyClicked() {
+    announceFromStatusButton('f', "Busy - In but unavailable", pictures_.busy);
+}
+
+void StatusPage::onOutClicked() {
+    announceFromStatusButton('r', "Out", pictures_.out);
+    host_.showPage(PageId::Status);
+}
+
+void StatusPage::onChooseRemarkClicked() {
+    setBackground(remarkBox_, colourFromBgr(core_.options().colours.others));
+    core_.presence().remarkMirroring = false; // announcements must not overwrite the choice
+    remarkBox_->showPopup();
+}
+
+void StatusPage::onRemarkChosen(const QString& remark) {
+    core_.presence().remarkMirroring = true;
+    announceOwnStatus('y', toAnsi(remark), &pictures_.remark);
+    statusList_->setFocus();
+}
+
+void StatusPage::onRemarkConfirmed() {
+    announceOwnStatus('y', toAnsi(remarkBox_->currentText()), nullptr);
+    statusList_->setFocus();
+    core_.presence().remarkMirroring = true;
+}
+
+void StatusPage::onRemarkBoxLeft() {
+    if (remarkBox_->view()->isVisible()) return;
+    setBackground(remarkBox_,
+                  colourFromBgr(colourForCode(core_.own().code, core_.options().colours)));
+    core_.presence().remarkMirroring = true;
+}
+
+void StatusPage::onPageLeft() {
+    if (!core_.presence().remarkMirroring) return;
+    remarkBox_->hidePopup();
+    remarkBox_->clearFocus();
+}
+
+void StatusPage::onPersonalizeStatusClicked() {
+    QInputDialog dialog(host_.dialogParent());
+    dialog.setWindowTitle(latin1("Personalize my Status"));
+    dialog.setLabelText(latin1("Enter my New Status"));
+    dialog.setTextValue(QString());
+    host_.setDialogOpen(true);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    host_.setDialogOpen(false);
+    if (ok) announceOwnStatus('y', toAnsi(dialog.textValue()), &pictures_.remark);
+}
+
+void StatusPage::onStatusListPressed(Qt::MouseButton button, bool ctrl, const QPoint& pos,
+                                     const QPoint& globalPos) {
+    const int hit = statusList_->rowAt(pos);
+    if (button == Qt::LeftButton && hit < 0) return; // a click beside the rows selects nobody
+    QByteArray entry;
+    {
+        Roster& roster = core_.roster();
+        std::lock_guard guard(roster.lock());
+        // Anything that does not resolve falls back to the first row and position 0.
+        int row = hit;
+        if (row < 0 || row >= statusList_->rowCount() || row >= roster.count()) row = 0;
+        int position = row < roster.displayOrder().size() ? roster.displayOrder()[row].position : 0;
+        if (position < 0 || position >= roster.count()) position = 0;
+        if (roster.count() == 0) return;
+        entry = roster.entries()[position];
+    }
+    const RosterFields fields = Roster::split(entry);
+    const bool offLine = Roster::isOffLine(entry);
+    if (button == Qt::LeftButton) {
+        if (ctrl)
+            Q_EMIT changeStatusChosen(fields.address, fields.name);
+        else
+            Q_EMIT recipientChosen(fields.address, fields.name, offLine);
+        return;
+    }
+    // The row under the pointer becomes the selected one; below the last row, none is.
+    if (hit >= 0)
+        statusList_->setCurrentIndex(statusList_->model()->index(hit, 0));
+    else
+        statusList_->clearSelection();
+    Q_EMIT personMenuRequested(fields.address, fields.name, offLine, globalPos);
+}
+
+void StatusPage::onLetterTyped(const QString& text) {
+    if (text.isEmpty()) return;
+    const QByteArray ansi = toAnsi(text.left(1));
+    if (core_.typedLetter(ansi[0])) statusList_->scrollToTop();
+}
+
+void StatusPage::setRemarks(const QList<QByteArray>& remarks) {
+    const QString typed = remarkBox_->currentText();
+    const QSignalBlocker quiet(remarkBox_);
+    remarkBox_->clear();
+    for (const QByteArray& r : remarks)
+        remarkBox_->addItem(fromAnsi(r));
+    remarkBox_->setEditText(typed);
+}
+
+} // namespace velmora

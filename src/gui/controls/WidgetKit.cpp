@@ -1,0 +1,67 @@
+#include "gui/controls/WidgetKit.h"
+
+#include "core/net/AnsiText.h"
+#include "gui/controls/AquaButton.h"
+#include "gui/controls/BgrColour.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPalette>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+QPushButton* pushButton(const char* name, const char* caption, QWidget* parent) {
+    return named(new QPushButton(latin1(caption), parent), name);
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption) {
+    return named(new QCheckBox(caption), name);
+}
+
+AquaButton* aquaButton(const char* name, const char* caption, QSize size, const QFont& font) {
+    auto* b = named(new AquaButton, name);
+    b->setButtonShape(AquaButton::bsButton);
+    b->setSmallCorners(false);
+    b->setCustomColor(AquaButton::ccPaleBlue);
+    b->setButtonColor(0xFF0000);
+    b->setFontColor(0);
+    b->setBackgroundError(bgrFromColour(QApplication::palette().color(QPalette::Button)));
+    b->setCaptionFont(font);
+    b->setCaption(latin1(caption));
+    b->setFixedSize(size);
+    return b;
+}
+
+QVBoxLayout* columnLayout(QWidget* owner, int margin, int spacing) {
+    auto* l = new QVBoxLayout(owner);
+    l->setContentsMargins(margin, margin, margin, margin);
+    l->setSpacing(spacing);
+    return l;
+}
+
+QHBoxLayout* rowLayout(int spacing) {
+    auto* l = new QHBoxLayout;
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(spacing);
+    return l;
+}
+
+void setBackground(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Base, colour);
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Text, Qt::black);
+    p.setColor(QPalette::ButtonText, Qt::black);
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+QString menuText(const QByteArray& ansi) {
+    return fromAnsi(ansi).replace(QLatin1Char('&'), latin1("&&"));
+}
+
+} // namespace velmora

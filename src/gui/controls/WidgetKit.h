@@ -1,0 +1,47 @@
+#pragma once
+// Small helpers that every page uses to build its controls: named widgets, compact layouts,
+// the flat colour face of option controls, and peer texts made safe for menus and captions.
+
+#include <QByteArray>
+#include <QColor>
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+class QCheckBox;
+class QHBoxLayout;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace velmora {
+
+class AquaButton;
+
+inline QString latin1(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+// Gives a widget its object name, by which the program and the tests find it.
+template <class W> W* named(W* widget, const char* name) {
+    widget->setObjectName(latin1(name));
+    return widget;
+}
+
+QPushButton* pushButton(const char* name, const char* caption, QWidget* parent = nullptr);
+QCheckBox* checkBox(const char* name, const QString& caption);
+// The glossy pale blue button of the remark list editor, in the given font.
+AquaButton* aquaButton(const char* name, const char* caption, QSize size, const QFont& font);
+
+// A column and a row with the tight margins and spacing of the window's design.
+QVBoxLayout* columnLayout(QWidget* owner, int margin = 3, int spacing = 2);
+QHBoxLayout* rowLayout(int spacing = 3);
+
+// Paints a control's face (its base, button and window colours) with black text on it.
+void setBackground(QWidget* widget, const QColor& colour);
+
+// Texts from other copies go into menus and group captions through this: "&" is shown, never
+// taken for a mnemonic.
+QString menuText(const QByteArray& ansi);
+
+} // namespace velmora

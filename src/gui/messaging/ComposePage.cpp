@@ -1,0 +1,229 @@
+#include "gui/messaging/ComposePage.h"
+
+#include "core/Core.h"
+#include "core/messaging/MessageHistory.h"
+#include "core/net/AnsiText.h"
+#include "core/net/UdpError.h"
+#include "gui/controls/WidgetKit.h"
+#include "gui/messaging/VisibleLines.h"
+#include "gui/window/PageHost.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+namespace {
+
+const QColor kLime(0, 255, 0);
+
+// Marks changes of the compose box as the program's own for as long as it lives.
+class ProgramEdit {
+public:
+    explicit ProgramEdit(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~ProgramEdit() { flag_ = was_; }
+    ProgramEdit(const ProgramEdit&) = delete;
+    ProgramEdit& operator=(const ProgramEdit&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
+} // namespace
+
+ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
+    : QWidget(parent), core_(core), host_(host), history_(core.history()) {
+    setObjectName(latin1("composePage"));
+    auto* outer = columnLayout(this);
+    recipientGroup_ =
+        named(new QGroupBox(latin1("Select Recipient on Status Screen")), "recipientGroup");
+    outer->addWidget(recipientGroup_);
+    auto* l = columnLayout(recipientGroup_);
+    composeBox_ = named(new QPlainTextEdit, "composeBox");
+    composeBox_->setReadOnly(true);
+    composeBox_->setPlainText(
+        latin1("Before you send a message, select the Status page and click on the \n"
+               "name of the person to whom the message will be sent. You will \n"
+               "automatically return to this page.  After typing a message, click on the \n"
+               "Send button."));
+    l->addWidget(composeBox_, 1);
+    auto* row = rowLayout();
+    sendToAllButton_ = pushButton("sendToAllButton", "Send to All");
+    row->addWidget(sendToAllButton_);
+    sendButton_ = pushButton("sendButton", "Send");
+    sendButton_->setEnabled(false);
+    row->addWidget(sendButton_);
+    QPushButton* erase = pushButton("eraseComposeButton", "Erase");
+    row->addWidget(erase);
+    QPushButton* paste = pushButton("pasteButton", "Paste");
+    row->addWidget(paste);
+    l->addLayout(row);
+
+    connect(sendToAllButton_, &QPushButton::clicked, this, &ComposePage::onSendToAllClicked);
+    connect(sendButton_, &QPushButton::clicked, this, &ComposePage::onSendClicked);
+    connect(erase, &QPushButton::clicked, this, &ComposePage::onEraseComposeClicked);
+    connect(paste, &QPushButton::clicked, this, &ComposePage::onPasteClicked);
+
+    composeLength_ = composeLength();
+    connect(composeBox_, &QPlainTextEdit::textChanged, this, &ComposePage::limitComposeInput);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        // Focus moves within the window only; none at all means that the window lost it (to
+        // another program).
+        if (!now || now->window() != window()) return;
+        const bool wasIn = old && isAncestorOf(old);
+        if (isAncestorOf(now) && !wasIn) Q_EMIT entered();
+    });
+    connect(&history_, &MessageHistory::receiptAccepted, this, &ComposePage::receiptArrived);
+}
+
+void ComposePage::selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
+                                  bool viaMenu) {
+    recipient_ = address + kSep;
+    if (viaMenu) Q_EMIT sendMessageAllowed(!offLine);
+    sendButton_->setEnabled(true);
+    composeBox_->setReadOnly(false);
+    sendToAllButton_->setEnabled(true);
+    if (!viaMenu && offLine) {
+        setComposeText(latin1("You can not send a message because ") + fromAnsi(name) +
+                       latin1(" is off-line."));
+        sendButton_->setEnabled(false);
+    } else {
+        setComposeText(QString());
+    }
+    // A group box caption would turn "&" into a shortcut; names are shown as they are.
+    recipientGroup_->setTitle(menuText("To " + name));
+    if (!viaMenu && host_.isTabShown(PageId::Compose)) host_.showPage(PageId::Compose);
+}
+
+void ComposePage::startReply(const ReplyTarget& target, const QString& message) {
+    setComposeLime(false);
+    sendButton_->setEnabled(true);
+    sendToAllButton_->setEnabled(true);
+    composeBox_->setReadOnly(false);
+    recipient_ = target.address;
+    recipientGroup_->setTitle(menuText("Reply to " + target.name));
+
+    // The message goes into the compose box first, so that it is quoted line by line as this
+    // box wraps it.
+    setComposeText(message);
+    QStringList quoted{QString(), latin1("In reply to:")};
+    for (const QString& line : visibleLines(composeBox_))
+        quoted.append(latin1("> ") + line);
+    setComposeText(quoted.join(QLatin1Char('\n')));
+
+    host_.showPage(PageId::Compose);
+    composeBox_->setFocus();
+    // The caret ends where the last insertion left it, on "In reply to:", and goes one line up
+    // to the empty first line, where the reply is typed.
+    QTextCursor cursor(composeBox_->document()->findBlockByNumber(1));
+    composeBox_->setTextCursor(cursor);
+    composeBox_->moveCursor(QTextCursor::Up);
+}
+
+void ComposePage::onSendClicked() {
+    setComposeLime(false);
+    sendComposedMessage("m" + recipient_);
+}
+
+void ComposePage::onSendToAllClicked() {
+    QMessageBox box(QMessageBox::Information, latin1("Information"),
+                    latin1("Send the message to:\nall on-line programs?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, host_.dialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.move(window()->frameGeometry().topLeft());
+    host_.setDialogOpen(true);
+    const int answer = box.exec();
+    host_.setDialogOpen(false);
+    if (answer != QMessageBox::Ok) return;
+    setComposeLime(false);
+    sendComposedMessage("M");
+}
+
+void ComposePage::sendComposedMessage(const QByteArray& prefix) {
+    QList<QByteArray> lines;
+    for (const QString& line : visibleLines(composeBox_))
+        lines.append(toAnsi(line));
+    try {
+        core_.sendDatagram(history_.composedDatagram(prefix, lines));
+    } catch (const UdpError& e) {
+        host_.setDialogOpen(true);
+        host_.showError(QString::fromLocal8Bit(e.what()));
+        host_.setDialogOpen(false);
+        return;
+    }
+    setComposeText(latin1("Waiting for confirmation of receipt."));
+}
+
+void ComposePage::onEraseComposeClicked() {
+    setComposeText(QString());
+    setComposeLime(false);
+    composeBox_->setFocus();
+}
+
+void ComposePage::onPasteClicked() {
+    composeBox_->setFocus();
+    composeBox_->paste(); // refused while read-only; the input limit applies
+}
+
+void ComposePage::clearLime() {
+    setBackground(composeBox_, palette().color(QPalette::Base));
+}
+
+bool ComposePage::receiptListShown() const {
+    return composeBox_->palette().color(QPalette::Base) == kLime;
+}
+
+void ComposePage::receiptArrived(const QByteArray& name) {
+    const ProgramEdit own(programEdit_);
+    if (!receiptListShown()) composeBox_->clear();
+    QTextCursor cursor(composeBox_->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(latin1("Message received by: ") + fromAnsi(name) + QLatin1Char('\n'));
+    setComposeLime(true);
+}
+
+void ComposePage::setComposeLime(bool lime) {
+    QPalette p = composeBox_->palette();
+    p.setColor(QPalette::Base, lime ? kLime : window()->palette().color(QPalette::Base));
+    p.setColor(QPalette::Text, Qt::black);
+    composeBox_->setPalette(p);
+}
+
+void ComposePage::setComposeText(const QString& text) {
+    const ProgramEdit own(programEdit_);
+    composeBox_->setPlainText(text);
+}
+
+int ComposePage::composeLength() const {
+    // Line breaks count as the two characters CR LF they are sent as.
+    const QTextDocument* document = composeBox_->document();
+    return document->characterCount() - 1 + document->blockCount() - 1;
+}
+
+void ComposePage::limitComposeInput() {
+    if (!programEdit_) {
+        // What the user typed or pasted ends at the caret: take back what went over the limit
+        // (or over a longer text the program put there).
+        int excess = composeLength() - std::max(composeLength_, kComposeInputLimit);
+        if (excess > 0) {
+            const ProgramEdit own(programEdit_);
+            QTextCursor cursor = composeBox_->textCursor();
+            cursor.clearSelection();
+            while (excess > 0 && cursor.position() > 0) {
+                excess -= cursor.atBlockStart() ? 2 : 1;
+                cursor.deletePreviousChar();
+            }
+            composeBox_->setTextCursor(cursor);
+        }
+    }
+    composeLength_ = composeLength();
+}
+
+} // namespace velmora

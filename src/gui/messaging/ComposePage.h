@@ -1,0 +1,76 @@
+#pragma once
+// The Compose page: the recipient chosen on the Status page, the compose box, "Send" and
+// "Send to All", and the receipts that come back ("Message received by: ") on lime.
+
+#include "core/messaging/MessageHistory.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+class QGroupBox;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace velmora {
+
+class Core;
+class PageHost;
+
+class ComposePage : public QWidget {
+    Q_OBJECT
+public:
+    // What a user may type or paste into the compose box; text the program puts there (a
+    // quoted reply, the receipt list) is not limited.
+    static constexpr int kComposeInputLimit = 350;
+
+    ComposePage(Core& core, PageHost& host, QWidget* parent = nullptr);
+
+    // Makes the person the recipient. `viaMenu` is true for the right click that opens the
+    // person menu, false for a plain click on the name, which also shows this page.
+    void selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
+                         bool viaMenu);
+    // "Reply" on the Messages page: the sender of the shown message becomes the recipient and
+    // `message` is quoted line by line as this box wraps it.
+    void startReply(const ReplyTarget& target, const QString& message);
+    void onSendClicked();
+    void onSendToAllClicked();
+    // Sends the compose box's lines as they are shown, after `prefix` ("M", or "m" + address
+    // and separator).
+    void sendComposedMessage(const QByteArray& prefix);
+    void onEraseComposeClicked();
+    void onPasteClicked();
+    // The compose box back in the window's base colour (every page change).
+    void clearLime();
+
+    // The recipient as the next "Send" addresses it: address and separator, or empty.
+    const QByteArray& recipientAddress() const { return recipient_; }
+    // True while the compose box lists receipts (its lime background).
+    bool receiptListShown() const;
+
+Q_SIGNALS:
+    // The focus came onto the page from elsewhere in the window.
+    void entered();
+    // A recipient chosen through the person menu: whether its "&Send Message" may be used.
+    void sendMessageAllowed(bool allowed);
+
+private:
+    void receiptArrived(const QByteArray& name);
+    void setComposeLime(bool lime);
+    void setComposeText(const QString& text);
+    void limitComposeInput();
+    int composeLength() const;
+
+    Core& core_;
+    PageHost& host_;
+    MessageHistory& history_;
+    QPlainTextEdit* composeBox_;
+    QGroupBox* recipientGroup_;
+    QPushButton* sendToAllButton_;
+    QPushButton* sendButton_;
+    QByteArray recipient_;
+    // Set while the program itself changes the compose box, which the input limit spares.
+    bool programEdit_ = false;
+    int composeLength_ = 0;
+};
+
+} // namespace velmora

@@ -1,0 +1,62 @@
+#pragma once
+// The Messages page: received messages one at a time with their history (Previous, Next,
+// Erase), Copy, Print and Reply; a new message brings the window forward with the envelope in
+// the tray and the new-message sound.
+
+#include "core/messaging/MessageHistory.h"
+
+#include <QIcon>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace velmora {
+
+class Core;
+class MediaLibrary;
+class NewMessageSound;
+class PageHost;
+
+class MessagesPage : public QWidget {
+    Q_OBJECT
+public:
+    MessagesPage(Core& core, PageHost& host, QWidget* parent = nullptr);
+    ~MessagesPage() override;
+
+    void refreshMessageView();
+    void onPreviousClicked();
+    void onNextClicked();
+    void onEraseMessageClicked();
+    void onCopyMessageClicked();
+    void onPrintClicked();
+    void onReplyClicked();
+    void onMessageBoxLeft();
+    // Replaces what a new message plays (the sound of the data folder or the built-in chime).
+    void setSoundPlayer(std::function<void()> play) { playSound_ = std::move(play); }
+
+Q_SIGNALS:
+    // "Reply": the Compose page takes over with the sender and the shown message.
+    void replyRequested(const ReplyTarget& target, const QString& message);
+
+private:
+    void messageArrived(const QByteArray& source, const QByteArray& entry);
+    void showHistoryEntry();
+    void iconToNormal();
+    void playNewMessageSound();
+    MediaLibrary& media();
+
+    Core& core_;
+    PageHost& host_;
+    MessageHistory& history_;
+    QPlainTextEdit* messageBox_;
+    QPushButton* replyButton_;
+    QIcon envelope_;
+    std::unique_ptr<MediaLibrary> media_;
+    std::unique_ptr<NewMessageSound> sound_;
+    std::function<void()> playSound_;
+};
+
+} // namespace velmora

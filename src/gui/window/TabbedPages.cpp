@@ -1,0 +1,84 @@
+#include "gui/window/TabbedPages.h"
+
+#include "gui/controls/WidgetKit.h"
+
+#include <QHBoxLayout>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+TabbedPages::TabbedPages(QWidget* parent)
+    : QWidget(parent), tabBar_(new QTabBar), stack_(new QStackedWidget) {
+    tabBar_->setObjectName(latin1("pageTabs"));
+    tabBar_->setDrawBase(true);
+    tabBar_->setExpanding(false);
+    tabBar_->setFocusPolicy(Qt::TabFocus);
+    tabBar_->setAttribute(Qt::WA_Hover); // highlights the tab under the mouse
+    // Six tabs and three buttons share one narrow row: keep the tabs compact.
+    tabBar_->setStyleSheet(latin1("QTabBar::tab { padding: 2px 5px; min-width: 0px; }"));
+    tabBar_->setUsesScrollButtons(false);
+    top_ = rowLayout(0);
+    top_->addWidget(tabBar_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top_);
+    layout->addWidget(stack_, 1);
+    connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
+        if (syncing_ || index < 0) return;
+        const QString caption = tabBar_->tabText(index);
+        for (const Page& p : pages_)
+            if (p.hasTab && p.shown && p.caption == caption) setCurrentPage(p.widget);
+    });
+}
+
+void TabbedPages::setCornerWidget(QWidget* corner) {
+    corner_ = corner;
+    top_->addWidget(corner, 0, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void TabbedPages::addPage(QWidget* page, const QString& caption, bool hasTab) {
+    pages_.append({page, caption, hasTab, hasTab});
+    stack_->addWidget(page);
+    syncTabs();
+}
+
+void TabbedPages::setTabShown(QWidget* page, bool shown) {
+    for (Page& p : pages_)
+        if (p.widget == page && p.hasTab) p.shown = shown;
+    syncTabs();
+}
+
+bool TabbedPages::tabShown(QWidget* page) const {
+    for (const Page& p : pages_)
+        if (p.widget == page) return p.hasTab && p.shown;
+    return false;
+}
+
+QWidget* TabbedPages::currentPage() const {
+    return stack_->currentWidget();
+}
+
+void TabbedPages::setCurrentPage(QWidget* page) {
+    QWidget* from = stack_->currentWidget();
+    if (from != page) Q_EMIT currentPageChanging(from);
+    stack_->setCurrentWidget(page);
+    syncTabs();
+    Q_EMIT currentPageChanged(page);
+}
+
+void TabbedPages::syncTabs() {
+    syncing_ = true;
+    while (tabBar_->count() > 0)
+        tabBar_->removeTab(0);
+    for (const Page& p : pages_) {
+        if (!p.hasTab || !p.shown) continue;
+        const int index = tabBar_->addTab(p.caption);
+        if (p.widget == stack_->currentWidget()) tabBar_->setCurrentIndex(index);
+    }
+    syncing_ = false;
+}
+
+} // namespace velmora
