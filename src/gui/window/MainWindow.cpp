@@ -1,7 +1,6 @@
 #include "gui/window/MainWindow.h"
 
 #include "core/net/AnsiText.h"
-#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 #include "gui/board/ChangeStatusPage.h"
 #include "gui/board/RemarkEditor.h"
@@ -15,6 +14,7 @@
 #include "gui/window/HelpPage.h"
 #include "gui/window/OptionsPage.h"
 #include "gui/window/TabbedPages.h"
+#include "gui/window/WindowEventFilter.h"
 #include "gui/window/WindowMenus.h"
 
 #include <QAction>
@@ -23,11 +23,9 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -105,20 +103,13 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
         if (from == statusPage_) statusPage_->onPageLeft();
     });
     connectCore();
-    // One filter sees the keys typed anywhere in the window (letters on the Status page) and
-    // the controls whose keys, clicks and focus the window handles.
-    statusPage_->remarkBox().lineEdit()->installEventFilter(this);
-    statusPage_->statusList().viewport()->installEventFilter(this);
-    optionsPage_->nameBox().installEventFilter(this);
-    qApp->installEventFilter(this);
+    eventFilter_ = std::make_unique<WindowEventFilter>(*this);
 }
 
 MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
+    eventFilter_.reset();
     shutDown();
     // The pages hold the core; they go before it, while the window is still whole.
-    statusPage_ = nullptr;
-    optionsPage_ = nullptr;
     delete pages_;
     pages_ = nullptr;
 }
@@ -502,61 +493,6 @@ void MainWindow::onPersonMenuRequested(const QByteArray& address, const QByteArr
     changePage_->prepare(address, name);
     menus_->personNameAction->setText(menuText(name));
     menus_->personMenu->popup(globalPos);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Keys, clicks and focus
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (!statusPage_ || !optionsPage_ || !trayIcon_) return QWidget::eventFilter(watched, event);
-    QLineEdit* remarkLine = statusPage_->remarkBox().lineEdit();
-    QLineEdit* nameBox = &optionsPage_->nameBox();
-    QLineEdit* idleBox = &optionsPage_->idleTimeoutBox();
-    if (watched == statusPage_->statusList().viewport() && type == QEvent::MouseButtonPress) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        statusPage_->onStatusListPressed(
-            mouse->button(), mouse->modifiers().testFlag(Qt::ControlModifier),
-            mouse->position().toPoint(), mouse->globalPosition().toPoint());
-        return mouse->button() != Qt::LeftButton; // the list still selects on a left press
-    }
-    if (type == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        // Keys typed on the Status page reorder the list before they reach the focused control.
-        if (isActiveWindow() && isCurrentPage(PageId::Status) && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->window() == this && !key->text().isEmpty() && !enter)
-            statusPage_->onLetterTyped(key->text());
-        if (watched == remarkLine && enter) {
-            statusPage_->onRemarkConfirmed();
-            return true;
-        }
-        if (watched == idleBox && enter) {
-            optionsPage_->onIdleTimeoutBoxLeft();
-            return true;
-        }
-        if (watched == nameBox) {
-            if (enter) {
-                showPage(PageId::Status);
-                return true;
-            }
-            // Past 30 characters the field takes no more typed characters.
-            if (!key->text().isEmpty() && key->text()[0].isPrint() && nameBox->text().size() > 30 &&
-                !nameBox->hasSelectedText()) {
-                QApplication::beep();
-                return true;
-            }
-        }
-    }
-    if (type == QEvent::FocusOut) {
-        if (watched == nameBox)
-            optionsPage_->onNameBoxLeft();
-        else if (watched == idleBox)
-            optionsPage_->onIdleTimeoutBoxLeft();
-        else if (watched == remarkLine)
-            statusPage_->onRemarkBoxLeft();
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace velmora

@@ -25,6 +25,7 @@ class RemarkEditor;
 class StatusListView;
 class TabbedPages;
 class TrayIcon;
+class WindowEventFilter;
 class WindowMenus;
 
 class MainWindow : public QWidget, public PageHost {
@@ -91,7 +92,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPages();
@@ -115,6 +115,7 @@ private:
     QIcon rememberedPicture_;
     TabbedPages* pages_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
+    std::unique_ptr<WindowEventFilter> eventFilter_;
     TrayIcon* trayIcon_ = nullptr;
     StatusPage* statusPage_ = nullptr;
     MessagesPage* messagesPage_ = nullptr;
