@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
 
     const int runningCopy = claimRunningCopyName();
     SystemClock clock;
-    MainWindow form(config, clock);
-    Core& core = form.core();
+    MainWindow window(config, clock);
+    Core& core = window.core();
     if (parser.isSet(traceOption)) {
         QObject::connect(&core, &Core::datagramSent,
                          [](const QByteArray& text) { traceLine("send", text); });
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        form.startUp();
+        window.startUp();
     } catch (const UdpError& e) {
         if (runningCopy < 0) {
             // Another copy runs here: bring its window to the front instead of starting twice.
@@ -120,25 +120,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.logOff(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.logOff(); });
 
     // Signals arrive through a pipe so that the shutdown runs on the main thread.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &form, [&form] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window] {
         char code = 0;
         if (::read(signalPipe[0], &code, 1) != 1) return;
         if (code == SIGTERM || code == SIGHUP)
-            form.logOff();
+            window.logOff();
         else
-            form.onExitChosen();
+            window.onExitChosen();
     });
     for (int s : {SIGTERM, SIGHUP, SIGINT})
         std::signal(s, onSignal);
 
     const int status = QApplication::exec();
-    form.shutDown();
+    window.shutDown();
     if (runningCopy >= 0) ::close(runningCopy);
     return status;
 }

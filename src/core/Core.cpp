@@ -80,8 +80,8 @@ void Core::startUp() {
     resortStatusList();
     own_.text.clear();
 
-    // Applied in the order the form stores them: the receiver comes up on an ephemeral port,
-    // moves to the program's port, and keeps the 65000-byte buffer it was first activated
+    // Applied in the order the receiver's properties are laid down: it comes up on an ephemeral
+    // port, moves to the program's port, and keeps the 65000-byte buffer it was first activated
     // with; the 2048 only matters for an activation that never comes.
     if (config_.listenPort != 0) {
         receiver_.setDatagramHandler(

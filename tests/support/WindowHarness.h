@@ -35,22 +35,22 @@ public:
             QFile f(config.settingsPath);
             if (f.open(QIODevice::WriteOnly)) f.write(settings);
         }
-        form = std::make_unique<MainWindow>(config, clock);
-        QObject::connect(&form->core(), &Core::datagramSent,
+        window = std::make_unique<MainWindow>(config, clock);
+        QObject::connect(&window->core(), &Core::datagramSent,
                          [this](const QByteArray& d) { sent.append(d); });
-        form->startUp();
+        window->startUp();
         QCoreApplication::processEvents(); // the deferred start-up
     }
 
     template <class T> T* find(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
+        return window->findChild<T*>(QString::fromLatin1(name));
     }
 
     QTemporaryDir dir;
     ManualClock clock;
     CoreConfig config;
     QList<QByteArray> sent; // outlives the window, whose teardown still sends
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 // Answers the next input dialog the program opens: `text` and OK, or Cancel. Its caption and

@@ -26,30 +26,31 @@ QString Q(const char* text) {
 // A window that knows Ann at 10.0.0.7 and has her change page open by Ctrl + left click.
 struct ChangeAnn {
     ChangeAnn() {
-        form.core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
-        const auto& order = form.core().roster().displayOrder();
+        window.core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
+        const auto& order = window.core().roster().displayOrder();
         int row = -1;
         for (int r = 0; r < order.size(); ++r)
-            if (form.core().roster().entries()[order[r].position].startsWith("10.0.0.7=")) row = r;
-        form.statusPage().onStatusListPressed(
-            Qt::LeftButton, true, QPoint(5, row * form.statusList().rowHeight() + 3), QPoint());
+            if (window.core().roster().entries()[order[r].position].startsWith("10.0.0.7="))
+                row = r;
+        window.statusPage().onStatusListPressed(
+            Qt::LeftButton, true, QPoint(5, row * window.statusList().rowHeight() + 3), QPoint());
         h.sent.clear();
     }
     void click(const char* button) {
         auto* b = h.find<ColorButton>(button);
         b->onclick(b);
     }
-    bool onStatusPage() const { return form.pages().currentPage() == form.page("statusPage"); }
+    bool onStatusPage() const { return window.pages().currentPage() == window.page("statusPage"); }
 
     WindowHarness h;
-    MainWindow& form = *h.form;
+    MainWindow& window = *h.window;
 };
 
 } // namespace
 
 TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage) {
     ChangeAnn c;
-    ASSERT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
+    ASSERT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
     c.click("changeToInButton");
     EXPECT_TRUE(c.onStatusPage());
     c.click("changeToBusyButton");
@@ -72,7 +73,7 @@ TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage)
                                            "Ann\xF7 At lunch"}));
 
     // Cancel goes back without a word.
-    c.form.showPage(c.form.page("changeStatusPage"));
+    c.window.showPage(c.window.page("changeStatusPage"));
     c.h.sent.clear();
     c.h.find<QPushButton>("cancelChangeButton")->click();
     EXPECT_TRUE(c.onStatusPage());
@@ -86,7 +87,7 @@ TEST(ChangeStatus, CustomizedStatusIsWhiteUnstampedAndCancelStaysOnThePage) {
     EXPECT_EQ(cancel.caption, Q("Customize Status"));
     EXPECT_EQ(cancel.prompt, Q("Enter Status"));
     EXPECT_TRUE(c.h.sent.isEmpty());
-    EXPECT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
+    EXPECT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
 
     c.h.find<QCheckBox>("whiteBackgroundBox")->click(); // unticked: still white for a typed status
     velmora::test::InputDialogAnswer ok(true, Q("Visiting <b>client</b> & co"));
@@ -98,16 +99,16 @@ TEST(ChangeStatus, CustomizedStatusIsWhiteUnstampedAndCancelStaysOnThePage) {
 
 TEST(ChangeStatus, MenuOpensThePageInTheCurrentClassColoursCtrlClickDoesNot) {
     ChangeAnn c;
-    ClassColours& colours = c.form.core().options().colours;
+    ClassColours& colours = c.window.core().options().colours;
     colours.in = 0x123456;
     colours.others = 0x00FFEE;
     auto* list = c.h.find<QListWidget>("remarkList");
     EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), ColorButton::clLime);
 
     c.h.find<QCheckBox>("whiteBackgroundBox")->setChecked(false);
-    c.form.showPage(c.form.page("statusPage"));
+    c.window.showPage(c.window.page("statusPage"));
     c.h.find<QAction>("changeStatusAction")->trigger();
-    EXPECT_EQ(c.form.pages().currentPage(), c.form.page("changeStatusPage"));
+    EXPECT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
     EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), 0x123456u);
     EXPECT_EQ(c.h.find<ColorButton>("changeToOutButton")->color(), colours.out);
     EXPECT_EQ(list->palette().color(QPalette::Base), colourFromBgr(0x00FFEE));

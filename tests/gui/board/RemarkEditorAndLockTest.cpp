@@ -44,17 +44,17 @@ TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
     WindowHarness h;
     auto* blog = h.find<QPlainTextEdit>("discussionBoard");
     for (int i = 1; i <= 100; ++i)
-        h.form->core().dispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
+        h.window->core().dispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
     QStringList lines = linesOf(blog);
     ASSERT_EQ(lines.size(), 99);
     EXPECT_EQ(lines.first(), Q("Ann > line 2"));
     EXPECT_EQ(lines.last(), Q("Ann > line 100"));
 
     h.find<QCheckBox>("hideDiscussBox")->click();
-    h.form->core().dispatchDatagram("dAnn > unseen", "10.0.0.7");
+    h.window->core().dispatchDatagram("dAnn > unseen", "10.0.0.7");
     h.find<QCheckBox>("hideDiscussBox")->click();
     // Another copy's line breaks do not make one arrival several lines.
-    h.form->core().dispatchDatagram("dBob > two\r\nlines", "10.0.0.8");
+    h.window->core().dispatchDatagram("dBob > two\r\nlines", "10.0.0.8");
     lines = linesOf(blog);
     ASSERT_EQ(lines.size(), 99);
     EXPECT_EQ(lines.first(), Q("Ann > line 3"));
@@ -83,12 +83,12 @@ TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
 
 TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
     WindowHarness h;
-    MainWindow& form = *h.form;
+    MainWindow& window = *h.window;
     auto* field = h.find<QPlainTextEdit>("remarkText");
     auto* remarkBox = h.find<QComboBox>("remarkBox");
     auto* entry = h.find<AquaButton>("remarkEditorButton");
     entry->onclick(entry);
-    EXPECT_EQ(form.pages().currentPage(), form.page("remarkEditorPage"));
+    EXPECT_EQ(window.pages().currentPage(), window.page("remarkEditorPage"));
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), Core::defaultRemarks());
 
     h.find<QPushButton>("clearListButton")->click();
@@ -103,13 +103,13 @@ TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
               (QList<QByteArray>{"In a meeting", "", "at lunch", "Back shortly"}));
     h.find<QPushButton>("sortListButton")->click();
     const QList<QByteArray> sorted{"", "at lunch", "Back shortly", "In a meeting"};
-    EXPECT_EQ(form.core().remarks(), sorted);
+    EXPECT_EQ(window.core().remarks(), sorted);
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), sorted);
     EXPECT_EQ(h.find<QListWidget>("remarkList")->item(1)->text(), Q("at lunch"));
 
     auto* close = h.find<AquaButton>("closeEditorButton");
     close->onclick(close);
-    EXPECT_EQ(form.pages().currentPage(), form.page("optionsPage"));
+    EXPECT_EQ(window.pages().currentPage(), window.page("optionsPage"));
     h.find<QPushButton>("defaultListButton")->click();
     EXPECT_EQ(comboItems(remarkBox), Core::defaultRemarks());
 }
@@ -139,7 +139,7 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
         EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
         EXPECT_EQ(hideMessages->isChecked(), ticked);
         EXPECT_TRUE(h.find<QCheckBox>("stampChangesBox")->isEnabled());
-        h.form.reset(); // the end of the program saves
+        h.window.reset(); // the end of the program saves
         QFile file(h.config.settingsPath);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         saved = file.readAll();

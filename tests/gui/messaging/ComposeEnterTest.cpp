@@ -14,30 +14,30 @@ using velmora::test::WindowHarness;
 
 TEST(ComposeEnter, FocusEnteringTheComposePageClearsTheNameEditedMark) {
     WindowHarness h;
-    MainWindow& form = *h.form;
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    MainWindow& window = *h.window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     auto* msgOut = h.find<QPlainTextEdit>("composeBox");
     auto* erase = h.find<QPushButton>("eraseComposeButton");
     ASSERT_TRUE(msgOut && erase);
 
     // Focus moving within the page is no entry: the mark stays.
-    form.showPage(form.page("composePage"));
+    window.showPage(window.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    form.optionsPage().setNameEdited(true);
+    window.optionsPage().setNameEdited(true);
     erase->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(form.optionsPage().nameEdited());
+    EXPECT_TRUE(window.optionsPage().nameEdited());
 
     // Focus coming from another page clears it.
-    form.showPage(form.page("messagesPage"));
+    window.showPage(window.page("messagesPage"));
     h.find<QPushButton>("previousButton")->setFocus();
     QCoreApplication::processEvents();
-    form.optionsPage().setNameEdited(true);
-    form.showPage(form.page("composePage"));
+    window.optionsPage().setNameEdited(true);
+    window.showPage(window.page("composePage"));
     msgOut->setFocus();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(form.optionsPage().nameEdited());
+    EXPECT_FALSE(window.optionsPage().nameEdited());
 }

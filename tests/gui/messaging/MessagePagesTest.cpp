@@ -70,8 +70,8 @@ struct ModalAnswer {
 
 struct Pages {
     WindowHarness h;
-    ComposePage& compose = h.form->composePage();
-    MessagesPage& messages = h.form->messagesPage();
+    ComposePage& compose = h.window->composePage();
+    MessagesPage& messages = h.window->messagesPage();
     QPlainTextEdit* msgOut = h.find<QPlainTextEdit>("composeBox");
     QPlainTextEdit* inMsgs = h.find<QPlainTextEdit>("messageBox");
     QPushButton* sendButton = h.find<QPushButton>("sendButton");
@@ -84,11 +84,11 @@ struct Pages {
         messages.setSoundPlayer([this] { ++plays; });
         h.sent.clear();
     }
-    QWidget* current() const { return h.form->pages().currentPage(); }
-    QWidget* page(const char* name) const { return h.form->page(name); }
+    QWidget* current() const { return h.window->pages().currentPage(); }
+    QWidget* page(const char* name) const { return h.window->page(name); }
     void click(const char* button) { h.find<QPushButton>(button)->click(); }
     void arrive(const QByteArray& datagram, const QByteArray& source) {
-        h.form->core().dispatchDatagram(datagram, source);
+        h.window->core().dispatchDatagram(datagram, source);
     }
 };
 
@@ -117,18 +117,18 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
 
     // The person menu of an off-line person: its item disabled, but "Send" enabled and the
     // Status page kept.
-    p.h.form->showPage(p.page("statusPage"));
+    p.h.window->showPage(p.page("statusPage"));
     p.compose.selectRecipient("10.0.0.8", "Bob", true, true);
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_FALSE(
-        p.h.form->menus().personMenu->findChild<QAction*>(Q("sendMessageAction"))->isEnabled());
+        p.h.window->menus().personMenu->findChild<QAction*>(Q("sendMessageAction"))->isEnabled());
     EXPECT_TRUE(p.sendButton->isEnabled());
     EXPECT_EQ(p.msgOut->toPlainText(), QString());
     EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.8" + sep());
 
     // With the Compose tab hidden a click sets the recipient and stays on the Status page.
     p.h.find<QCheckBox>("hideMessagingBox")->click();
-    p.h.form->showPage(p.page("statusPage"));
+    p.h.window->showPage(p.page("statusPage"));
     p.compose.selectRecipient("10.0.0.9", "Cay", false, false);
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_EQ(p.msgTo->title(), Q("To Cay"));
@@ -153,7 +153,7 @@ TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
     p.click("sendToAllButton");
     ASSERT_TRUE(answer.seen);
     EXPECT_EQ(answer.text, Q("Send the message to:\nall on-line programs?"));
-    EXPECT_EQ(answer.position, p.h.form->frameGeometry().topLeft());
+    EXPECT_EQ(answer.position, p.h.window->frameGeometry().topLeft());
     EXPECT_EQ(p.h.sent.size(), 1);
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Waiting for confirmation of receipt."));
 
@@ -174,12 +174,12 @@ TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
 
 TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     Pages p;
-    TrayIcon& tray = p.h.form->trayIcon();
+    TrayIcon& tray = p.h.window->trayIcon();
     const QImage envelope = picture(QIcon(Q(":/pictures/envelope.png")));
-    const QImage status = picture(p.h.form->rememberedStatusPicture());
+    const QImage status = picture(p.h.window->rememberedStatusPicture());
     ASSERT_NE(envelope, status);
-    p.h.form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(p.h.form.get()));
+    p.h.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(p.h.window.get()));
 
     p.arrive("Mhello\r\n - - - From Ann (10.0.0.7)", "10.0.0.7");
     EXPECT_EQ(p.current(), p.page("messagesPage"));
@@ -195,7 +195,7 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_EQ(picture(tray.icon()), status);
 
     // A message to all from this copy itself: shown, but the page stays; no sound when off.
-    p.h.form->showPage(p.page("statusPage"));
+    p.h.window->showPage(p.page("statusPage"));
     p.h.find<QCheckBox>("newMessageSoundBox")->setChecked(false);
     p.arrive("Mmine - - - From OPERATOR (10.0.0.5)", "10.0.0.5");
     EXPECT_EQ(p.current(), p.page("statusPage"));
@@ -212,7 +212,7 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_TRUE(p.compose.receiptListShown());
     EXPECT_EQ(p.msgOut->palette().color(QPalette::Base), QColor(0, 255, 0));
     // A page change ends the list; the next receipt starts a new one.
-    p.h.form->showPage(p.page("composePage"));
+    p.h.window->showPage(p.page("composePage"));
     EXPECT_FALSE(p.compose.receiptListShown());
     p.arrive("vl10.0.0.5" + sep() + "DAN", "10.0.0.4");
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: DAN  \n"));
@@ -264,7 +264,7 @@ TEST(MessagePages, CopyAndEraseWorkOnTheShownEntry) {
     EXPECT_TRUE(p.inMsgs->toPlainText().startsWith(Q("two (10.0.0.8)\n")));
     EXPECT_TRUE(p.replyButton->isEnabled());
     p.click("eraseMessageButton");
-    EXPECT_TRUE(p.h.form->core().messages().isEmpty());
+    EXPECT_TRUE(p.h.window->core().messages().isEmpty());
     EXPECT_EQ(p.inMsgs->toPlainText(), QString());
     EXPECT_FALSE(p.replyButton->isEnabled());
 }
@@ -275,13 +275,13 @@ TEST(MessagePages, HistoryComesBackInOrderAfterARestart) {
         Pages first;
         first.arrive("Molder - - - From Ann (10.0.0.7)", "10.0.0.7");
         first.arrive("Mnewer", "10.0.0.8");
-        first.h.form.reset(); // the end of the program saves
+        first.h.window.reset(); // the end of the program saves
         QFile f(first.h.config.settingsPath);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         saved = f.readAll();
     }
     Pages second(saved);
-    EXPECT_EQ(second.h.form->core().messages().size(), 2);
+    EXPECT_EQ(second.h.window->core().messages().size(), 2);
     EXPECT_TRUE(second.inMsgs->toPlainText().startsWith(Q("newer\n")));
     EXPECT_FALSE(second.replyButton->isEnabled());
     second.click("nextButton");

@@ -30,10 +30,10 @@ QStringList items(const QComboBox* box) {
     return items;
 }
 
-QStringList tabs(MainWindow& form) {
+QStringList tabs(MainWindow& window) {
     QStringList tabs;
-    for (int i = 0; i < form.pages().tabBar()->count(); ++i)
-        tabs << form.pages().tabBar()->tabText(i);
+    for (int i = 0; i < window.pages().tabBar()->count(); ++i)
+        tabs << window.pages().tabBar()->tabText(i);
     return tabs;
 }
 
@@ -53,8 +53,8 @@ public:
 
 TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
     WindowHarness h;
-    EXPECT_EQ(tabs(*h.form), (QStringList{Q("Status"), Q("Messages"), Q("Compose"), Q("Discuss"),
-                                          Q("Options"), Q("Help")}));
+    EXPECT_EQ(tabs(*h.window), (QStringList{Q("Status"), Q("Messages"), Q("Compose"), Q("Discuss"),
+                                            Q("Options"), Q("Help")}));
     EXPECT_EQ(h.find<QPushButton>("inButton")->text(), Q("&In"));
     EXPECT_EQ(h.find<QPushButton>("outButton")->size(), QSize(38, 19));
     EXPECT_EQ(h.find<QPushButton>("busyButton")->focusPolicy(), Qt::NoFocus);
@@ -85,14 +85,14 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
     EXPECT_FALSE(h.find<QCheckBox>("hideMessagingBox")->isChecked());
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isChecked());
     EXPECT_EQ(h.find<QLineEdit>("idleTimeoutBox")->text(), Q("15"));
-    EXPECT_EQ(h.form->pos(), QPoint(20, 20));
-    EXPECT_EQ(h.form->pages().currentPage(), h.form->page("statusPage"));
+    EXPECT_EQ(h.window->pos(), QPoint(20, 20));
+    EXPECT_EQ(h.window->pages().currentPage(), h.window->page("statusPage"));
 }
 
 TEST(MainWindow, MenusHoldTheirItems) {
     WindowHarness h;
     QStringList tray;
-    for (QAction* a : h.form->menus().trayMenu->actions())
+    for (QAction* a : h.window->menus().trayMenu->actions())
         if (!a->isSeparator() && a->isVisible()) tray << a->text();
     EXPECT_EQ(tray, (QStringList{Q("Dazuviz Velmora"), Q("OPERATOR"), Q("In ( 9:05 AM on Mon)"),
                                  Q("&In"), Q("&Busy"), Q("&Out"), Q("&Customize Status"),
@@ -110,38 +110,38 @@ TEST(MainWindow, MenusHoldTheirItems) {
 
 TEST(MainWindow, WindowSizeFollowsThePageAndTheHeightOption) {
     WindowHarness h;
-    MainWindow& form = *h.form;
+    MainWindow& window = *h.window;
     const QSize designed(MainWindow::kDesignedWidth, MainWindow::kDesignedHeight);
-    EXPECT_EQ(form.size(), designed);
+    EXPECT_EQ(window.size(), designed);
 
     h.find<QComboBox>("heightBox")->setCurrentText(Q("Small"));
-    form.showPage(form.page("statusPage"));
-    EXPECT_EQ(form.size(), QSize(designed.width(), designed.height() / 2 + 9));
-    form.showPage(form.page("optionsPage"));
-    EXPECT_EQ(form.size(), designed);
+    window.showPage(window.page("statusPage"));
+    EXPECT_EQ(window.size(), QSize(designed.width(), designed.height() / 2 + 9));
+    window.showPage(window.page("optionsPage"));
+    EXPECT_EQ(window.size(), designed);
 
     h.find<QComboBox>("heightBox")->setCurrentText(Q("Large"));
-    form.showPage(form.page("statusPage"));
-    EXPECT_EQ(form.size(), QSize(form.rememberedWidth(), form.largeHeight()));
-    EXPECT_GE(form.largeHeight(), designed.height() + 80);
-    form.showPage(form.page("helpPage"));
-    EXPECT_EQ(form.size(), designed);
+    window.showPage(window.page("statusPage"));
+    EXPECT_EQ(window.size(), QSize(window.rememberedWidth(), window.largeHeight()));
+    EXPECT_GE(window.largeHeight(), designed.height() + 80);
+    window.showPage(window.page("helpPage"));
+    EXPECT_EQ(window.size(), designed);
 }
 
 TEST(MainWindow, HidingTheMessageSystemHidesBothTabsAndStaysOnOptions) {
     WindowHarness h;
-    MainWindow& form = *h.form;
-    form.showPage(form.page("optionsPage"));
+    MainWindow& window = *h.window;
+    window.showPage(window.page("optionsPage"));
     h.find<QCheckBox>("hideMessagingBox")->click();
-    EXPECT_EQ(tabs(form), (QStringList{Q("Status"), Q("Discuss"), Q("Options"), Q("Help")}));
-    EXPECT_EQ(form.pages().currentPage(), form.page("optionsPage"));
-    EXPECT_TRUE(form.core().options().messagingHidden);
+    EXPECT_EQ(tabs(window), (QStringList{Q("Status"), Q("Discuss"), Q("Options"), Q("Help")}));
+    EXPECT_EQ(window.pages().currentPage(), window.page("optionsPage"));
+    EXPECT_TRUE(window.core().options().messagingHidden);
 
     h.find<QCheckBox>("hideDiscussBox")->click();
-    EXPECT_EQ(tabs(form), (QStringList{Q("Status"), Q("Options"), Q("Help")}));
+    EXPECT_EQ(tabs(window), (QStringList{Q("Status"), Q("Options"), Q("Help")}));
 
     // Kept for the next start.
-    form.core().saveAllSettings();
+    window.core().saveAllSettings();
     Profile saved;
     saved.load(h.config.settingsPath);
     EXPECT_EQ(saved.readSetting("VLX", "msgOn", ""), "1");
@@ -150,8 +150,8 @@ TEST(MainWindow, HidingTheMessageSystemHidesBothTabsAndStaysOnOptions) {
 
 TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
     WindowHarness h;
-    MainWindow& form = *h.form;
-    Core& core = form.core();
+    MainWindow& window = *h.window;
+    Core& core = window.core();
     int host = 10;
     for (const char* name : {"Zoe", "Bea", "Al", "bob", "Ben"})
         core.dispatchDatagram(QByteArray("ag") + name + '\xF7' + " In",
@@ -162,13 +162,13 @@ TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
             names << fromAnsi(Roster::split(core.roster().entries()[k.position]).name);
         return names;
     };
-    form.statusPage().onLetterTyped(Q("b"));
+    window.statusPage().onLetterTyped(Q("b"));
     EXPECT_EQ(order().mid(0, 2), (QStringList{Q("Bea"), Q("Ben")}));
-    EXPECT_EQ(form.windowTitle(), Q("Dazuviz Velmora - (Names starting with B on top)"));
+    EXPECT_EQ(window.windowTitle(), Q("Dazuviz Velmora - (Names starting with B on top)"));
     // "bob" starts with a lower-case b: not on top.
     EXPECT_EQ(order().indexOf(Q("bob")), 3);
-    form.statusPage().onLetterTyped(Q("B"));
-    EXPECT_EQ(form.windowTitle(), Q("Dazuviz Velmora"));
+    window.statusPage().onLetterTyped(Q("B"));
+    EXPECT_EQ(window.windowTitle(), Q("Dazuviz Velmora"));
     // Back to the colour order, which groups by class and then by address.
     EXPECT_EQ(order(),
               (QStringList{Q("OPERATOR"), Q("Zoe"), Q("Bea"), Q("Al"), Q("bob"), Q("Ben")}));
@@ -189,11 +189,11 @@ TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
     box->setText(QStringLiteral("1a2"));
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(box->text(), QStringLiteral("12"));
-    EXPECT_EQ(h.form->core().idle().idleLimit(), 720);
+    EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
     box->setText(QStringLiteral("soon"));
     QTest::keyClick(box, Qt::Key_Enter);
     EXPECT_EQ(box->text(), QStringLiteral("12"));
-    EXPECT_EQ(h.form->core().idle().idleLimit(), 720);
+    EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
 }
 
 TEST(MainWindow, HelpOpensTheDocumentAtTheTopicAndTheSiteFromOneAddress) {
