@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -148,15 +147,9 @@ void ChangeStatusPage::onRemarkClicked(const QString& remark) {
 }
 
 void ChangeStatusPage::onCustomStatusClicked() {
-    QInputDialog dialog(host_.dialogParent());
-    dialog.setWindowTitle(latin1("Customize Status"));
-    dialog.setLabelText(latin1("Enter Status"));
-    dialog.setTextValue(QString());
-    host_.setDialogOpen(true);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    host_.setDialogOpen(false);
     // A status of the user's own words is always white and never stamped.
-    if (ok) sendChange('w', ' ' + toAnsi(dialog.textValue()));
+    if (const auto text = host_.askText(latin1("Customize Status"), latin1("Enter Status")))
+        sendChange('w', ' ' + toAnsi(*text));
 }
 
 void ChangeStatusPage::onWhiteBackgroundClicked() {

@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -141,14 +140,9 @@ void StatusPage::onPageLeft() {
 }
 
 void StatusPage::onPersonalizeStatusClicked() {
-    QInputDialog dialog(host_.dialogParent());
-    dialog.setWindowTitle(latin1("Personalize my Status"));
-    dialog.setLabelText(latin1("Enter my New Status"));
-    dialog.setTextValue(QString());
-    host_.setDialogOpen(true);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    host_.setDialogOpen(false);
-    if (ok) announceOwnStatus('y', toAnsi(dialog.textValue()), &pictures_.remark);
+    if (const auto text =
+            host_.askText(latin1("Personalize my Status"), latin1("Enter my New Status")))
+        announceOwnStatus('y', toAnsi(*text), &pictures_.remark);
 }
 
 void StatusPage::onStatusListPressed(Qt::MouseButton button, bool ctrl, const QPoint& pos,

@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -359,6 +360,20 @@ bool MainWindow::isTabShown(PageId page) const {
 
 void MainWindow::setTabShown(PageId page, bool shown) {
     pages_->setTabShown(widgetOf(page), shown);
+}
+
+std::optional<QString> MainWindow::askText(const QString& caption, const QString& prompt,
+                                           bool secret) {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(QString());
+    if (secret) dialog.setTextEchoMode(QLineEdit::Password);
+    dialogOpen_ = true;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    dialogOpen_ = false;
+    if (!ok) return std::nullopt;
+    return dialog.textValue();
 }
 
 void MainWindow::showError(const QString& text) {

@@ -79,6 +79,8 @@ public:
     void setTabShown(PageId page, bool shown) override;
     void setDialogOpen(bool open) override { dialogOpen_ = open; }
     QWidget* dialogParent() override { return this; }
+    std::optional<QString> askText(const QString& caption, const QString& prompt,
+                                   bool secret) override;
     void showError(const QString& text) override;
     void showStatusPicture(const QIcon& picture) override;
     void showTrayPicture(const QIcon& picture) override;

@@ -18,7 +18,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -284,15 +283,9 @@ void OptionsPage::onHeightChanged() {
 }
 
 void OptionsPage::onLockClicked() {
-    QInputDialog dialog(host_.dialogParent());
-    dialog.setWindowTitle(fromAnsi(options_lock::dialogCaption()));
-    dialog.setLabelText(fromAnsi(options_lock::dialogPrompt()));
-    dialog.setTextValue(QString());
-    dialog.setTextEchoMode(QLineEdit::Password);
-    host_.setDialogOpen(true);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    host_.setDialogOpen(false);
-    if (!ok || !options_lock::isAccessCode(toAnsi(dialog.textValue()))) return;
+    const auto code = host_.askText(fromAnsi(options_lock::dialogCaption()),
+                                    fromAnsi(options_lock::dialogPrompt()), true);
+    if (!code || !options_lock::isAccessCode(toAnsi(*code))) return;
     core_.options().lock = !core_.options().lock;
     showLock(core_.options().lock);
 }

@@ -4,9 +4,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
+#include <optional>
 
 class QIcon;
-class QString;
 class QWidget;
 
 namespace velmora {
@@ -27,6 +28,10 @@ public:
     virtual void setDialogOpen(bool open) = 0;
     // The parent of the program's dialogs and message boxes.
     virtual QWidget* dialogParent() = 0;
+    // Asks for one line of text in the program's input dialog; nothing when it is cancelled.
+    // A `secret` text is shown as dots.
+    virtual std::optional<QString> askText(const QString& caption, const QString& prompt,
+                                           bool secret = false) = 0;
     // A transport failure during a user's action, in the window's error box.
     virtual void showError(const QString& text) = 0;
     // The tray shows `picture` and remembers it as the own status's picture.
