@@ -11,8 +11,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -20,14 +22,50 @@ namespace velmora {
 
 namespace {
 
-// The remark box: an editable drop-down that tells when its list opens.
+// The remark box: an editable drop-down. Enter in the box confirms what was typed; only a pick
+// from the opened list is a list choice. The base class would also take a typed text that
+// happens to match an item for a pick (on Enter and when the box loses the focus), which would
+// announce a status the user never chose.
 class RemarkBox : public QComboBox {
 public:
     std::function<void()> onDropDown;
+    std::function<void()> onConfirmed;
+    std::function<void()> onLeft;
+    std::function<void()> onListClosed;
+
+    // True from the moment the list opens until the events of its closing have run.
+    bool choosingFromList() const { return listOpen_; }
+
     void showPopup() override {
+        listOpen_ = true;
         if (onDropDown) onDropDown();
         QComboBox::showPopup();
     }
+    void hidePopup() override {
+        QComboBox::hidePopup();
+        QTimer::singleShot(0, this, [this] {
+            listOpen_ = view()->isVisible();
+            if (!listOpen_ && onListClosed) onListClosed();
+        });
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && !view()->isVisible()) {
+            event->accept();
+            if (onConfirmed) onConfirmed();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QComboBox::focusOutEvent(event);
+        if (onLeft && !view()->isVisible()) onLeft();
+    }
+
+private:
+    bool listOpen_ = false;
 };
 
 } // namespace
@@ -41,8 +79,17 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     remarkBox->onDropDown = [this] {
         setBackground(remarkBox_, colourFromBgr(core_.options().colours.others));
     };
+    remarkBox->onConfirmed = [this] { onRemarkConfirmed(); };
+    remarkBox->onLeft = [this] { onRemarkBoxLeft(); };
+    // The list opened by "Set my Status from a List" and closed without the box ever having
+    // the focus: that too is leaving the box.
+    remarkBox->onListClosed = [this] {
+        if (!remarkBox_->hasFocus()) onRemarkBoxLeft();
+    };
     remarkBox_ = named<QComboBox>(remarkBox, "remarkBox");
     remarkBox_->setEditable(true);
+    // No inline completion: a completion the user did not confirm must never be announced.
+    remarkBox_->setCompleter(nullptr);
     remarkBox_->setInsertPolicy(QComboBox::NoInsert);
     remarkBox_->setFixedWidth(160);
     remarkBox_->setMaxVisibleItems(14);
@@ -57,9 +104,9 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     bar->addWidget(personalize);
     connect(choose, &QPushButton::clicked, this, &StatusPage::onChooseRemarkClicked);
     connect(personalize, &QPushButton::clicked, this, &StatusPage::onPersonalizeStatusClicked);
-    // Only a choice from the list arrives here: Enter in the box is taken by the window's
-    // event filter.
-    connect(remarkBox_, &QComboBox::textActivated, this, &StatusPage::onRemarkChosen);
+    connect(remarkBox_, &QComboBox::textActivated, this, [this, remarkBox](const QString& text) {
+        if (remarkBox->choosingFromList()) onRemarkChosen(text);
+    });
     focusParking_ = named(new QWidget, "focusParking"); // takes the focus after a status button
     focusParking_->setFixedSize(0, 0);
     focusParking_->setFocusPolicy(Qt::StrongFocus);
@@ -127,7 +174,6 @@ void StatusPage::onRemarkConfirmed() {
 }
 
 void StatusPage::onRemarkBoxLeft() {
-    if (remarkBox_->view()->isVisible()) return;
     setBackground(remarkBox_,
                   colourFromBgr(colourForCode(core_.own().code, core_.options().colours)));
     core_.presence().remarkMirroring = true;

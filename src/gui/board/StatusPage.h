@@ -42,7 +42,8 @@ public:
     // A remark chosen from the remark box's list, or typed into it and confirmed with Enter.
     void onRemarkChosen(const QString& remark);
     void onRemarkConfirmed();
-    // The remark box lost the focus without its list open: its colour and mirroring return.
+    // The remark box lost the focus without its list open: its colour and mirroring return;
+    // nothing is announced.
     void onRemarkBoxLeft();
     // Leaving the page ends a choice in the remark box: its list closes.
     void onPageLeft();

@@ -33,10 +33,26 @@ bool DesktopInput::inputSinceLastCheck() {
     const qint64 sinceCheck =
         std::exchange(cursorRead_, false) ? sinceCheck_ : checkClock_.restart();
     const bool own = own_.inputSinceLastCheck();
-    // The server's idle time restarts at every key, button or pointer motion: anything more
-    // recent than the previous check is input since then.
     const std::optional<qint64> idle = x11_ ? x11_->idleMs() : std::nullopt;
-    return own || (idle && *idle < sinceCheck);
+    std::optional<qint64> sinceNudge;
+    if (nudgeClock_.isValid() && nudgeClock_.elapsed() < sinceCheck)
+        sinceNudge = nudgeClock_.elapsed();
+    return own || serverSawInput(idle, sinceCheck, sinceNudge);
+}
+
+void DesktopInput::pointerNudged() {
+    nudgeClock_.start();
+}
+
+bool DesktopInput::serverSawInput(std::optional<qint64> idleMs, qint64 sinceCheckMs,
+                                  std::optional<qint64> sinceNudgeMs) {
+    // The server's idle time restarts at every key, button or pointer motion: anything more
+    // recent than the previous check is input since then...
+    if (!idleMs || *idleMs >= sinceCheckMs) return false;
+    // ...unless the restart was the program's own nudge: the server's last input is then no
+    // more recent than the nudge's end (give or take the time the nudge's events took).
+    constexpr qint64 kNudgeSlackMs = 250;
+    return !sinceNudgeMs || *idleMs + kNudgeSlackMs < *sinceNudgeMs;
 }
 
 bool DesktopInput::eventFilter(QObject* watched, QEvent* event) {

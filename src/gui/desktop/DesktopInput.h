@@ -23,6 +23,16 @@ public:
     QPoint cursorPos() override;
     bool inputSinceLastCheck() override;
 
+    // The program itself just moved the pointer (to bring its window forward). The server
+    // counts that as input; the idle detection must not.
+    void pointerNudged();
+
+    // Whether the server's idle time `idleMs` tells of input since the previous check,
+    // `sinceCheckMs` ago, when the program's own nudge of the pointer ended `sinceNudgeMs`
+    // ago (none: no nudge since that check).
+    static bool serverSawInput(std::optional<qint64> idleMs, qint64 sinceCheckMs,
+                               std::optional<qint64> sinceNudgeMs);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -31,7 +41,8 @@ private:
     QElapsedTimer checkClock_; // restarted when a check begins
     qint64 sinceCheck_ = 0;    // milliseconds from the previous check to this one
     bool cursorRead_ = false;
-    ReportedInput own_; // input the program's own windows received
+    QElapsedTimer nudgeClock_; // restarted when the program's own nudge ends
+    ReportedInput own_;        // input the program's own windows received
 };
 
 } // namespace velmora

@@ -127,12 +127,24 @@ void ComposePage::startReply(const ReplyTarget& target, const QString& message) 
     composeBox_->moveCursor(QTextCursor::Up);
 }
 
+bool ComposePage::composeBoxBlank() const {
+    for (const QChar c : composeBox_->toPlainText())
+        if (!c.isSpace()) return false;
+    return true;
+}
+
+void ComposePage::focusComposeBox() {
+    if (!recipient_.isEmpty() && !composeBox_->isReadOnly()) composeBox_->setFocus();
+}
+
 void ComposePage::onSendClicked() {
+    if (composeBoxBlank()) return;
     setComposeLime(false);
     sendComposedMessage("m" + recipient_);
 }
 
 void ComposePage::onSendToAllClicked() {
+    if (composeBoxBlank()) return;
     QMessageBox box(QMessageBox::Information, latin1("Information"),
                     latin1("Send the message to:\nall on-line programs?"),
                     QMessageBox::Ok | QMessageBox::Cancel, host_.dialogParent());

@@ -32,6 +32,7 @@ public:
     // "Reply" on the Messages page: the sender of the shown message becomes the recipient and
     // `message` is quoted line by line as this box wraps it.
     void startReply(const ReplyTarget& target, const QString& message);
+    // Both do nothing while the compose box holds only blanks and line breaks.
     void onSendClicked();
     void onSendToAllClicked();
     // Sends the compose box's lines as they are shown, after `prefix` ("M", or "m" + address
@@ -39,6 +40,9 @@ public:
     void sendComposedMessage(const QByteArray& prefix);
     void onEraseComposeClicked();
     void onPasteClicked();
+    // The keyboard focus in the compose box once there is a recipient, so that typing goes to
+    // the message and never to a button that a Space would press (the page shown, Reply).
+    void focusComposeBox();
     // The compose box back in the window's base colour (every page change).
     void clearLime();
 
@@ -55,6 +59,8 @@ Q_SIGNALS:
 
 private:
     void receiptArrived(const QByteArray& name);
+    // Nothing but blanks and line breaks: "Send" and "Send to All" do nothing then.
+    bool composeBoxBlank() const;
     void setComposeLime(bool lime);
     void setComposeText(const QString& text);
     void limitComposeInput();

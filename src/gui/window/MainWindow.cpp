@@ -32,6 +32,7 @@
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace velmora {
@@ -90,6 +91,19 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     pages_->setCornerWidget(corner);
 
     menus_ = std::make_unique<WindowMenus>(this);
+    // Without a notification area the tray menu, and with it the way out, would be out of
+    // reach: the window then offers the same menu at the end of the tab row.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* menuButton = named(new QToolButton, "windowMenuButton");
+        menuButton->setText(QStringLiteral("\u2630"));
+        menuButton->setToolTip(latin1("Menu"));
+        menuButton->setAccessibleName(latin1("Menu"));
+        menuButton->setFixedSize(22, 19);
+        menuButton->setFocusPolicy(Qt::NoFocus);
+        menuButton->setPopupMode(QToolButton::InstantPopup);
+        menuButton->setMenu(menus_->trayMenu);
+        buttons->addWidget(menuButton);
+    }
     trayIcon_ = new TrayIcon(this);
     trayIcon_->setObjectName(latin1("trayIcon"));
     trayIcon_->setHint(latin1(kProgramTitle));
@@ -267,7 +281,8 @@ void MainWindow::saveAllSettings() {
 }
 
 void MainWindow::finishStartUp() {
-    setVisible(core_->options().showOnStartup);
+    // Hidden at start only where the tray can bring it back.
+    setVisible(core_->options().showOnStartup || !QSystemTrayIcon::isSystemTrayAvailable());
     QCoreApplication::processEvents();
     showPage(PageId::Status);
 
@@ -410,6 +425,7 @@ void MainWindow::showPage(QWidget* page) {
 
 void MainWindow::onPageChanged() {
     composePage_->clearLime();
+    if (isCurrentPage(PageId::Compose)) composePage_->focusComposeBox();
     trayIcon_->setIcon(rememberedPicture_);
     const QString height = optionsPage_->heightText();
     int w = kDesignedWidth;
@@ -488,6 +504,7 @@ void MainWindow::bringIntoView() {
         QCoreApplication::processEvents();
         QCursor::setPos(at);
         QCoreApplication::processEvents();
+        input_->pointerNudged();
     }
 }
 

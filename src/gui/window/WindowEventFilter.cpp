@@ -6,7 +6,6 @@
 #include "gui/window/OptionsPage.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -14,9 +13,9 @@
 namespace velmora {
 
 WindowEventFilter::WindowEventFilter(MainWindow& window) : window_(window) {
-    window.statusPage().remarkBox().lineEdit()->installEventFilter(this);
-    window.statusPage().statusList().viewport()->installEventFilter(this);
-    window.optionsPage().nameBox().installEventFilter(this);
+    // Only the application-wide filter: it sees each event once for every object the event is
+    // delivered to, so one key or click is one action when the handling below keeps to the
+    // object that receives the event first.
     qApp->installEventFilter(this);
 }
 
@@ -28,7 +27,6 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     StatusPage& statusPage = window_.statusPage();
     OptionsPage& optionsPage = window_.optionsPage();
-    QLineEdit* remarkLine = statusPage.remarkBox().lineEdit();
     QLineEdit* nameBox = &optionsPage.nameBox();
     QLineEdit* idleBox = &optionsPage.idleTimeoutBox();
     if (watched == statusPage.statusList().viewport() && type == QEvent::MouseButtonPress) {
@@ -42,14 +40,14 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         // Keys typed on the Status page reorder the list before they reach the focused control.
-        if (window_.isActiveWindow() && window_.isCurrentPage(PageId::Status) &&
-            watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == &window_ &&
+        // A key travels on to parents the focused control leaves it to, and a combo box hands
+        // it to its line edit: only its first receiver counts.
+        QWidget* firstReceiver = QApplication::focusWidget();
+        if (!firstReceiver) firstReceiver = &window_;
+        if (watched == firstReceiver && window_.isActiveWindow() &&
+            window_.isCurrentPage(PageId::Status) && firstReceiver->window() == &window_ &&
             !key->text().isEmpty() && !enter)
             statusPage.onLetterTyped(key->text());
-        if (watched == remarkLine && enter) {
-            statusPage.onRemarkConfirmed();
-            return true;
-        }
         if (watched == idleBox && enter) {
             optionsPage.onIdleTimeoutBoxLeft();
             return true;
@@ -72,8 +70,6 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event) {
             optionsPage.onNameBoxLeft();
         else if (watched == idleBox)
             optionsPage.onIdleTimeoutBoxLeft();
-        else if (watched == remarkLine)
-            statusPage.onRemarkBoxLeft();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,8 +1,7 @@
 #pragma once
 // The keys, clicks and focus changes the main window handles itself: letters typed anywhere on
-// the Status page put names on top; Enter in the remark, name and Idle Timeout boxes; leaving
-// those boxes; and mouse presses on the status list. One filter watches the whole program and
-// those controls.
+// the Status page put names on top; Enter in the name and Idle Timeout boxes; leaving those
+// boxes; and mouse presses on the status list.
 
 #include <QObject>
 

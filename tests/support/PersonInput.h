@@ -1,0 +1,44 @@
+#pragma once
+// Input delivered where the desktop delivers it: a click goes to the deepest widget under the
+// point (which takes the focus as its policy says), keys go to the focus widget. Tests that
+// drive the window through these prove the path a person's input takes, not a handler.
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+
+namespace velmora::test {
+
+class PersonInput {
+public:
+    // Shows `window` and makes it the active window, as a click on its title would.
+    explicit PersonInput(QWidget& window) : window_(window) {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        (void)QTest::qWaitForWindowActive(&window);
+    }
+
+    // A click at `at` in `widget`'s coordinates (its centre when none).
+    void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers modifiers = {}, QPoint at = {-1, -1}) {
+        if (at == QPoint(-1, -1)) at = widget->rect().center();
+        const QPoint inWindow = widget->mapTo(widget->window(), at);
+        QWidget* target = widget->window()->childAt(inWindow);
+        if (!target) target = widget;
+        QTest::mouseClick(target, button, modifiers, target->mapFrom(widget->window(), inWindow));
+        QCoreApplication::processEvents();
+    }
+    void type(const QString& text) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QCoreApplication::processEvents();
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QCoreApplication::processEvents();
+    }
+
+private:
+    QWidget& window_;
+};
+
+} // namespace velmora::test
