@@ -4,9 +4,12 @@
 #include "core/net/TimeStamp.h"
 #include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
+#include "core/settings/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QThread>
+
+#include <cstdio>
 
 namespace velmora {
 
@@ -53,9 +56,19 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
     everySecond_.setInterval(kReannounceIntervalMs);
     connect(&everyTenSeconds_, &QTimer::timeout, this, &Core::everyTenSeconds);
     connect(&everySecond_, &QTimer::timeout, this, &Core::everySecond);
+
+    // A confirmed message is a promise to its sender: it reaches the disk within moments, not
+    // only at the next exit.
+    historySave_.setSingleShot(true);
+    historySave_.setInterval(config_.historySaveDelayMs);
+    connect(&historySave_, &QTimer::timeout, this, [this] { saveAllSettings(); });
+    connect(&history_, &MessageHistory::messageAccepted, this, [this] {
+        if (historyLoaded_ && !historySave_.isActive()) historySave_.start();
+    });
 }
 
 Core::~Core() {
+    historySave_.stop();
     everyTenSeconds_.stop();
     everySecond_.stop();
     receiver_.setActive(false);
@@ -66,7 +79,16 @@ void Core::startUp() {
     roster_.answered().reset();
     own_.stamp.clear();
 
-    profile_.load(config_.settingsPath);
+    SettingsFile::removeStaleTemporaries(config_.settingsPath);
+    int error = 0;
+    if (SettingsFile::load(config_.settingsPath, profile_, &error) ==
+        SettingsFile::State::Unreadable) {
+        settingsUnusable_ = true;
+        reportSettingsProblem(
+            QStringLiteral("The settings file %1 cannot be read (%2). The program runs with "
+                           "default settings and does not save over it.")
+                .arg(config_.settingsPath, FileResult{error}.reason()));
+    }
     own_.displayName = readDisplayName(profile_, own_.loginName);
     options_ = readOptions(profile_, config_.designedWidth, config_.designedHeight,
                            config_.screenLargeHeight);
@@ -94,7 +116,10 @@ void Core::startUp() {
 }
 
 void Core::finishStartUp() {
+    const bool acceptedBefore = !history_.entries().isEmpty();
     history_.load(readMessageHistory(profile_));
+    historyLoaded_ = true;
+    if (acceptedBefore) historySave_.start();
     if (auto stored = readRemarkList(profile_)) remarks_ = *stored;
 
     const bool stamp = stampsAtStartAndEnd();
@@ -160,7 +185,10 @@ void Core::logOff() {
     sessionEnded_ = true;
 }
 
-void Core::saveAllSettings() {
+bool Core::saveAllSettings() {
+    if (settingsUnusable_) return false;
+    historySave_.stop();
+    Q_EMIT savingSettings();
     SettingsSnapshot s;
     s.loginName = own_.loginName;
     s.displayName = own_.displayName;
@@ -176,11 +204,35 @@ void Core::saveAllSettings() {
     }
     s.messages = history_.entries();
     s.remarks = remarks_;
-    // Read the file again first: another user of this computer may have saved meanwhile,
-    // and their own section must survive our save.
-    profile_.load(config_.settingsPath);
-    velmora::saveAllSettings(profile_, s);
-    profile_.save(config_.settingsPath);
+
+    // Read the file again first, under the lock: another user of this computer may have saved
+    // meanwhile, and their own section must survive our save.
+    const SettingsFileLock lock(config_.settingsPath);
+    int error = 0;
+    FileResult result;
+    if (SettingsFile::load(config_.settingsPath, profile_, &error) ==
+        SettingsFile::State::Unreadable) {
+        result.error = error; // what cannot be read is never replaced
+    } else {
+        velmora::saveAllSettings(profile_, s);
+        result = SettingsFile::write(config_.settingsPath, profile_.serialize());
+    }
+    if (!result.ok()) {
+        reportSettingsProblem(QStringLiteral("The settings could not be saved to %1: %2. They "
+                                             "are kept and saved again at the next occasion.")
+                                  .arg(config_.settingsPath, result.reason()));
+        return false;
+    }
+    problemReported_ = false;
+    Q_EMIT settingsSaved();
+    return true;
+}
+
+void Core::reportSettingsProblem(const QString& message) {
+    if (problemReported_) return;
+    problemReported_ = true;
+    std::fprintf(stderr, "velmora: %s\n", message.toLocal8Bit().constData());
+    Q_EMIT settingsProblem(message);
 }
 
 int Core::sendDatagram(const QByteArray& text) {

@@ -39,6 +39,9 @@ struct CoreConfig {
     // Where the user's keyboard and mouse input is read from; without one, only what is
     // reported to the core's own ReportedInput counts. Not owned; it must outlive the core.
     InputSource* input = nullptr;
+    // How long after an accepted message the history is saved; a burst of messages within
+    // that time is saved once.
+    int historySaveDelayMs = 2000;
 };
 
 class Core : public QObject {
@@ -60,7 +63,10 @@ public:
     // leaves the machine, and a save. The caller ends the program afterwards.
     void logOff();
 
-    void saveAllSettings();
+    // Reads the file again (another user may have saved meanwhile), writes every setting into
+    // it and saves it. False when nothing was saved: the file cannot be read (it is never
+    // replaced then) or the save failed (reported once, until a save works again).
+    bool saveAllSettings();
     int sendDatagram(const QByteArray& text);
     void onDatagramReceived(UdpReceiver* sender, const char* bytes, int count,
                             const QByteArray& address, quint16 port);
@@ -123,10 +129,19 @@ Q_SIGNALS:
     // Every datagram sent and every one dispatched, for tracing.
     void datagramSent(const QByteArray& text);
     void datagramDispatched(const QByteArray& text, const QByteArray& source);
+    // Just before a save collects the settings: the window puts what only its controls know
+    // into the options.
+    void savingSettings();
+    // A save that worked.
+    void settingsSaved();
+    // The settings file cannot be read, or a save failed: a text for the user, said once
+    // (again only after a save has worked in between).
+    void settingsProblem(const QString& message);
 
 private:
     bool stampsAtStartAndEnd() const { return options_.stampStartAndEnd || options_.stampChanges; }
     void announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute);
+    void reportSettingsProblem(const QString& message);
 
     CoreConfig config_;
     const Clock& clock_;
@@ -139,6 +154,7 @@ private:
     UdpReceiver receiver_;
     QTimer everyTenSeconds_;
     QTimer everySecond_;
+    QTimer historySave_;
     MessageHistory history_;
     ReportedInput reportedInput_;
     IdleDetector idle_;
@@ -147,6 +163,9 @@ private:
     char onTopLetter_ = ' ';
     bool closing_ = false;
     bool sessionEnded_ = false;
+    bool historyLoaded_ = false;    // stored messages are in: a save now keeps them
+    bool settingsUnusable_ = false; // the file exists but cannot be read: never save over it
+    bool problemReported_ = false;  // told the user; again only after a save worked
 };
 
 } // namespace velmora

@@ -48,6 +48,7 @@ bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray
                              arrivalLine(env_.clock.now(), env_.locale, env_.options.clock24) +
                              "\r\n ";
     entries_.prepend(entry);
+    keepLimit();
     position_ = 0;
     refreshMessageView();
     try {
@@ -73,10 +74,16 @@ QByteArray MessageHistory::composedDatagram(const QByteArray& prefix,
 }
 
 void MessageHistory::load(QList<QByteArray> entries) {
-    entries_ = std::move(entries);
+    // Messages accepted before the history was read are newer than every stored one.
+    entries_.append(std::move(entries));
+    keepLimit();
     position_ = 0;
     refreshMessageView();
     Q_EMIT historyLoaded();
+}
+
+void MessageHistory::keepLimit() {
+    if (entries_.size() > kLimit) entries_.resize(kLimit);
 }
 
 QByteArray MessageHistory::shown() const {

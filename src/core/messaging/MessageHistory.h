@@ -44,6 +44,10 @@ public:
         std::function<void(const QByteArray&)> send;
     };
 
+    // The most messages kept; the oldest go first. Any host can send messages as fast as the
+    // network carries them, and every one kept is saved.
+    static constexpr qsizetype kLimit = 5000;
+
     explicit MessageHistory(Environment env, QObject* parent = nullptr);
 
     // A message to all ("M") or an addressed message ("m") from `source`. Returns true when it
@@ -58,7 +62,7 @@ public:
 
     QList<QByteArray>& entries() { return entries_; }
     const QList<QByteArray>& entries() const { return entries_; }
-    // The history as read at start-up; shows entry 0.
+    // The history as read at start-up, after the messages accepted before it; shows entry 0.
     void load(QList<QByteArray> entries);
     int position() const { return position_; }
     // The entry at the history position, or the empty text when there is none.
@@ -87,6 +91,7 @@ Q_SIGNALS:
     void historyLoaded();
 
 private:
+    void keepLimit();
     Environment env_;
     QList<QByteArray> entries_;
     QByteArray lastDatagram_;

@@ -109,8 +109,11 @@ bool Roster::seed(const QByteArray& ownAddress, const QByteArray& displayName,
     std::lock_guard guard(lock_);
     append(makeEntry(ownAddress, displayName, 'g', "In"), ownAddress, displayName);
     bool titleNote = false;
+    int kept = 0;
     for (const ArchivedEntry& a : archive) {
+        if (kept == kArchiveKept) break;
         if (findAddress(a.address) >= 0 || findName(a.name) >= 0) continue;
+        ++kept;
         QByteArray entry = a.entry;
         if (entry.indexOf(kArchivedMark, 1) < 0) {
             entry.append(kArchivedMark);

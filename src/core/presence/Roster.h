@@ -69,8 +69,11 @@ public:
                                         bool addressedToMe = false,
                                         const OwnTakeover& takeover = {});
 
-    // The own entry, then the archived entries that are not known yet. Gives true when an
-    // entry received the archived mark, which asks for the title note.
+    // How many archived people come back at start, besides the own entry.
+    static constexpr int kArchiveKept = 300;
+
+    // The own entry, then the archived entries that are not known yet, at most kArchiveKept.
+    // Gives true when an entry received the archived mark, which asks for the title note.
     bool seed(const QByteArray& ownAddress, const QByteArray& displayName,
               const QList<ArchivedEntry>& archive);
 

@@ -1,14 +1,8 @@
 #include "core/settings/Profile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
+#include "core/settings/SettingsFile.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmora {
 
@@ -62,21 +56,6 @@ QByteArray lineSafe(const QByteArray& text) {
     return safe;
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 void Profile::clear() {
@@ -85,59 +64,11 @@ void Profile::clear() {
 }
 
 bool Profile::load(const QString& path) {
-    clear();
-    const QFileInfo info(path);
-    // A FIFO or device would block or never end; only a regular file is a settings file.
-    if (!info.isFile()) return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
-    parse(content);
-    return true;
+    return SettingsFile::load(path, *this) == SettingsFile::State::Loaded;
 }
 
 bool Profile::save(const QString& path) const {
-    QString target = path;
-    const QFileInfo info(path);
-    // Replace the file a link points to, not the link itself.
-    if (info.isSymLink()) target = info.symLinkTarget();
-    const QFileInfo targetInfo(target);
-    const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
-    const QByteArray dirName = QFile::encodeName(targetInfo.absolutePath());
-
-    // The new file keeps the mode of the old one; a first file gets 0666 less the umask,
-    // since all users of the computer share it.
-    struct stat old {};
-    const bool hasOld = ::stat(targetName.constData(), &old) == 0;
-    if (hasOld && !S_ISREG(old.st_mode)) return false;
-
-    QByteArray tempName;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempName = dirName + "/." + QFile::encodeName(targetInfo.fileName()) + ".tmp" +
-                   QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = writeAll(fd, serialize());
-    if (ok && hasOld) ::fchmod(fd, old.st_mode & 07777); // best effort: content matters more
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(tempName.constData(), targetName.constData()) == 0;
-    if (!ok) {
-        ::unlink(tempName.constData());
-        return false;
-    }
-    // Make the rename itself durable; the file is in place either way, so errors are ignored.
-    const int dirFd = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    return SettingsFile::write(path, serialize()).ok();
 }
 
 void Profile::parse(const QByteArray& content) {

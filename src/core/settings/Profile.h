@@ -2,8 +2,7 @@
 // The INI profile layer under the settings file: sections and keys compared without regard
 // to case, values read back cut to 255 characters, an absent key giving the caller's default
 // and a present empty value giving the empty text, bytes (0xF7 included) kept as they are.
-// The whole file is held in memory; Save writes a complete new file and renames it over the
-// old one, so a crash or a full disk never leaves half a file.
+// The whole file is held in memory; SettingsFile reads and writes it on disk.
 
 #include <QByteArray>
 #include <QHash>
@@ -20,8 +19,8 @@ public:
     // Replaces the content with the file at `path`. A missing, unreadable or non-regular file
     // gives an empty profile and false.
     bool load(const QString& path);
-    // Writes the whole profile to `path` through a temporary file and a rename; false when
-    // anything fails (the old file is then left as it was).
+    // Writes the whole profile to `path` (see SettingsFile::write); false when anything fails
+    // (the old file is then left as it was).
     bool save(const QString& path) const;
 
     void parse(const QByteArray& content);

@@ -26,12 +26,18 @@ constexpr char kEvenMask = 0x1C;
 // form always starts with '.', so the two never meet.
 constexpr char kExactMark = '~';
 
-// Archive reads and remark lists beyond this are damage, not data.
-constexpr int kArchiveLast = 300;
+// Archive keys and remark lists beyond this are damage, not data.
+constexpr qint64 kArchiveKeyLast = 9999;
 constexpr qint64 kRemarkLast = 9999;
 
+// A section name reads back as written only without brackets, line and control bytes and
+// surrounding blanks; a login name holding such bytes would otherwise land in (or read)
+// another user's section.
 QByteArray userSection(const QByteArray& loginName) {
-    return kMain + loginName;
+    QByteArray section = kMain + loginName;
+    for (char& c : section)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == '[' || c == ']' || c == 0x7F) c = '_';
+    return section;
 }
 
 QByteArray flag(bool on) {
@@ -56,20 +62,6 @@ quint32 readColour(const Profile& profile, const char* key, quint32 defaultValue
     const qint64 value =
         profile.readSetting(kColor, key, QByteArray::number(defaultValue)).toLongLong(&ok);
     return ok && value >= 0 && value <= 0xFFFFFF ? static_cast<quint32>(value) : defaultValue;
-}
-
-// The idle timeout box takes only digits; more than 900 minutes is not a timeout anyone means.
-QByteArray idleDigits(const QByteArray& text, const QByteArray& defaultValue) {
-    QByteArray digits;
-    for (char c : text)
-        if (c >= '0' && c <= '9') digits += c;
-    if (digits.isEmpty()) return defaultValue;
-    qsizetype firstSignificant = 0;
-    while (firstSignificant < digits.size() - 1 && digits[firstSignificant] == '0')
-        ++firstSignificant;
-    if (digits.size() - firstSignificant > 3 || digits.mid(firstSignificant).toInt() > 900)
-        return QByteArrayLiteral("900");
-    return digits;
 }
 
 // A stored count: a number, or `otherwise` when the text is none.
@@ -123,7 +115,8 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
 
     o.broadcastAddress = profile.readSetting(kMain, "IPAdr", d.broadcastAddress);
     o.columns = readInt(profile, kMain, "Cols", d.columns);
-    o.idle = idleDigits(profile.readSetting(kMain, "idle", d.idle), d.idle);
+    // Read as the box would take it typed; the idle rule applies it at start.
+    o.idle = profile.readSetting(kMain, "idle", d.idle);
     o.namesize = readInt(profile, kMain, "namesize", d.namesize);
     o.size = profile.readSetting(kMain, "size", d.size);
     o.top = readInt(profile, kMain, "top", d.top);
@@ -144,7 +137,7 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
 
 QList<ArchivedEntry> readRosterArchive(const Profile& profile) {
     QList<ArchivedEntry> entries;
-    const qint64 last = std::min<qint64>(readCount(profile, kIpList, "1", 1) - 1, kArchiveLast);
+    const qint64 last = std::min<qint64>(readCount(profile, kIpList, "1", 1) - 1, kArchiveKeyLast);
     if (last <= 0) return entries;
     for (qint64 i = 0; i <= last; ++i) {
         QByteArray text = profile.readSetting(kIpList, QByteArray::number(i), " ");
@@ -180,11 +173,12 @@ QList<QByteArray> readMessageHistory(const Profile& profile) {
 }
 
 std::optional<QList<QByteArray>> readRemarkList(const Profile& profile) {
+    // With no count the built-in list stays.
     if (!profile.hasKey(kRemarks, "cnt")) return std::nullopt;
-    // With no count the built-in list stays; appending the empty key 0 to it, as a count of 0
-    // would suggest, only ever added a blank remark.
     const qint64 last = std::min(readCount(profile, kRemarks, "0", 1), kRemarkLast);
-    if (last <= 0) return std::nullopt;
+    // A count of 0 with key 0 present is a list of one remark; a cleared list (a count below
+    // 0) brings the built-in list back.
+    if (last < 0 || (last == 0 && !profile.hasKey(kRemarks, "0"))) return std::nullopt;
     QList<QByteArray> remarks;
     remarks.reserve(last + 1);
     for (qint64 i = 0; i <= last; ++i)

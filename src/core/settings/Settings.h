@@ -81,8 +81,8 @@ QByteArray readDisplayName(const Profile& profile, const QByteArray& loginName);
 Options readOptions(const Profile& profile, int designedWidth, int designedHeight,
                     int screenLargeHeight);
 
-// The archive candidates of ipList that have the right form, in key order, at most 301; the
-// caller (the roster) skips known addresses and names and adds the archived mark.
+// The archive candidates of ipList that have the right form, in key order; the caller (the
+// roster) skips known addresses and names, adds the archived mark and keeps 300 of them.
 QList<ArchivedEntry> readRosterArchive(const Profile& profile);
 
 // The message history of VLXMsgs; an unterminated last message is dropped.

@@ -199,6 +199,15 @@ void MainWindow::connectMenus() {
 
 void MainWindow::connectCore() {
     Core* core = core_.get();
+    connect(core, &Core::savingSettings, this, &MainWindow::controlsToOptions);
+    connect(core, &Core::settingsProblem, this, [this](const QString& message) {
+        // Not modal: saves happen inside other actions and at the very end.
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
     connect(core, &Core::bringIntoViewRequested, this, &MainWindow::bringIntoView);
     connect(core, &Core::windowTitleChanged, this,
             [this](const QByteArray& title) { setWindowTitle(fromAnsi(title)); });
@@ -276,8 +285,7 @@ void MainWindow::controlsToOptions() {
 }
 
 void MainWindow::saveAllSettings() {
-    controlsToOptions();
-    core_->saveAllSettings();
+    core_->saveAllSettings(); // the window's part comes through savingSettings
 }
 
 void MainWindow::finishStartUp() {
@@ -297,7 +305,6 @@ void MainWindow::shutDown() {
     // A copy that never came up (its port was taken) has nothing to announce or save.
     if (destroyed_ || !created_) return;
     destroyed_ = true;
-    controlsToOptions();
     core_->shutDown();
 }
 

@@ -1,4 +1,5 @@
 #include "core/settings/Settings.h"
+#include "core/presence/Roster.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -111,12 +112,9 @@ TEST(SettingsTest, NumbersAndTextsFallBackSensibly) {
     EXPECT_EQ(readVlx("h=Large").h, "Large");
     EXPECT_EQ(readVlx("Cols=2").columns, 2);
 
-    const QList<std::pair<const char*, const char*>> idle = {
-        {"2 0 min", "20"}, {"abc", "15"},  {"", "15"},      {"0", "0"},
-        {"900", "900"},    {"901", "900"}, {"5000", "900"}, {"99999999999999999999", "900"},
-        {"0015", "0015"},  {"-7", "7"}};
-    for (const auto& [stored, expected] : idle)
-        EXPECT_EQ(readVlx(QByteArray("idle=") + stored).idle, expected) << stored;
+    // The Idle Timeout text comes back as stored; the idle rule applies it at start.
+    EXPECT_EQ(readVlx("idle=2 0 min").idle, "2 0 min");
+    EXPECT_EQ(readVlx("").idle, "15");
 
     // The stored large height counts only when above the designed height.
     EXPECT_EQ(readVlx("bigH=250").bigH, kScreenLarge);
@@ -256,7 +254,7 @@ TEST(SettingsTest, ArchiveEntriesNeedTheirFullForm) {
               1);
 }
 
-TEST(SettingsTest, ArchiveStopsAfter301Entries) {
+TEST(SettingsTest, ArchiveKeepsThreeHundredOthersBesidesTheOwnEntryRestartAfterRestart) {
     SettingsSnapshot snapshot = makeSnapshot();
     for (int i = 0; i < 1000; ++i)
         snapshot.rosterEntries.append("10.1." + QByteArray::number(i) + "=Person " +
@@ -264,9 +262,29 @@ TEST(SettingsTest, ArchiveStopsAfter301Entries) {
     Profile profile;
     saveAllSettings(profile, snapshot);
     EXPECT_EQ(profile.readSetting("ipList", "cnt", {}), "1000");
-    const QList<ArchivedEntry> archive = readRosterArchive(profile);
-    ASSERT_EQ(archive.size(), 301);
-    EXPECT_EQ(archive.last().name, "Person 300");
+    for (int restart = 0; restart < 3; ++restart) {
+        Roster roster;
+        roster.seed("10.0.0.5", "OPERATOR", readRosterArchive(parsed(profile.serialize())));
+        ASSERT_EQ(roster.count(), 1 + Roster::kArchiveKept);
+        EXPECT_EQ(Roster::split(roster.entries().last()).name, "Person 299");
+        snapshot.rosterEntries = roster.entries();
+        saveAllSettings(profile, snapshot);
+    }
+}
+
+TEST(SettingsTest, LoginNamesThatASectionCannotHoldKeepTheirOwnDisplayName) {
+    Profile profile;
+    for (const QByteArray& login :
+         {QByteArray("BOB]X"), QByteArray(" ANN "), QByteArray("CAY[1]"), QByteArray("BOB")}) {
+        SettingsSnapshot snapshot = makeSnapshot(login);
+        snapshot.displayName = "Name of " + login;
+        saveAllSettings(profile, snapshot);
+    }
+    const Profile back = parsed(profile.serialize());
+    for (const QByteArray& login :
+         {QByteArray("BOB]X"), QByteArray(" ANN "), QByteArray("CAY[1]"), QByteArray("BOB")})
+        EXPECT_EQ(readDisplayName(back, login), ("Name of " + login).trimmed())
+            << login.constData();
 }
 
 TEST(SettingsTest, MessagesKeepTheirLines) {
@@ -398,7 +416,8 @@ TEST(SettingsTest, ScrambleLineIsItsOwnInverse) {
 
 TEST(SettingsTest, RemarkListOnlyWhenCounted) {
     EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\n0=lonely\n")).has_value());
-    EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\ncnt=0\n0=lonely\n")).has_value());
+    EXPECT_EQ(readRemarkList(parsed("[VLXlb]\ncnt=0\n0=lonely\n")), QList<QByteArray>{"lonely"});
+    EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\ncnt=0\n")).has_value());
     EXPECT_FALSE(readRemarkList(parsed("[VLXlb]\ncnt=-1\n")).has_value());
     EXPECT_EQ(readRemarkList(parsed("[VLXlb]\ncnt=abc\n0=a\n1=b\n2=c\n")),
               (QList<QByteArray>{"a", "b"}));
@@ -413,6 +432,9 @@ TEST(SettingsTest, RemarkListOnlyWhenCounted) {
     saveAllSettings(profile, snapshot);
     EXPECT_EQ(readRemarkList(profile), snapshot.remarks);
     EXPECT_TRUE(profile.hasKey("VLXlb", "3")); // stale, and ignored
+    snapshot.remarks = {"Only one"};
+    saveAllSettings(profile, snapshot);
+    EXPECT_EQ(readRemarkList(parsed(profile.serialize())), snapshot.remarks);
     snapshot.remarks = {};
     saveAllSettings(profile, snapshot);
     EXPECT_FALSE(readRemarkList(profile).has_value());

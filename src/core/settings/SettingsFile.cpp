@@ -1,0 +1,210 @@
+#include "core/settings/SettingsFile.h"
+
+#include "core/settings/Profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+// The file a link points to: that file is replaced, not the link.
+QString resolved(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+int writeAll(int fd, const QByteArray& data) {
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        left -= n;
+    }
+    return 0;
+}
+
+// A folder that every user may write to: the computer's shared settings folder.
+bool sharedFolder(const QByteArray& dirName) {
+    struct stat dir {};
+    return ::stat(dirName.constData(), &dir) == 0 && (dir.st_mode & (S_ISVTX | S_IWOTH)) != 0;
+}
+
+FileResult replace(const QString& target, const QByteArray& content) {
+    const QFileInfo info(target);
+    const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray dirName = QFile::encodeName(info.absolutePath());
+
+    struct stat old {};
+    const bool hasOld = ::stat(targetName.constData(), &old) == 0;
+    if (hasOld && !S_ISREG(old.st_mode)) return {EISDIR};
+
+    const QByteArray prefix = QFile::encodeName(SettingsFile::temporaryPrefix(target));
+    QByteArray tempName;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempName = prefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return {errno};
+    }
+    if (fd < 0) return {EEXIST};
+
+    int error = writeAll(fd, content);
+    // The new file keeps the mode of the old one (best effort: content matters more); a first
+    // file in the shared folder is for every user.
+    if (!error && hasOld) ::fchmod(fd, old.st_mode & 07777);
+    if (!error && !hasOld && sharedFolder(dirName)) ::fchmod(fd, 0666);
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(tempName.constData(), targetName.constData()) != 0) error = errno;
+    if (error) {
+        ::unlink(tempName.constData());
+        return {error};
+    }
+    // Make the rename itself durable; the file is in place either way, so errors are ignored.
+    const int dirFd = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}
+
+} // namespace
+
+QString FileResult::reason() const {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString SettingsFile::temporaryPrefix(const QString& path) {
+    const QFileInfo info(resolved(path));
+    return info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp");
+}
+
+SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, int* error) {
+    profile.parse({});
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return State::Missing;
+        if (error) *error = errno;
+        return State::Unreadable;
+    }
+    // A FIFO or device would block or never end; only a regular file is a settings file.
+    if (!S_ISREG(st.st_mode)) {
+        if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return State::Unreadable;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = errno;
+        return State::Unreadable;
+    }
+    QByteArray content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (error) *error = errno;
+            ::close(fd);
+            return State::Unreadable;
+        }
+        if (n == 0) break;
+        content.append(buffer, n);
+    }
+    ::close(fd);
+    profile.parse(content);
+    return State::Loaded;
+}
+
+FileResult SettingsFile::write(const QString& path, const QByteArray& content) {
+    const QString target = resolved(path);
+    const FileResult replaced = replace(target, content);
+    // No right to create the temporary file or to rename over the file: the folder belongs
+    // to somebody else, or is sticky. Rewriting in place needs only the file's own permission.
+    if ((replaced.error == EACCES || replaced.error == EPERM) && QFileInfo::exists(target)) {
+        const FileResult inPlace = writeInPlace(target, content);
+        return inPlace.ok() ? inPlace : replaced;
+    }
+    return replaced;
+}
+
+FileResult SettingsFile::writeInPlace(const QString& path, const QByteArray& content) {
+    const QByteArray name = QFile::encodeName(resolved(path));
+    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return {errno};
+    int error = 0;
+    if (content.size() > 0) {
+        const int reserved = ::posix_fallocate(fd, 0, content.size());
+        // Filesystems without the call are written all the same; a full disk is not.
+        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) error = reserved;
+    }
+    if (!error) error = writeAll(fd, content);
+    if (!error && ::ftruncate(fd, content.size()) != 0) error = errno;
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    return {error};
+}
+
+int SettingsFile::removeStaleTemporaries(const QString& path, int minAgeSeconds) {
+    const QFileInfo prefix(temporaryPrefix(path));
+    QDir dir(prefix.absolutePath());
+    const QStringList names = dir.entryList({prefix.fileName() + QLatin1Char('*')},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    int removed = 0;
+    const time_t now = ::time(nullptr);
+    for (const QString& fileName : names) {
+        const QByteArray name = QFile::encodeName(dir.filePath(fileName));
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime < minAgeSeconds) continue;
+        if (::unlink(name.constData()) == 0) ++removed;
+    }
+    return removed;
+}
+
+SettingsFileLock::SettingsFileLock(const QString& path, int timeoutMs) {
+    const QByteArray name = QFile::encodeName(resolved(path));
+    for (int waited = 0;; waited += 20) {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return; // nothing to lock yet: the first save creates the file
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // A save of another copy may have renamed a new file in while we waited: the lock
+            // must be on the file that the path names now.
+            struct stat locked {
+            }, current{};
+            if (::fstat(fd, &locked) == 0 && ::stat(name.constData(), &current) == 0 &&
+                locked.st_ino == current.st_ino && locked.st_dev == current.st_dev) {
+                fd_ = fd;
+                return;
+            }
+        }
+        ::close(fd);
+        if (waited >= timeoutMs) return;
+        QThread::msleep(20);
+    }
+}
+
+SettingsFileLock::~SettingsFileLock() {
+    if (fd_ >= 0) ::close(fd_); // closing releases the lock
+}
+
+} // namespace velmora

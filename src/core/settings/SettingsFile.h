@@ -1,0 +1,59 @@
+#pragma once
+// The settings file on disk, shared by every user of the computer. Reading tells a missing
+// file from one that exists but cannot be read (which is never replaced). Writing replaces
+// the whole file through a temporary file and a rename, so a crash never leaves half a file;
+// where this user may not rename over the file (a sticky shared folder, a file of another
+// user, a read-only folder holding a writable file) it rewrites the file in place instead.
+// A lock on the file keeps two copies from interleaving their read-modify-write.
+
+#include <QByteArray>
+#include <QString>
+
+namespace velmora {
+
+class Profile;
+
+// The outcome of a file operation: errno when it failed, 0 when it worked.
+struct FileResult {
+    int error = 0;
+    bool ok() const { return error == 0; }
+    QString reason() const; // the system's text for the error
+};
+
+class SettingsFile {
+public:
+    enum class State { Missing, Loaded, Unreadable };
+
+    // Reads `path` into `profile` (emptied first). `error` receives why an existing file
+    // could not be read.
+    static State load(const QString& path, Profile& profile, int* error = nullptr);
+    // Writes `content` as the whole file: replaced through a rename, or in place where this
+    // user may not rename over it. A file created in a shared folder (sticky or writable by
+    // all) is made readable and writable by all, so that the computer's other users can use it.
+    static FileResult write(const QString& path, const QByteArray& content);
+    // Rewrites the file's content where it stands. The space is reserved first, so that a
+    // full disk leaves the old content as it was.
+    static FileResult writeInPlace(const QString& path, const QByteArray& content);
+    // Removes temporary files that interrupted saves left beside `path` and that are older
+    // than `minAgeSeconds` (a younger one may belong to a save of another copy in progress).
+    // Gives how many were removed.
+    static int removeStaleTemporaries(const QString& path, int minAgeSeconds = 60);
+    // The prefix of the temporary files beside `path`.
+    static QString temporaryPrefix(const QString& path);
+};
+
+// An advisory lock on the settings file for one read-modify-write. Another copy that holds it
+// is waited for up to `timeoutMs`; after that the save goes ahead unlocked rather than hang.
+class SettingsFileLock {
+public:
+    explicit SettingsFileLock(const QString& path, int timeoutMs = 2000);
+    ~SettingsFileLock();
+    SettingsFileLock(const SettingsFileLock&) = delete;
+    SettingsFileLock& operator=(const SettingsFileLock&) = delete;
+    bool locked() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace velmora
