@@ -222,6 +222,12 @@ void OptionsPage::onNameBoxLeft() {
     const bool commit = nameEdited_ && text != core_.own().displayName;
     nameEdited_ = false;
     if (!commit) return;
+    // Without a name every later announcement would be malformed and the user would freeze
+    // on every roster: a blank name is refused and the field shows the current one again.
+    if (trimBlanks(text).isEmpty()) {
+        nameBox_->setText(fromAnsi(core_.own().displayName));
+        return;
+    }
     OwnStatus& own = core_.own();
     own.displayName = text.left(60);
     nameBox_->setText(fromAnsi(own.displayName));

@@ -8,7 +8,9 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -157,6 +159,22 @@ TEST(PersonInput, ComposeTakesTheKeysOnceARecipientIsChosenAndBlankMessagesStay)
     p.input.click(p.h.find<QPushButton>("sendButton"));
     ASSERT_EQ(p.h.sent.size(), 1);
     EXPECT_TRUE(p.h.sent[0].startsWith("m")) << p.h.sent[0].constData();
+}
+
+TEST(PersonInput, ABlankDisplayNameIsRefused) {
+    for (const char* typed : {"", "   "}) {
+        Person p;
+        p.window().showPage(PageId::Options);
+        auto* name = p.h.find<QLineEdit>("nameBox");
+        p.input.click(name);
+        name->selectAll();
+        p.input.key(Qt::Key_Delete);
+        p.input.type(Q(typed));
+        p.input.click(p.h.find<QCheckBox>("colourSortBox"));
+        EXPECT_TRUE(p.h.sent.isEmpty()) << typed;
+        EXPECT_EQ(name->text(), Q("OPERATOR")) << typed;
+        EXPECT_EQ(p.window().core().own().displayName, "OPERATOR");
+    }
 }
 
 TEST(PersonInput, WithoutATrayTheWindowShowsAndOffersTheWayOut) {
