@@ -82,10 +82,24 @@ int main(int argc, char** argv) {
     parser.addOptions({settingsOption, addressOption, traceOption});
     parser.process(app);
 
+    const QByteArray givenAddress = parser.value(addressOption).toLatin1();
+    if (parser.isSet(addressOption) && !isDottedAddress(givenAddress)) {
+        // Every message to this copy is matched against this text; anything else would make
+        // it deaf to them.
+        std::fprintf(stderr,
+                     "velmora: --address needs a dotted IPv4 address such as "
+                     "192.168.1.20, not \"%s\"\n",
+                     givenAddress.constData());
+        return 2;
+    }
+
     CoreConfig config;
     config.settingsPath =
         parser.isSet(settingsOption) ? parser.value(settingsOption) : defaultSettingsPath();
-    config.ownAddress = determineOwnAddress(parser.value(addressOption).toLatin1());
+    config.ownAddress = determineOwnAddress(givenAddress);
+    // A given address stays; a worked-out one follows the computer to other networks.
+    if (!parser.isSet(addressOption)) config.lookUpOwnAddress = [] { return interfaceAddress(); };
+    config.lookUpLocalAddresses = [] { return localAddresses(); };
     config.loginName = determineLoginName();
     config.programPath = QCoreApplication::applicationFilePath().toLocal8Bit();
 
@@ -96,6 +110,10 @@ int main(int argc, char** argv) {
     if (parser.isSet(traceOption)) {
         QObject::connect(&core, &Core::datagramSent,
                          [](const QByteArray& text) { traceLine("send", text); });
+        QObject::connect(&core, &Core::datagramSendFailed,
+                         [](const QByteArray& text, const QString& reason) {
+                             traceLine("send-failed", text, reason.toLocal8Bit());
+                         });
         QObject::connect(&core, &Core::datagramDispatched,
                          [](const QByteArray& text, const QByteArray& source) {
                              traceLine("recv", text, source);

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <cstring>
 
 namespace velmora {
 
@@ -42,6 +43,8 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
                                            [this](const QByteArray& text) { sendDatagram(text); }}),
       idle_(presence_, own_, options_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
+    sender_.setSourceAddress(own_.address);
+    if (config_.lookUpLocalAddresses) localAddresses_ = config_.lookUpLocalAddresses();
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
     currentHeight = config_.designedHeight;
@@ -237,17 +240,46 @@ void Core::reportSettingsProblem(const QString& message) {
 
 int Core::sendDatagram(const QByteArray& text) {
     if (!sender_.active()) sender_.setActive(true);
-    sender_.send(text.constData(), int(text.size()));
+    if (sender_.send(text.constData(), int(text.size())) < 0) {
+        // Not an error the caller sees (the datagram is simply lost, as on any network), but
+        // the user must learn that nothing leaves.
+        const QString reason = QString::fromLocal8Bit(std::strerror(sender_.lastError()));
+        Q_EMIT datagramSendFailed(text, reason);
+        if (!sendFailing_) {
+            sendFailing_ = true;
+            Q_EMIT connectionLost(reason);
+        }
+        return -1;
+    }
+    if (sendFailing_) {
+        sendFailing_ = false;
+        Q_EMIT connectionRestored();
+    }
     Q_EMIT datagramSent(text);
     return int(text.size());
+}
+
+void Core::followOwnAddress() {
+    if (config_.lookUpLocalAddresses) localAddresses_ = config_.lookUpLocalAddresses();
+    if (!config_.lookUpOwnAddress) return;
+    const QByteArray address = config_.lookUpOwnAddress();
+    if (address.isEmpty() || address == own_.address) return;
+    own_.address = address;
+    sender_.setSourceAddress(address);
+    // Everybody learns the new address from one announcement; its row here is re-keyed to it.
+    announceQuietly(own_.code, own_.text, !own_.stamp.isEmpty(), false);
 }
 
 void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const QByteArray& address,
                               quint16) {
     const QByteArray text(bytes, count);
     if (closing_) return;
+    // The own datagrams come back from another interface where the subnet broadcasts went out
+    // on several: they are still this copy's, and must not re-key its own row.
+    const QByteArray source =
+        address != own_.address && localAddresses_.contains(address) ? own_.address : address;
     try {
-        dispatchDatagram(text, address);
+        dispatchDatagram(text, source);
     } catch (...) {
         // A datagram whose handling fails is lost; receiving goes on.
     }
@@ -361,6 +393,7 @@ bool Core::typedLetter(char key) {
 }
 
 void Core::everyTenSeconds() {
+    followOwnAddress();
     presence_.relayStep();
 }
 

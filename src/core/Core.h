@@ -19,6 +19,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 namespace velmora {
 
 struct CoreConfig {
@@ -42,6 +44,12 @@ struct CoreConfig {
     // How long after an accepted message the history is saved; a burst of messages within
     // that time is saved once.
     int historySaveDelayMs = 2000;
+    // Works out the computer's address again, on the ten-second tick, so that a copy follows
+    // a new lease or network. None when the address was given and is fixed.
+    std::function<QByteArray()> lookUpOwnAddress;
+    // The computer's own addresses on all its interfaces; its datagrams that come back from
+    // one of these are its own. None: only the own address counts.
+    std::function<QList<QByteArray>()> lookUpLocalAddresses;
 };
 
 class Core : public QObject {
@@ -126,8 +134,13 @@ Q_SIGNALS:
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
     void receiptDatagramArrived(const QByteArray& text);
     void discussionDatagramArrived(const QByteArray& text);
-    // Every datagram sent and every one dispatched, for tracing.
+    // Every datagram sent and every one dispatched, for tracing; a datagram that could not
+    // leave, with the system's reason.
     void datagramSent(const QByteArray& text);
+    void datagramSendFailed(const QByteArray& text, const QString& reason);
+    // Sending failed after it worked (said once, with the reason), and works again.
+    void connectionLost(const QString& reason);
+    void connectionRestored();
     void datagramDispatched(const QByteArray& text, const QByteArray& source);
     // Just before a save collects the settings: the window puts what only its controls know
     // into the options.
@@ -142,6 +155,8 @@ private:
     bool stampsAtStartAndEnd() const { return options_.stampStartAndEnd || options_.stampChanges; }
     void announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute);
     void reportSettingsProblem(const QString& message);
+    // The own address as the network has it now; a change is announced from the new one.
+    void followOwnAddress();
 
     CoreConfig config_;
     const Clock& clock_;
@@ -166,6 +181,8 @@ private:
     bool historyLoaded_ = false;    // stored messages are in: a save now keeps them
     bool settingsUnusable_ = false; // the file exists but cannot be read: never save over it
     bool problemReported_ = false;  // told the user; again only after a save worked
+    bool sendFailing_ = false;      // the last datagram could not leave
+    QList<QByteArray> localAddresses_;
 };
 
 } // namespace velmora

@@ -29,15 +29,27 @@ public:
         QCoreApplication::processEvents();
     }
     void type(const QString& text) {
-        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClicks(keyReceiver(), text);
         QCoreApplication::processEvents();
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        // Ctrl with a letter carries the control character as its text, as the desktop sends it.
+        if (modifiers.testFlag(Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+            QTest::sendKeyEvent(QTest::Click, keyReceiver(), key,
+                                QString(QChar(key - Qt::Key_A + 1)), modifiers);
+        else
+            QTest::keyClick(keyReceiver(), key, modifiers);
         QCoreApplication::processEvents();
     }
 
 private:
+    // An open menu or drop-down list takes the keys while it is up, as it does on the desktop.
+    static QWidget* keyReceiver() {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup) return QApplication::focusWidget();
+        return popup->focusWidget() ? popup->focusWidget() : popup;
+    }
+
     QWidget& window_;
 };
 

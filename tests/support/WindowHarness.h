@@ -12,6 +12,7 @@
 #include "gui/window/WindowMenus.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QTemporaryDir>
@@ -53,6 +54,15 @@ public:
     std::unique_ptr<MainWindow> window;
 };
 
+// The window a dialog belongs to becomes the active one again as the dialog is answered, as the
+// desktop's window manager makes it; the offscreen platform leaves no window active.
+inline void answered(QWidget* dialog) {
+    QWidget* owner = dialog->parentWidget();
+    if (!owner) return;
+    QCoreApplication::processEvents(); // the platform's own word on the dialog comes first
+    QApplication::setActiveWindow(owner->window());
+}
+
 // Answers the next input dialog the program opens: `text` and OK, or Cancel. Its caption and
 // prompt are kept for the test to check.
 struct InputDialogAnswer {
@@ -64,11 +74,25 @@ struct InputDialogAnswer {
                     prompt = d->labelText();
                     d->setTextValue(text);
                     ok ? d->accept() : d->reject();
+                    answered(d);
                 }
         });
     }
     QString caption;
     QString prompt;
+};
+
+// Answers the next colour dialog the program opens with `colour` and OK.
+struct ColourDialogAnswer {
+    explicit ColourDialogAnswer(const QColor& colour) {
+        QTimer::singleShot(0, [colour] {
+            if (auto* d = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+                d->setCurrentColor(colour);
+                d->accept();
+                answered(d);
+            }
+        });
+    }
 };
 
 } // namespace velmora::test

@@ -72,7 +72,9 @@ std::optional<ProxyRewrite> rewriteProxy(const QByteArray& text) {
     if (sep == 0 || text.size() < 2) return std::nullopt;
     ProxyRewrite r;
     r.target = sep > 3 ? text.mid(2, sep - 3) : QByteArray();
-    r.announcement = QByteArray("a") + text[1] + copyFrom(text, sep + 1, kFieldLimit);
+    // Name and status as they come: the status gets its own limit when the announcement is
+    // parsed, as a direct one does.
+    r.announcement = QByteArray("a") + text[1] + copyFrom(text, sep + 1);
     return r;
 }
 

@@ -48,7 +48,13 @@ QByteArray hostNameAddress() {
 
 QByteArray determineOwnAddress(const QByteArray& override) {
     if (!override.isEmpty()) return override;
+    const QByteArray found = interfaceAddress();
+    if (!found.isEmpty()) return found;
+    const QByteArray named = hostNameAddress();
+    return named.isEmpty() ? QByteArray("127.0.0.1") : named;
+}
 
+QByteArray interfaceAddress() {
     const QByteArray routed = defaultRouteInterface();
     if (!routed.isEmpty()) {
         const QByteArray a =
@@ -64,8 +70,27 @@ QByteArray determineOwnAddress(const QByteArray& override) {
         const QByteArray a = firstIPv4(iface);
         if (!a.isEmpty()) return a;
     }
-    const QByteArray named = hostNameAddress();
-    return named.isEmpty() ? QByteArray("127.0.0.1") : named;
+    return {};
+}
+
+QList<QByteArray> localAddresses() {
+    QList<QByteArray> addresses;
+    for (const QHostAddress& a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            addresses.append(a.toString().toLatin1());
+    return addresses;
+}
+
+bool isDottedAddress(const QByteArray& text) {
+    const QList<QByteArray> parts = text.split('.');
+    if (parts.size() != 4) return false;
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty() || part.size() > 3) return false;
+        for (char c : part)
+            if (c < '0' || c > '9') return false;
+        if (part.toInt() > 255) return false;
+    }
+    return true;
 }
 
 } // namespace velmora

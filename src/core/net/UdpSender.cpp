@@ -129,15 +129,14 @@ void UdpSender::open() {
     const int on = 1;
     ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
 
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_port = htons(remotePort_);
-    const bool parsed = parseAddress(remoteIP_, destination.sin_addr);
-    // The outcome of connect() is deliberately not an error here: a destination that cannot be
-    // reached shows up when sending.
-    connected_ = parsed && ::connect(s, reinterpret_cast<const sockaddr*>(&destination),
-                                     sizeof destination) == 0;
-    limitedBroadcast_ = parsed && destination.sin_addr.s_addr == htonl(INADDR_BROADCAST);
+    // The socket is not connected: a connected socket keeps the source address of the moment
+    // it connected, and every send fails once the computer's address changes (a new lease,
+    // another network, a VPN). Each datagram names its destination instead.
+    destination_ = sockaddr_in{};
+    destination_.sin_family = AF_INET;
+    destination_.sin_port = htons(remotePort_);
+    hasDestination_ = parseAddress(remoteIP_, destination_.sin_addr);
+    limitedBroadcast_ = hasDestination_ && destination_.sin_addr.s_addr == htonl(INADDR_BROADCAST);
 
     socket_ = s;
     ++openCount_;
@@ -152,7 +151,7 @@ void UdpSender::close() {
         if (old >= 0) ::close(old);
     }
     active_ = false;
-    connected_ = false;
+    hasDestination_ = false;
     limitedBroadcast_ = false;
 }
 
@@ -162,15 +161,17 @@ int UdpSender::send(const char* bytes, int count) {
     if (!active_) throw failure("UDP Socket not connected");
 
     ssize_t result = -1;
-    if (connected_) {
-        result = ::send(socket_, bytes, size_t(count), MSG_NOSIGNAL);
+    if (hasDestination_) {
+        result = ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
+                          reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
     } else {
         errno = EDESTADDRREQ;
     }
     // Linux refuses 255.255.255.255 when no route covers it (a machine without a default
-    // route); the subnet broadcasts of the interfaces reach the same peers.
-    if (limitedBroadcast_ && (!connected_ || (result < 0 && errno == ENETUNREACH)))
+    // route); the subnet broadcast of the own interface reaches the same peers.
+    if (limitedBroadcast_ && result < 0 && (errno == ENETUNREACH || errno == EHOSTUNREACH))
         result = sendToInterfaceBroadcasts(bytes, count);
+    lastError_ = result < 0 ? errno : 0;
 
     if (result < count) {
         if (result < 0 && errno == EMSGSIZE)
@@ -181,8 +182,12 @@ int UdpSender::send(const char* bytes, int count) {
 }
 
 int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
-    int lastError = ENETUNREACH;
-    bool sent = false;
+    // The subnet of the interface that carries the own address; every interface only when none
+    // carries it. Other subnets (container bridges, other LANs) are not this office, and their
+    // copies of our datagrams would come back to us from foreign addresses.
+    QList<QHostAddress> targets;
+    QList<QHostAddress> everyInterface;
+    const QHostAddress own(QString::fromLatin1(sourceAddress_));
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& interface : interfaces) {
         const auto flags = interface.flags();
@@ -194,18 +199,26 @@ int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
         for (const QNetworkAddressEntry& entry : entries) {
             const QHostAddress broadcast = entry.broadcast();
             if (broadcast.protocol() != QAbstractSocket::IPv4Protocol) continue;
-            sockaddr_in destination{};
-            destination.sin_family = AF_INET;
-            destination.sin_port = htons(remotePort_);
-            destination.sin_addr.s_addr = htonl(broadcast.toIPv4Address());
-            const ssize_t result =
-                ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
-                         reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-            if (result == count)
-                sent = true;
-            else if (result < 0)
-                lastError = errno;
+            everyInterface.append(broadcast);
+            if (entry.ip() == own) targets.append(broadcast);
         }
+    }
+    if (targets.isEmpty()) targets = everyInterface;
+
+    int lastError = ENETUNREACH;
+    bool sent = false;
+    for (const QHostAddress& broadcast : targets) {
+        sockaddr_in destination{};
+        destination.sin_family = AF_INET;
+        destination.sin_port = htons(remotePort_);
+        destination.sin_addr.s_addr = htonl(broadcast.toIPv4Address());
+        const ssize_t result =
+            ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
+                     reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+        if (result == count)
+            sent = true;
+        else if (result < 0)
+            lastError = errno;
     }
     if (sent) return count;
     errno = lastError;

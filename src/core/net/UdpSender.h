@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <netinet/in.h>
+
 #include <mutex>
 
 namespace velmora {
@@ -31,8 +33,14 @@ public:
     virtual QByteArray hostToAddress(const QByteArray& host);
     virtual QByteArray addressToHost(const QByteArray& address);
 
-    // Sends bytes[0..count) as one datagram; gives the number of bytes sent.
+    // Sends bytes[0..count) as one datagram; gives the number of bytes sent, or -1 for a
+    // failure that is not thrown (lastError() tells which).
     int send(const char* bytes, int count);
+    // The errno of the last send, 0 when it went out.
+    int lastError() const { return lastError_; }
+    // The computer's own address: where the limited broadcast cannot go, the subnet broadcast
+    // of the interface that carries it is used.
+    void setSourceAddress(const QByteArray& address) { sourceAddress_ = address; }
 
     // How many times a socket was opened; lets tests see that a write did not reopen.
     int openCount() const { return openCount_; }
@@ -45,8 +53,11 @@ private:
     mutable std::recursive_mutex lock_;
     int socket_ = -1;
     bool active_ = false;
-    bool connected_ = false;        // the unchecked connect() succeeded
+    sockaddr_in destination_{};
+    bool hasDestination_ = false;   // the destination is a dotted address
     bool limitedBroadcast_ = false; // the destination is 255.255.255.255
+    int lastError_ = 0;
+    QByteArray sourceAddress_;
     QByteArray remoteIP_;
     QByteArray remoteHost_;
     quint16 remotePort_ = 0;

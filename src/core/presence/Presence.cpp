@@ -1,6 +1,7 @@
 #include "core/presence/Presence.h"
 
 #include "core/net/Datagram.h"
+#include "core/net/OwnAddress.h"
 #include "core/net/TimeStamp.h"
 
 namespace velmora {
@@ -44,6 +45,14 @@ void Presence::reannounceStep() {
     reannounce_ = false;
 }
 
+QByteArray Presence::relayedName(const QByteArray& name) {
+    // Every receiver cleans a name up once more; a name whose clean-up would change it again
+    // goes out behind a prefix that this clean-up removes, so that it shows the same
+    // everywhere.
+    if (datagram::normaliseName(name) == name) return name;
+    return QByteArrayLiteral("/~~\\~") + name;
+}
+
 void Presence::relayStep() {
     if (++relayDelay_ <= 2) return;
     relayDelay_ = 5;
@@ -57,8 +66,8 @@ void Presence::relayStep() {
             !roster.answered().test(p)) {
             const RosterFields f = Roster::split(roster.entries()[p]);
             QByteArray rest;
-            rest.reserve(f.name.size() + f.status.size() + 2);
-            rest.append(f.name).append(kSep).append(' ').append(f.status);
+            rest.reserve(f.name.size() + f.status.size() + 8);
+            rest.append(relayedName(f.name)).append(kSep).append(' ').append(f.status);
             relay = datagram::proxyAnnouncement(f.code, f.address, rest);
         }
         relayPosition_ = p + 1 > roster.count() ? 0 : p + 1;
@@ -92,22 +101,21 @@ void Presence::resendMyStatus() {
 }
 
 void Presence::broadcastProposalArrived(const QByteArray& text) {
+    // Anything but a proper address is not passed on: a long or random proposal would make
+    // every copy an amplifier of it.
+    if (!isProperBroadcastAddress(datagram::broadcastAddressOf(text))) return;
     QByteArray notice = text;
     notice[0] = 'B';
     env_.send(notice);
 }
 
 void Presence::broadcastNoticeArrived(const QByteArray& text) {
-    broadcastAddress_ = datagram::broadcastAddressOf(text);
+    const QByteArray address = datagram::broadcastAddressOf(text);
+    if (isProperBroadcastAddress(address)) broadcastAddress_ = address;
 }
 
 bool Presence::isProperBroadcastAddress(const QByteArray& address) {
-    if (address.size() < 7 || address.count('.') != 3 || address.contains("..") ||
-        !address.endsWith("255"))
-        return false;
-    for (char c : address)
-        if (c != '.' && (c < '0' || c > '9')) return false;
-    return true;
+    return isDottedAddress(address) && address.split('.').last().toInt() == 255;
 }
 
 bool Presence::sendBroadcastProposal(const QByteArray& address) {

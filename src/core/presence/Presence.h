@@ -64,6 +64,8 @@ public:
     // The hidden "Subnet-directed IP brdcst address" command: false for an improper address.
     bool sendBroadcastProposal(const QByteArray& address);
     static bool isProperBroadcastAddress(const QByteArray& address);
+    // The name as a relay passes it on: after the receivers' clean-up it reads as `name`.
+    static QByteArray relayedName(const QByteArray& name);
 
     bool reannounceFlag() const { return reannounce_; }
     void clearReannounceFlag() { reannounce_ = false; }

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -115,6 +116,11 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     l->addLayout(bar);
     statusList_ = new StatusListView(core_);
     l->addWidget(statusList_, 1);
+    connectionLine_ = named(new QLabel, "connectionLine");
+    connectionLine_->setTextFormat(Qt::PlainText);
+    connectionLine_->setStyleSheet(latin1("color: #c00000;"));
+    connectionLine_->setVisible(false);
+    l->addWidget(connectionLine_);
 
     connect(&core_.presence(), &Presence::ownStatusAnnounced, this,
             [this](char code, const QByteArray& text, bool mirror) {
@@ -228,6 +234,11 @@ void StatusPage::onLetterTyped(const QString& text) {
     if (text.isEmpty()) return;
     const QByteArray ansi = toAnsi(text.left(1));
     if (core_.typedLetter(ansi[0])) statusList_->scrollToTop();
+}
+
+void StatusPage::showConnectionProblem(const QString& reason) {
+    connectionLine_->setText(reason.isEmpty() ? QString() : latin1("Not connected: ") + reason);
+    connectionLine_->setVisible(!reason.isEmpty());
 }
 
 void StatusPage::setRemarks(const QList<QByteArray>& remarks) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 
 namespace velmora {
 
@@ -52,6 +53,8 @@ public:
                              const QPoint& globalPos);
     // A key typed while the page is shown: letters put names on top.
     void onLetterTyped(const QString& text);
+    // "Not connected: <reason>" under the list while nothing can be sent; none hides it.
+    void showConnectionProblem(const QString& reason);
     // The remark box's list; what is typed in the box stays.
     void setRemarks(const QList<QByteArray>& remarks);
 
@@ -72,6 +75,7 @@ private:
     const StatusPictures& pictures_;
     QComboBox* remarkBox_;
     QWidget* focusParking_;
+    QLabel* connectionLine_;
     StatusListView* statusList_;
 };
 

@@ -1,6 +1,7 @@
 #include "gui/window/MainWindow.h"
 
 #include "core/net/AnsiText.h"
+#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 #include "gui/board/ChangeStatusPage.h"
 #include "gui/board/RemarkEditor.h"
@@ -173,16 +174,25 @@ void MainWindow::buildPages() {
 
 void MainWindow::connectMenus() {
     WindowMenus& m = *menus_;
-    Presence& presence = core_->presence();
     connect(m.titleAction, &QAction::triggered, this, &MainWindow::bringIntoView);
     connect(m.inAction, &QAction::triggered, statusPage_, &StatusPage::onInClicked);
     connect(m.busyAction, &QAction::triggered, statusPage_, &StatusPage::onBusyClicked);
     connect(m.outAction, &QAction::triggered, statusPage_, &StatusPage::onOutClicked);
     connect(m.customizeStatusAction, &QAction::triggered, statusPage_,
             &StatusPage::onPersonalizeStatusClicked);
-    connect(m.refreshStatusListAction, &QAction::triggered, &presence,
-            &Presence::refreshStatusList);
-    connect(m.hideOffLineAction, &QAction::triggered, &presence, &Presence::rosterReset);
+    // The roster commands send; a failure is the user's to see, as for the status buttons.
+    const auto reporting = [this](void (Presence::*command)()) {
+        return [this, command] {
+            try {
+                (core_->presence().*command)();
+            } catch (const UdpError& e) {
+                showError(latin1(e.what()));
+            }
+        };
+    };
+    connect(m.refreshStatusListAction, &QAction::triggered, this,
+            reporting(&Presence::refreshStatusList));
+    connect(m.hideOffLineAction, &QAction::triggered, this, reporting(&Presence::rosterReset));
     connect(m.showWindowAction, &QAction::triggered, this, &MainWindow::bringIntoView);
     connect(m.exitAsOutAction, &QAction::triggered, this, &MainWindow::onExitAsOutChosen);
     connect(m.exitAction, &QAction::triggered, this, &MainWindow::onExitChosen);
@@ -192,9 +202,9 @@ void MainWindow::connectMenus() {
     });
     connect(m.changeStatusAction, &QAction::triggered, changePage_,
             &ChangeStatusPage::openInClassColours);
-    connect(m.showOnLineAction, &QAction::triggered, &presence, &Presence::rosterReset);
-    connect(m.refreshAllAction, &QAction::triggered, &presence, &Presence::refreshStatusList);
-    connect(m.resendStatusAction, &QAction::triggered, &presence, &Presence::resendMyStatus);
+    connect(m.showOnLineAction, &QAction::triggered, this, reporting(&Presence::rosterReset));
+    connect(m.refreshAllAction, &QAction::triggered, this, reporting(&Presence::refreshStatusList));
+    connect(m.resendStatusAction, &QAction::triggered, this, reporting(&Presence::resendMyStatus));
 }
 
 void MainWindow::connectCore() {
@@ -215,6 +225,16 @@ void MainWindow::connectCore() {
             [this](char, const QByteArray& text, bool) {
                 menus_->statusAction->setText(menuText(text));
             });
+    // Nothing leaves the computer: said once, in the tray's tooltip and under the list, until a
+    // datagram goes out again.
+    connect(core, &Core::connectionLost, this, [this](const QString& reason) {
+        statusPage_->showConnectionProblem(reason);
+        trayIcon_->setHint(latin1(kProgramTitle) + latin1(" - Not connected: ") + reason);
+    });
+    connect(core, &Core::connectionRestored, this, [this] {
+        statusPage_->showConnectionProblem({});
+        trayIcon_->setHint(latin1(kProgramTitle));
+    });
     connect(core, &Core::ownStatusTakenOver, this, [this](const QByteArray& status) {
         trayIcon_->setIcon(appPicture_);
         menus_->statusAction->setText(menuText(status));

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace velmora {
@@ -28,10 +29,26 @@ TabbedPages::TabbedPages(QWidget* parent)
     layout->addWidget(stack_, 1);
     connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
         if (syncing_ || index < 0) return;
-        const QString caption = tabBar_->tabText(index);
-        for (const Page& p : pages_)
-            if (p.hasTab && p.shown && p.caption == caption) setCurrentPage(p.widget);
+        showTab(index);
     });
+    // On a page without a tab the tab bar still marks the tab of the page before it; a click on
+    // that marked tab changes nothing in the bar, yet it asks for its page. Handled once the
+    // press is over, since showing a page rebuilds the tabs.
+    connect(tabBar_, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index < 0 || index != tabBar_->currentIndex()) return;
+        QTimer::singleShot(0, this, [this, caption = tabBar_->tabText(index)] {
+            for (const Page& p : pages_)
+                if (p.hasTab && p.shown && p.caption == caption &&
+                    stack_->currentWidget() != p.widget)
+                    setCurrentPage(p.widget);
+        });
+    });
+}
+
+void TabbedPages::showTab(int index) {
+    const QString caption = tabBar_->tabText(index);
+    for (const Page& p : pages_)
+        if (p.hasTab && p.shown && p.caption == caption) setCurrentPage(p.widget);
 }
 
 void TabbedPages::setCornerWidget(QWidget* corner) {

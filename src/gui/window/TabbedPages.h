@@ -31,6 +31,7 @@ Q_SIGNALS:
 
 private:
     void syncTabs();
+    void showTab(int index);
     struct Page {
         QWidget* widget;
         QString caption;

@@ -4,18 +4,15 @@
 #include "gui/board/StatusListView.h"
 #include "gui/controls/BgrColour.h"
 #include "gui/controls/ColorButton.h"
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QListWidget>
 #include <QMenu>
-#include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 namespace {
 
@@ -25,24 +22,16 @@ QString Q(const char* text) {
 
 // A window that knows Ann at 10.0.0.7 and has her change page open by Ctrl + left click.
 struct ChangeAnn {
-    ChangeAnn() {
+    explicit ChangeAnn(const QByteArray& settings = {}) : h(settings) {
         window.core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
-        const auto& order = window.core().roster().displayOrder();
-        int row = -1;
-        for (int r = 0; r < order.size(); ++r)
-            if (window.core().roster().entries()[order[r].position].startsWith("10.0.0.7="))
-                row = r;
-        window.statusPage().onStatusListPressed(
-            Qt::LeftButton, true, QPoint(5, row * window.statusList().rowHeight() + 3), QPoint());
+        open();
         h.sent.clear();
     }
-    void click(const char* button) {
-        auto* b = h.find<ColorButton>(button);
-        b->onclick(b);
-    }
+    // Ctrl + left click on Ann's row, which the Status page shows.
+    void open() { h.row("10.0.0.7", Qt::LeftButton, Qt::ControlModifier); }
     bool onStatusPage() const { return window.pages().currentPage() == window.page("statusPage"); }
 
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
 };
 
@@ -51,16 +40,24 @@ struct ChangeAnn {
 TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage) {
     ChangeAnn c;
     ASSERT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
-    c.click("changeToInButton");
-    EXPECT_TRUE(c.onStatusPage());
-    c.click("changeToBusyButton");
-    c.click("changeToOutButton");
     auto* list = c.h.find<QListWidget>("remarkList");
     ASSERT_EQ(list->item(2)->text(), Q("At lunch"));
-    Q_EMIT list->itemClicked(list->item(2)); // "White background" ticked, "Time stamp" ticked
-    c.h.find<QCheckBox>("whiteBackgroundBox")->click();
-    c.h.find<QCheckBox>("stampChangesBox")->setChecked(false);
-    Q_EMIT list->itemClicked(list->item(2));
+    c.h.click("changeToInButton");
+    EXPECT_TRUE(c.onStatusPage());
+    for (const char* button : {"changeToBusyButton", "changeToOutButton"}) {
+        c.open();
+        c.h.click(button);
+        EXPECT_TRUE(c.onStatusPage()) << button;
+    }
+    c.open();
+    c.h.click(list, 2); // "White background" ticked, "Time stamp" ticked
+    c.h.tab("Options");
+    c.h.click("stampChangesBox");
+    c.h.tab("Status");
+    c.open();
+    c.h.click("whiteBackgroundBox");
+    c.h.click(list, 2);
+    EXPECT_TRUE(c.onStatusPage());
     EXPECT_EQ(c.h.sent, (QList<QByteArray>{"zg10.0.0.7\xF7"
                                            "Ann\xF7 In",
                                            "zf10.0.0.7\xF7"
@@ -72,48 +69,54 @@ TEST(ChangeStatus, EachChoiceSendsOneProxyAnnouncementAndReturnsToTheStatusPage)
                                            "zy10.0.0.7\xF7"
                                            "Ann\xF7 At lunch"}));
 
-    // Cancel goes back without a word.
-    c.window.showPage(c.window.page("changeStatusPage"));
-    c.h.sent.clear();
-    c.h.find<QPushButton>("cancelChangeButton")->click();
-    EXPECT_TRUE(c.onStatusPage());
-    EXPECT_TRUE(c.h.sent.isEmpty());
+    // Cancel and the Status tab go back without a word.
+    for (const bool cancel : {true, false}) {
+        c.open();
+        c.h.sent.clear();
+        cancel ? c.h.click("cancelChangeButton") : c.h.tab("Status");
+        EXPECT_TRUE(c.onStatusPage()) << (cancel ? "Cancel" : "Status tab");
+        EXPECT_TRUE(c.h.sent.isEmpty());
+    }
 }
 
 TEST(ChangeStatus, CustomizedStatusIsWhiteUnstampedAndCancelStaysOnThePage) {
     ChangeAnn c;
     velmora::test::InputDialogAnswer cancel(false, Q("Never sent"));
-    c.h.find<QPushButton>("customStatusButton")->click();
+    c.h.click("customStatusButton");
     EXPECT_EQ(cancel.caption, Q("Customize Status"));
     EXPECT_EQ(cancel.prompt, Q("Enter Status"));
     EXPECT_TRUE(c.h.sent.isEmpty());
     EXPECT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
 
-    c.h.find<QCheckBox>("whiteBackgroundBox")->click(); // unticked: still white for a typed status
+    c.h.click("whiteBackgroundBox"); // unticked: still white for a typed status
     velmora::test::InputDialogAnswer ok(true, Q("Visiting <b>client</b> & co"));
-    c.h.find<QPushButton>("customStatusButton")->click();
+    c.h.click("customStatusButton");
     EXPECT_EQ(c.h.sent, QList<QByteArray>{"zw10.0.0.7\xF7"
                                           "Ann\xF7 Visiting <b>client</b> & co"});
     EXPECT_TRUE(c.onStatusPage());
 }
 
 TEST(ChangeStatus, MenuOpensThePageInTheCurrentClassColoursCtrlClickDoesNot) {
-    ChangeAnn c;
-    ClassColours& colours = c.window.core().options().colours;
-    colours.in = 0x123456;
-    colours.others = 0x00FFEE;
+    // In 0x123456 from the start.
+    ChangeAnn c("[Color]\r\nIn=1193046\r\n");
     auto* list = c.h.find<QListWidget>("remarkList");
     EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), ColorButton::clLime);
 
-    c.h.find<QCheckBox>("whiteBackgroundBox")->setChecked(false);
-    c.window.showPage(c.window.page("statusPage"));
-    c.h.find<QAction>("changeStatusAction")->trigger();
+    c.h.click("whiteBackgroundBox"); // unticked: the list takes the "All Others" colour
+    // A new "All Others" colour, chosen on the Options page since.
+    c.h.tab("Options");
+    velmora::test::ColourDialogAnswer colour(colourFromBgr(0x00FFEE));
+    c.h.click("othersColourPanel");
+    c.h.tab("Status");
+    c.h.row("10.0.0.7", Qt::RightButton);
+    c.h.click(c.window.menus().personMenu, c.h.find<QAction>("changeStatusAction"));
     EXPECT_EQ(c.window.pages().currentPage(), c.window.page("changeStatusPage"));
     EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), 0x123456u);
-    EXPECT_EQ(c.h.find<ColorButton>("changeToOutButton")->color(), colours.out);
+    EXPECT_EQ(c.h.find<ColorButton>("changeToOutButton")->color(),
+              c.window.core().options().colours.out);
     EXPECT_EQ(list->palette().color(QPalette::Base), colourFromBgr(0x00FFEE));
 
-    c.h.find<QCheckBox>("whiteBackgroundBox")->click();
+    c.h.click("whiteBackgroundBox");
     EXPECT_EQ(list->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(list->count(), 10);
 }

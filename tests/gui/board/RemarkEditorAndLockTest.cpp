@@ -1,8 +1,7 @@
 // The discussion board, the remark list editor and the options lock.
 
 #include "gui/board/RemarkEditor.h"
-#include "gui/controls/AquaButton.h"
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +15,7 @@
 
 using namespace velmora;
 using velmora::test::InputDialogAnswer;
-using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 namespace {
 
@@ -41,7 +40,7 @@ QList<QByteArray> comboItems(const QComboBox* box) {
 } // namespace
 
 TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
-    WindowHarness h;
+    WindowUser h;
     auto* blog = h.find<QPlainTextEdit>("discussionBoard");
     for (int i = 1; i <= 100; ++i)
         h.window->core().dispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
@@ -50,9 +49,10 @@ TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
     EXPECT_EQ(lines.first(), Q("Ann > line 2"));
     EXPECT_EQ(lines.last(), Q("Ann > line 100"));
 
-    h.find<QCheckBox>("hideDiscussBox")->click();
+    h.tab("Options");
+    h.click("hideDiscussBox");
     h.window->core().dispatchDatagram("dAnn > unseen", "10.0.0.7");
-    h.find<QCheckBox>("hideDiscussBox")->click();
+    h.click("hideDiscussBox");
     // Another copy's line breaks do not make one arrival several lines.
     h.window->core().dispatchDatagram("dBob > two\r\nlines", "10.0.0.8");
     lines = linesOf(blog);
@@ -63,16 +63,22 @@ TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
 }
 
 TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
-    WindowHarness h;
+    WindowUser h;
     h.sent.clear();
     auto* entry = h.find<QLineEdit>("discussionEntry");
-    auto* submit = h.find<QPushButton>("submitButton");
-    submit->click(); // the hint text, unedited
-    h.find<QLineEdit>("nameBox")->setText(Q("Op & Co"));
-    h.find<QCheckBox>("stampChangesBox")->setChecked(false);
-    entry->setText(Q("   "));
-    submit->click();
-    submit->click(); // empty now: nothing
+    h.tab("Discuss");
+    h.click("submitButton"); // the hint text, unedited
+    h.tab("Options");
+    h.click("nameBox");
+    h.retype(Q("Op & Co"));
+    h.click("stampChangesBox");
+    h.tab("Discuss");
+    h.click(entry);
+    h.retype(Q("   "));
+    h.click("submitButton");
+    h.click("submitButton"); // empty now: nothing
+    // Leaving the name field announced the new name; only the discussion lines count here.
+    h.sent.removeIf([](const QByteArray& d) { return !d.startsWith('d'); });
     EXPECT_EQ(h.sent,
               (QList<QByteArray>{
                   "dOPERATOR > Enter your text here and click on the submit button. ( 9:05 AM)",
@@ -82,58 +88,61 @@ TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
 }
 
 TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
     auto* field = h.find<QPlainTextEdit>("remarkText");
     auto* remarkBox = h.find<QComboBox>("remarkBox");
-    auto* entry = h.find<AquaButton>("remarkEditorButton");
-    entry->onclick(entry);
+    h.tab("Options");
+    h.click("remarkEditorButton");
     EXPECT_EQ(window.pages().currentPage(), window.page("remarkEditorPage"));
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), Core::defaultRemarks());
 
-    h.find<QPushButton>("clearListButton")->click();
+    h.click("clearListButton");
     EXPECT_TRUE(field->toPlainText().isEmpty());
     EXPECT_EQ(remarkBox->count(), 0);
 
     // What is typed counts once ">>" is clicked, also when the field never lost the focus.
-    field->setPlainText(Q("In a meeting\n\nat lunch\nBack shortly\n"));
-    auto* again = h.find<AquaButton>("remarkEditorArrow");
-    again->onclick(again);
+    h.click(field);
+    for (const char* line : {"In a meeting", "", "at lunch", "Back shortly"}) {
+        h.input.type(Q(line));
+        h.input.key(Qt::Key_Return);
+    }
+    h.click("remarkEditorArrow");
     EXPECT_EQ(comboItems(remarkBox),
               (QList<QByteArray>{"In a meeting", "", "at lunch", "Back shortly"}));
-    h.find<QPushButton>("sortListButton")->click();
+    h.click("sortListButton");
     const QList<QByteArray> sorted{"", "at lunch", "Back shortly", "In a meeting"};
     EXPECT_EQ(window.core().remarks(), sorted);
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), sorted);
     EXPECT_EQ(h.find<QListWidget>("remarkList")->item(1)->text(), Q("at lunch"));
 
-    auto* close = h.find<AquaButton>("closeEditorButton");
-    close->onclick(close);
-    EXPECT_EQ(window.pages().currentPage(), window.page("optionsPage"));
-    h.find<QPushButton>("defaultListButton")->click();
+    h.click("defaultListButton");
     EXPECT_EQ(comboItems(remarkBox), Core::defaultRemarks());
+    h.click("closeEditorButton");
+    EXPECT_EQ(window.pages().currentPage(), window.page("optionsPage"));
 }
 
 TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
     QByteArray saved;
     {
-        WindowHarness h;
+        WindowUser h;
         auto* lock = h.find<QPushButton>("lockButton");
+        h.tab("Options");
         auto* hideMessages = h.find<QCheckBox>("hideMessagingBox");
         const bool ticked = hideMessages->isChecked();
         for (const char* wrong : {"DZV7LK", ""}) {
             InputDialogAnswer answer(true, Q(wrong));
-            lock->click();
+            h.click(lock);
             EXPECT_EQ(answer.caption.size(), 26);
             EXPECT_EQ(answer.prompt.size(), 9);
         }
         InputDialogAnswer cancelled(false, Q("dzv7Lk"));
-        lock->click();
+        h.click(lock);
         EXPECT_EQ(lock->text(), Q("Lock *"));
         EXPECT_TRUE(hideMessages->isEnabled());
 
         InputDialogAnswer right(true, Q("dzv7Lk"));
-        lock->click();
+        h.click(lock);
         EXPECT_EQ(lock->text(), Q("Unlock * "));
         EXPECT_FALSE(hideMessages->isEnabled());
         EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
@@ -144,12 +153,13 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         saved = file.readAll();
     }
-    WindowHarness h(saved);
+    WindowUser h(saved);
     auto* lock = h.find<QPushButton>("lockButton");
+    h.tab("Options");
     EXPECT_EQ(lock->text(), Q("Unlock * "));
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
     InputDialogAnswer right(true, Q("dzv7Lk"));
-    lock->click();
+    h.click(lock);
     EXPECT_EQ(lock->text(), Q("Lock * "));
     EXPECT_TRUE(h.find<QCheckBox>("hideMessagingBox")->isEnabled());
     EXPECT_TRUE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());

@@ -2,6 +2,7 @@
 
 #include "gui/board/StatusListView.h"
 #include "support/CoreHarness.h"
+#include "support/PersonInput.h"
 
 #include <QImage>
 #include <QPainter>
@@ -205,8 +206,11 @@ TEST_F(StatusListTest, ShownListIgnoresSelectionAndFocus) {
     const QImage plain = list.viewport()->grab().toImage();
     EXPECT_EQ(plain.pixel(1, 1), kLime);
 
-    list.setFocus();
-    list.setCurrentIndex(list.model()->index(0, 0));
+    // A click on the first row gives the list the focus and makes the row the current one.
+    test::PersonInput input(list);
+    input.click(list.viewport(), Qt::LeftButton, {}, QPoint(5, 3));
+    ASSERT_TRUE(list.hasFocus());
+    ASSERT_EQ(list.currentIndex().row(), 0);
     const QImage selected = list.viewport()->grab().toImage();
     EXPECT_EQ(plain, selected);
 }

@@ -1,43 +1,34 @@
 // Entering the Compose page ends an unfinished edit of the display name: the name field's
 // edited mark is cleared, so that leaving the field later commits nothing.
 
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
-#include <QApplication>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 TEST(ComposeEnter, FocusEnteringTheComposePageClearsTheNameEditedMark) {
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto* msgOut = h.find<QPlainTextEdit>("composeBox");
-    auto* erase = h.find<QPushButton>("eraseComposeButton");
-    ASSERT_TRUE(msgOut && erase);
+    // With a recipient the page puts the focus into the compose box when it is shown.
+    window.core().dispatchDatagram("agAnn\xF7 In", "10.0.0.7");
+    h.row("10.0.0.7");
+    ASSERT_EQ(QApplication::focusWidget(), h.find<QPlainTextEdit>("composeBox"));
 
-    // Focus moving within the page is no entry: the mark stays.
-    window.showPage(window.page("composePage"));
-    msgOut->setFocus();
-    QCoreApplication::processEvents();
+    // Focus moving within the page is no entry: the mark stays. Typing in the name field sets
+    // the mark and leaving the field clears it again, so the mark is arranged as it stands
+    // while an edit is open.
     window.optionsPage().setNameEdited(true);
-    erase->setFocus();
-    QCoreApplication::processEvents();
+    h.click("eraseComposeButton");
     EXPECT_TRUE(window.optionsPage().nameEdited());
 
     // Focus coming from another page clears it.
-    window.showPage(window.page("messagesPage"));
-    h.find<QPushButton>("previousButton")->setFocus();
-    QCoreApplication::processEvents();
+    h.tab("Messages");
+    h.click("previousButton");
     window.optionsPage().setNameEdited(true);
-    window.showPage(window.page("composePage"));
-    msgOut->setFocus();
-    QCoreApplication::processEvents();
+    h.tab("Compose");
+    EXPECT_EQ(QApplication::focusWidget(), h.find<QWidget>("composeBox"));
     EXPECT_FALSE(window.optionsPage().nameEdited());
 }

@@ -9,7 +9,7 @@
 #include "gui/messaging/MessagePrinter.h"
 #include "gui/messaging/NewMessageSound.h"
 #include "gui/messaging/VisibleLines.h"
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,10 +26,11 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
 using namespace velmora;
-using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 namespace {
 
@@ -60,6 +61,7 @@ struct ModalAnswer {
                 text = box->text();
                 position = box->pos();
                 box->button(button)->click();
+                velmora::test::answered(box);
             }
             timer->stop();
             timer->deleteLater();
@@ -69,7 +71,7 @@ struct ModalAnswer {
 };
 
 struct Pages {
-    WindowHarness h;
+    WindowUser h;
     ComposePage& compose = h.window->composePage();
     MessagesPage& messages = h.window->messagesPage();
     QPlainTextEdit* msgOut = h.find<QPlainTextEdit>("composeBox");
@@ -86,7 +88,15 @@ struct Pages {
     }
     QWidget* current() const { return h.window->pages().currentPage(); }
     QWidget* page(const char* name) const { return h.window->page(name); }
-    void click(const char* button) { h.find<QPushButton>(button)->click(); }
+    void click(const char* button) { h.click(button); }
+    // Lines typed into the focus widget, each but the last ended with Enter.
+    void typeLines(std::initializer_list<const char*> lines) {
+        bool first = true;
+        for (const char* line : lines) {
+            if (!std::exchange(first, false)) h.input.key(Qt::Key_Return);
+            h.input.type(Q(line));
+        }
+    }
     void arrive(const QByteArray& datagram, const QByteArray& source) {
         h.window->core().dispatchDatagram(datagram, source);
     }
@@ -100,12 +110,15 @@ QImage picture(const QIcon& icon) {
 
 TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     Pages p;
+    p.arrive("arAnn & Co\xF7 Out  (off-line)", "10.0.0.7");
+    p.arrive("arBob\xF7 Out <shut down>", "10.0.0.8");
+    p.arrive("agCay\xF7 In", "10.0.0.9");
     EXPECT_FALSE(p.sendButton->isEnabled());
     EXPECT_TRUE(p.msgOut->isReadOnly());
     EXPECT_EQ(p.msgTo->title(), Q("Select Recipient on Status Screen"));
 
     // A click on an off-line person: blocked text, "Send" disabled, on the Compose page.
-    p.compose.selectRecipient("10.0.0.7", "Ann & Co", true, false);
+    p.h.row("10.0.0.7");
     EXPECT_EQ(p.current(), p.page("composePage"));
     EXPECT_EQ(p.msgOut->toPlainText(),
               Q("You can not send a message because Ann & Co is off-line."));
@@ -117,19 +130,21 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
 
     // The person menu of an off-line person: its item disabled, but "Send" enabled and the
     // Status page kept.
-    p.h.window->showPage(p.page("statusPage"));
-    p.compose.selectRecipient("10.0.0.8", "Bob", true, true);
+    p.h.tab("Status");
+    p.h.row("10.0.0.8", Qt::RightButton);
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_FALSE(
         p.h.window->menus().personMenu->findChild<QAction*>(Q("sendMessageAction"))->isEnabled());
+    p.h.input.key(Qt::Key_Escape);
     EXPECT_TRUE(p.sendButton->isEnabled());
     EXPECT_EQ(p.msgOut->toPlainText(), QString());
     EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.8" + sep());
 
     // With the Compose tab hidden a click sets the recipient and stays on the Status page.
-    p.h.find<QCheckBox>("hideMessagingBox")->click();
-    p.h.window->showPage(p.page("statusPage"));
-    p.compose.selectRecipient("10.0.0.9", "Cay", false, false);
+    p.h.tab("Options");
+    p.click("hideMessagingBox");
+    p.h.tab("Status");
+    p.h.row("10.0.0.9");
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_EQ(p.msgTo->title(), Q("To Cay"));
     EXPECT_TRUE(p.sendButton->isEnabled());
@@ -137,8 +152,9 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
 
 TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
     Pages p;
-    p.compose.selectRecipient("10.0.0.7", "Ann", false, false);
-    p.msgOut->setPlainText(Q("first\n \nthird"));
+    p.arrive("agAnn\xF7 In", "10.0.0.7");
+    p.h.row("10.0.0.7");
+    p.typeLines({"first", " ", "third"});
     p.click("sendButton");
     ASSERT_EQ(p.h.sent.size(), 1);
     EXPECT_EQ(p.h.sent[0],
@@ -161,7 +177,8 @@ TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
     QStringList words;
     for (int i = 0; i < 40; ++i)
         words << Q("word%1").arg(i);
-    p.msgOut->setPlainText(words.join(QLatin1Char(' ')));
+    p.h.click(p.msgOut);
+    p.h.retype(words.join(QLatin1Char(' ')));
     const QStringList shown = visibleLines(p.msgOut);
     ASSERT_GT(shown.size(), 1);
     EXPECT_EQ(shown.join(QString()), words.join(QLatin1Char(' ')));
@@ -178,8 +195,6 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     const QImage envelope = picture(QIcon(Q(":/pictures/envelope.png")));
     const QImage status = picture(p.h.window->rememberedStatusPicture());
     ASSERT_NE(envelope, status);
-    p.h.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(p.h.window.get()));
 
     p.arrive("Mhello\r\n - - - From Ann (10.0.0.7)", "10.0.0.7");
     EXPECT_EQ(p.current(), p.page("messagesPage"));
@@ -190,20 +205,26 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_EQ(p.plays, 1);
     EXPECT_EQ(p.h.sent, (QList<QByteArray>{"vl10.0.0.7" + sep() + "OPERATOR"}));
     // Leaving the inbox puts the status picture back.
-    p.inMsgs->setFocus();
-    p.h.find<QPushButton>("previousButton")->setFocus();
+    p.h.click(p.inMsgs);
+    EXPECT_EQ(picture(tray.icon()), envelope);
+    p.h.input.key(Qt::Key_Tab);
     EXPECT_EQ(picture(tray.icon()), status);
 
     // A message to all from this copy itself: shown, but the page stays; no sound when off.
-    p.h.window->showPage(p.page("statusPage"));
-    p.h.find<QCheckBox>("newMessageSoundBox")->setChecked(false);
+    p.h.tab("Options");
+    p.click("newMessageSoundBox");
+    p.h.tab("Status");
     p.arrive("Mmine - - - From OPERATOR (10.0.0.5)", "10.0.0.5");
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_TRUE(p.inMsgs->toPlainText().startsWith(Q("mine")));
     EXPECT_EQ(p.plays, 1);
 
     // Receipts replace the waiting text, then stack newest first on lime.
-    p.msgOut->setPlainText(Q("Waiting for confirmation of receipt."));
+    p.arrive("agAnn\xF7 In", "10.0.0.7");
+    p.h.row("10.0.0.7");
+    p.h.input.type(Q("hi"));
+    p.click("sendButton");
+    ASSERT_EQ(p.msgOut->toPlainText(), Q("Waiting for confirmation of receipt."));
     p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7");
     p.arrive("vl10.0.0.5" + sep() + "BOB", "10.0.0.8");
     p.arrive("vl10.0.0.6" + sep() + "CAY", "10.0.0.9"); // another sender's
@@ -212,7 +233,7 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_TRUE(p.compose.receiptListShown());
     EXPECT_EQ(p.msgOut->palette().color(QPalette::Base), QColor(0, 255, 0));
     // A page change ends the list; the next receipt starts a new one.
-    p.h.window->showPage(p.page("composePage"));
+    p.h.tab("Status");
     EXPECT_FALSE(p.compose.receiptListShown());
     p.arrive("vl10.0.0.5" + sep() + "DAN", "10.0.0.4");
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: DAN  \n"));
@@ -284,6 +305,7 @@ TEST(MessagePages, HistoryComesBackInOrderAfterARestart) {
     EXPECT_EQ(second.h.window->core().messages().size(), 2);
     EXPECT_TRUE(second.inMsgs->toPlainText().startsWith(Q("newer\n")));
     EXPECT_FALSE(second.replyButton->isEnabled());
+    second.h.tab("Messages");
     second.click("nextButton");
     EXPECT_TRUE(second.inMsgs->toPlainText().startsWith(Q("older - - - From Ann (10.0.0.7)\n")));
     EXPECT_TRUE(second.replyButton->isEnabled());
@@ -294,13 +316,16 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     // Read-only at start: Paste does nothing.
     QApplication::clipboard()->setText(QString(400, QLatin1Char('p')));
     const QString instructions = p.msgOut->toPlainText();
+    p.h.tab("Compose");
     p.click("pasteButton");
     EXPECT_EQ(p.msgOut->toPlainText(), instructions);
 
-    p.compose.selectRecipient("10.0.0.7", "Ann", false, false);
-    QTest::keyClicks(p.msgOut, QString(345, QLatin1Char('k')));
-    QTest::keyClick(p.msgOut, Qt::Key_Return); // a line break counts as CR LF
-    QTest::keyClicks(p.msgOut, Q("abcdef"));
+    p.arrive("agAnn\xF7 In", "10.0.0.7");
+    p.h.tab("Status");
+    p.h.row("10.0.0.7");
+    p.h.input.type(QString(345, QLatin1Char('k')));
+    p.h.input.key(Qt::Key_Return); // a line break counts as CR LF
+    p.h.input.type(Q("abcdef"));
     EXPECT_EQ(p.msgOut->toPlainText(), QString(345, QLatin1Char('k')) + Q("\nabc"));
 
     p.click("eraseComposeButton");
@@ -312,9 +337,9 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     p.click("replyButton");
     const QString reply = p.msgOut->toPlainText();
     EXPECT_GT(reply.size(), 380);
-    QTest::keyClicks(p.msgOut, Q("more"));
+    p.h.input.type(Q("more"));
     EXPECT_EQ(p.msgOut->toPlainText(), reply);
-    QTest::keyClick(p.msgOut, Qt::Key_Delete);
+    p.h.input.key(Qt::Key_Delete);
     EXPECT_EQ(p.msgOut->toPlainText().size(), reply.size() - 1);
 }
 

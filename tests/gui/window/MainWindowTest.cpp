@@ -3,7 +3,7 @@
 
 #include "core/net/AnsiText.h"
 #include "gui/board/StatusListView.h"
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,11 +15,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace velmora;
 using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 namespace {
 
@@ -109,35 +109,36 @@ TEST(MainWindow, MenusHoldTheirItems) {
 }
 
 TEST(MainWindow, WindowSizeFollowsThePageAndTheHeightOption) {
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
     const QSize designed(MainWindow::kDesignedWidth, MainWindow::kDesignedHeight);
     EXPECT_EQ(window.size(), designed);
 
-    h.find<QComboBox>("heightBox")->setCurrentText(Q("Small"));
-    window.showPage(window.page("statusPage"));
+    h.tab("Options");
+    h.choose("heightBox", Q("Small"));
+    h.tab("Status");
     EXPECT_EQ(window.size(), QSize(designed.width(), designed.height() / 2 + 9));
-    window.showPage(window.page("optionsPage"));
+    h.tab("Options");
     EXPECT_EQ(window.size(), designed);
 
-    h.find<QComboBox>("heightBox")->setCurrentText(Q("Large"));
-    window.showPage(window.page("statusPage"));
+    h.choose("heightBox", Q("Large"));
+    h.tab("Status");
     EXPECT_EQ(window.size(), QSize(window.rememberedWidth(), window.largeHeight()));
     EXPECT_GE(window.largeHeight(), designed.height() + 80);
-    window.showPage(window.page("helpPage"));
+    h.tab("Help");
     EXPECT_EQ(window.size(), designed);
 }
 
 TEST(MainWindow, HidingTheMessageSystemHidesBothTabsAndStaysOnOptions) {
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
-    window.showPage(window.page("optionsPage"));
-    h.find<QCheckBox>("hideMessagingBox")->click();
+    h.tab("Options");
+    h.click("hideMessagingBox");
     EXPECT_EQ(tabs(window), (QStringList{Q("Status"), Q("Discuss"), Q("Options"), Q("Help")}));
     EXPECT_EQ(window.pages().currentPage(), window.page("optionsPage"));
     EXPECT_TRUE(window.core().options().messagingHidden);
 
-    h.find<QCheckBox>("hideDiscussBox")->click();
+    h.click("hideDiscussBox");
     EXPECT_EQ(tabs(window), (QStringList{Q("Status"), Q("Options"), Q("Help")}));
 
     // Kept for the next start.
@@ -149,7 +150,7 @@ TEST(MainWindow, HidingTheMessageSystemHidesBothTabsAndStaysOnOptions) {
 }
 
 TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
-    WindowHarness h;
+    WindowUser h;
     MainWindow& window = *h.window;
     Core& core = window.core();
     int host = 10;
@@ -162,12 +163,13 @@ TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
             names << fromAnsi(Roster::split(core.roster().entries()[k.position]).name);
         return names;
     };
-    window.statusPage().onLetterTyped(Q("b"));
+    h.row({}); // the list takes the keys; a click below the names chooses nobody
+    h.input.type(Q("b"));
     EXPECT_EQ(order().mid(0, 2), (QStringList{Q("Bea"), Q("Ben")}));
     EXPECT_EQ(window.windowTitle(), Q("Dazuviz Velmora - (Names starting with B on top)"));
     // "bob" starts with a lower-case b: not on top.
     EXPECT_EQ(order().indexOf(Q("bob")), 3);
-    window.statusPage().onLetterTyped(Q("B"));
+    h.input.type(Q("B"));
     EXPECT_EQ(window.windowTitle(), Q("Dazuviz Velmora"));
     // Back to the colour order, which groups by class and then by address.
     EXPECT_EQ(order(),
@@ -175,35 +177,38 @@ TEST(MainWindow, TypedLettersPutNamesOnTopAndTheTitleSaysSo) {
 }
 
 TEST(MainWindow, OwnStatusButtonsAnnounceAndColourTheRemarkBox) {
-    WindowHarness h;
+    WindowUser h;
     h.sent.clear();
-    h.find<QPushButton>("busyButton")->click();
+    h.click("busyButton");
     ASSERT_EQ(h.sent.size(), 1);
     EXPECT_EQ(h.sent[0], "afOPERATOR\xF7 Busy - In but unavailable ( 9:05 AM on Mon)");
     EXPECT_EQ(h.find<QComboBox>("remarkBox")->palette().color(QPalette::Base), QColor(255, 0, 255));
 }
 
 TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
-    WindowHarness h;
+    WindowUser h;
     auto* box = h.find<QLineEdit>("idleTimeoutBox");
-    box->setText(QStringLiteral("1a2"));
-    QTest::keyClick(box, Qt::Key_Return);
+    h.tab("Options");
+    h.click(box);
+    h.retype(QStringLiteral("1a2"));
+    h.input.key(Qt::Key_Return);
     EXPECT_EQ(box->text(), QStringLiteral("12"));
     EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
-    box->setText(QStringLiteral("soon"));
-    QTest::keyClick(box, Qt::Key_Enter);
+    h.retype(QStringLiteral("soon"));
+    h.input.key(Qt::Key_Enter);
     EXPECT_EQ(box->text(), QStringLiteral("12"));
     EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
 }
 
 TEST(MainWindow, HelpOpensTheDocumentAtTheTopicAndTheSiteFromOneAddress) {
-    WindowHarness h;
+    WindowUser h;
     UrlCatcher catcher;
     QList<QUrl>& opened = catcher.opened;
     QDesktopServices::setUrlHandler(Q("file"), &catcher, "open");
     QDesktopServices::setUrlHandler(Q("https"), &catcher, "open");
-    h.find<QPushButton>("helpStatus")->click();
-    h.find<QPushButton>("webSupportButton")->click();
+    h.tab("Help");
+    h.click("helpStatus");
+    h.click("webSupportButton");
     QDesktopServices::unsetUrlHandler(Q("file"));
     QDesktopServices::unsetUrlHandler(Q("https"));
     ASSERT_EQ(opened.size(), 2);

@@ -4,7 +4,7 @@
 #include "support/PersonInput.h"
 #include "gui/controls/TrayIcon.h"
 #include "gui/desktop/DesktopInput.h"
-#include "support/WindowHarness.h"
+#include "support/WindowUser.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -21,6 +21,7 @@
 using namespace velmora;
 using velmora::test::PersonInput;
 using velmora::test::WindowHarness;
+using velmora::test::WindowUser;
 
 namespace {
 
@@ -30,12 +31,11 @@ QString Q(const char* text) {
 
 // A window with three colleagues, on its Status page, active, with nothing sent yet.
 struct Person {
-    Person() : input(*h.window) {
+    Person() {
         for (auto [datagram, source] :
              {std::pair{"agAnn\xF7 In", "10.0.0.7"}, std::pair{"agBob\xF7 In", "10.0.0.8"},
               std::pair{"agCay\xF7 In", "10.0.0.9"}})
             window().core().dispatchDatagram(datagram, source);
-        window().showPage(PageId::Status);
         h.sent.clear();
     }
     MainWindow& window() { return *h.window; }
@@ -44,8 +44,8 @@ struct Person {
     QPoint rowPoint(int row) { return QPoint(5, row * window().statusList().rowHeight() + 3); }
     qint64 trayPicture() { return window().trayIcon().icon().cacheKey(); }
 
-    WindowHarness h;
-    PersonInput input;
+    WindowUser h; // active, which shows the Status page
+    PersonInput& input = h.input;
 };
 
 } // namespace
@@ -68,7 +68,7 @@ TEST(PersonInput, RemarkBoxAnnouncesOnlyWhatIsConfirmed) {
         Person p;
         const qint64 picture = p.trayPicture();
         p.input.click(p.remarkBox());
-        p.remarkBox()->clearEditText();
+        p.input.key(Qt::Key_A, Qt::ControlModifier);
         p.input.type(Q(c.typed));
         if (c.enter)
             p.input.key(Qt::Key_Return);
@@ -121,7 +121,7 @@ TEST(PersonInput, OneKeyOrClickIsOneAction) {
     EXPECT_EQ(p.window().core().onTopLetter(), 'C');
 
     // A left click on a name chooses the recipient once.
-    p.window().showPage(PageId::Status);
+    p.h.tab("Status");
     p.input.click(p.window().statusList().viewport(), Qt::LeftButton, {}, p.rowPoint(1));
     EXPECT_EQ(chosen.count(), 1);
 }
@@ -164,10 +164,10 @@ TEST(PersonInput, ComposeTakesTheKeysOnceARecipientIsChosenAndBlankMessagesStay)
 TEST(PersonInput, ABlankDisplayNameIsRefused) {
     for (const char* typed : {"", "   "}) {
         Person p;
-        p.window().showPage(PageId::Options);
+        p.h.tab("Options");
         auto* name = p.h.find<QLineEdit>("nameBox");
         p.input.click(name);
-        name->selectAll();
+        p.input.key(Qt::Key_A, Qt::ControlModifier);
         p.input.key(Qt::Key_Delete);
         p.input.type(Q(typed));
         p.input.click(p.h.find<QCheckBox>("colourSortBox"));
