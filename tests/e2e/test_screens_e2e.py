@@ -99,13 +99,20 @@ def _aligned_find(line, needle, forward):
 
 
 class Screen:
-    """Xvfb on a free display with trayer docked at its bottom edge; both end on exit."""
+    """Xvfb on a free display with trayer docked at its bottom edge (unless tray=False) and,
+    with window_manager=True, openbox managing the windows; all end on exit."""
 
-    def __init__(self, folder):
-        for tool in ("Xvfb", "trayer", "xdotool", "xwininfo", "import", "convert"):
+    def __init__(self, folder, tray=True, window_manager=False):
+        tools = ["Xvfb", "xdotool", "xwininfo", "import", "convert"]
+        tools += ["trayer"] if tray else []
+        tools += ["openbox", "xprop"] if window_manager else []
+        for tool in tools:
             if shutil.which(tool) is None:
                 raise Skip(f"{tool} is not installed")
         self.folder = folder
+        self.with_tray = tray
+        self.with_window_manager = window_manager
+        self.tray = None
         self.processes = []
 
     def __enter__(self):
@@ -149,12 +156,30 @@ class Screen:
             raise Skip("Xvfb did not start")
         self.display = f":{int(number)}"
         self.env = dict(os.environ, DISPLAY=self.display)
+        if self.with_window_manager:
+            self._start_window_manager()
+        if not self.with_tray:
+            return
         self.processes.append(subprocess.Popen(
             ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
              "--height", "32", "--transparent", "false", "--tint", "0x404040",
              "--SetDockType", "true"], env=self.env, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL))
         self.tray = self.wait_window(["--class", "trayer"])
+
+    def _start_window_manager(self):
+        # openbox runs the --startup command once it manages the screen; a window mapped
+        # while it still starts up can be left unmanaged and unmapped for good.
+        with tempfile.TemporaryDirectory(prefix="velmora-openbox-") as folder:
+            ready = os.path.join(folder, "ready")
+            self.processes.append(subprocess.Popen(
+                ["openbox", "--sm-disable", "--startup", f"touch {ready}"], env=self.env,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            deadline = time.monotonic() + WAIT
+            while not os.path.exists(ready):
+                if time.monotonic() > deadline or self.processes[-1].poll() is not None:
+                    raise AssertionError("openbox did not start")
+                time.sleep(0.1)
 
     def close(self):
         for process in reversed(self.processes):
@@ -180,6 +205,19 @@ class Screen:
                 return found[0]
             time.sleep(0.1)
         raise AssertionError(f"no visible window for {query}")
+
+    def visible(self):
+        """The program's visible windows (its own, menus and dialogs) on the screen."""
+        return set(self.run("xdotool", "search", "--onlyvisible", "--class", "velmora",
+                            check=False).split())
+
+    def wait_visible(self, changed, timeout=WAIT):
+        """Waits until changed(visible()) holds; a menu, say, has opened or has gone."""
+        deadline = time.monotonic() + timeout
+        while not changed(self.visible()):
+            if time.monotonic() > deadline:
+                raise AssertionError("the program's windows did not change as expected")
+            time.sleep(0.1)
 
     def geometry(self, window):
         """(x, y, width, height) of a window on the screen."""
@@ -235,12 +273,16 @@ def run(net, workdir, screen, probe):
     assert tw >= 16, f"nothing docked in trayer: {tw}x{th}"
     icon = one.widest(LIME, (tx, ty, tw, th))  # the In picture is green
     assert icon > 0, "the tray icon does not show the In picture"
+    before = screen.visible()
     screen.run("xdotool", "mousemove", tx + tw // 2, ty + th // 2, "click", "3")
+    screen.wait_visible(lambda now: now - before)
     shot = screen.shot("tray-menu.png")
     changed = sum(1 for y in range(ty - 300, ty) for x in range(1280 - 300, 1280, 4)
                   if shot.pixel(x, y) != one.pixel(x, y))
     assert changed > 500, f"no menu opened above the tray icon ({changed} pixels changed)"
     screen.run("xdotool", "key", "Escape")
+    # A menu that is still closing would take the wheel's first turn.
+    screen.wait_visible(lambda now: not now - before)
 
     # Options page: the wheel over the tabs steps Status, Messages, Compose, Discuss, Options.
     screen.run("xdotool", "mousemove", box[0] + 30, box[1] + 9,

@@ -153,6 +153,8 @@ void ComposePage::onSendToAllClicked() {
     host_.setDialogOpen(true);
     const int answer = box.exec();
     host_.setDialogOpen(false);
+    // Back to the message, whichever the answer: the user goes on writing, not on buttons.
+    focusComposeBox();
     if (answer != QMessageBox::Ok) return;
     setComposeLime(false);
     sendComposedMessage("M");

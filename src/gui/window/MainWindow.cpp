@@ -411,15 +411,23 @@ std::optional<QString> MainWindow::askText(const QString& caption, const QString
     dialog.setLabelText(prompt);
     dialog.setTextValue(QString());
     if (secret) dialog.setTextEchoMode(QLineEdit::Password);
-    dialogOpen_ = true;
+    setDialogOpen(true);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    dialogOpen_ = false;
+    setDialogOpen(false);
     if (!ok) return std::nullopt;
     return dialog.textValue();
 }
 
+void MainWindow::setDialogOpen(bool open) {
+    dialogOpen_ = open;
+    if (!open) dialogClosed_.start();
+}
+
 void MainWindow::showError(const QString& text) {
+    const bool wasOpen = dialogOpen_;
+    setDialogOpen(true);
     QMessageBox::critical(this, windowTitle(), text);
+    setDialogOpen(wasOpen);
 }
 
 void MainWindow::showStatusPicture(const QIcon& picture) {
@@ -509,10 +517,13 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::onActivated() {
     statusPage_->statusList().applyFontSize(toAnsi(optionsPage_->fontSizeText()));
     // When the program itself brought the window forward (a message arrived, say), the page
-    // it chose stays; only the user's own activation returns to the Status page.
+    // it chose stays; so it does when the window manager hands the activation back after one
+    // of the program's dialogs. Only the user's own activation returns to the Status page.
     const bool ownRequest = broughtForward_.isValid() && broughtForward_.elapsed() < 2000;
+    const bool afterDialog = dialogClosed_.isValid() && dialogClosed_.elapsed() < 2000;
     broughtForward_.invalidate();
-    if (!ownRequest) showPage(PageId::Status);
+    dialogClosed_.invalidate();
+    if (!ownRequest && !afterDialog) showPage(PageId::Status);
 }
 
 void MainWindow::bringIntoView() {

@@ -77,7 +77,7 @@ public:
     bool isCurrentPage(PageId page) const override;
     bool isTabShown(PageId page) const override;
     void setTabShown(PageId page, bool shown) override;
-    void setDialogOpen(bool open) override { dialogOpen_ = open; }
+    void setDialogOpen(bool open) override;
     QWidget* dialogParent() override { return this; }
     std::optional<QString> askText(const QString& caption, const QString& prompt,
                                    bool secret) override;
@@ -133,6 +133,7 @@ private:
     bool created_ = false;
     bool destroyed_ = false;
     QElapsedTimer broughtForward_; // when the program last asked for the window to come forward
+    QElapsedTimer dialogClosed_;   // when the program's last dialog closed
 };
 
 } // namespace velmora
