@@ -364,7 +364,7 @@ void Core::resortStatusList() {
 
 void Core::nameSort() {
     Q_EMIT windowTitleChanged(sortTitle(false, onTopLetter_, titleNote_));
-    sortDisplayOrder(roster_, false, onTopLetter_);
+    sortDisplayOrder(roster_, false, onTopLetter_, config_.locale);
     Q_EMIT rosterChanged();
 }
 
@@ -375,7 +375,7 @@ void Core::colourSort() {
     }
     onTopLetter_ = ' ';
     Q_EMIT windowTitleChanged(sortTitle(true, onTopLetter_, titleNote_));
-    sortDisplayOrder(roster_, true, onTopLetter_);
+    sortDisplayOrder(roster_, true, onTopLetter_, config_.locale);
     Q_EMIT rosterChanged();
 }
 

@@ -20,7 +20,36 @@ char encodeChar(char16_t c) {
     return '?';
 }
 
+// Built once at compile time: folding runs over every name on every received announcement.
+constexpr std::array<char, 256> makeFoldTable() {
+    std::array<char, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        int lower = b;
+        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7))
+            lower = b + 32;
+        else if (b == 0x8A || b == 0x8C || b == 0x8E)
+            lower = b + 16; // Š Œ Ž
+        else if (b == 0x9F)
+            lower = 0xFF; // Ÿ
+        table[std::size_t(b)] = static_cast<char>(lower);
+    }
+    return table;
+}
+constexpr std::array<char, 256> kFoldTable = makeFoldTable();
+
 } // namespace
+
+char foldAnsiLetter(char c) {
+    return kFoldTable[static_cast<unsigned char>(c)];
+}
+
+QByteArray foldAnsiCase(const QByteArray& text) {
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* to = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        to[i] = foldAnsiLetter(text[i]);
+    return out;
+}
 
 QByteArray trimBlanks(const QByteArray& text) {
     qsizetype begin = 0;

@@ -23,6 +23,13 @@ QByteArray copyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -
 QString fromAnsi(const QByteArray& ansi);
 QByteArray toAnsi(const QString& text);
 
+// The lower-case form of a Windows-1252 letter: A-Z, \xC0-\xDE except the multiplication
+// sign \xD7, and the four pairs that Windows-1252 keeps apart from Latin-1 (S, OE and Z with
+// caron or ligature, Y with diaeresis). Every other byte stays as it is.
+char foldAnsiLetter(char c);
+// `text` with every letter in its lower-case form, for comparisons that ignore letter case.
+QByteArray foldAnsiCase(const QByteArray& text);
+
 // Exact, case-sensitive comparison of two dotted addresses.
 inline bool sameAddress(const QByteArray& a, const QByteArray& b) {
     return a == b;

@@ -30,8 +30,8 @@ public:
     ~UdpReceiverThread();
     void start();
     // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it. Safe to
-    // call from inside the OnUDPData handler: the buffer being handled stays alive until the
-    // handler returns.
+    // call from inside the OnUDPData handler: the batch being handled stays alive until the
+    // handler returns, and the rest of it is not handed on.
     void stopAndWait();
 
 private:
@@ -46,15 +46,35 @@ private:
     std::unique_ptr<std::thread> thread_;
 };
 
+namespace {
+
+// The thread drains what the socket holds, up to this many datagrams or about this many bytes,
+// and hands them over in one call: a flood then costs one wake-up of the main thread and one
+// wait per batch instead of one per datagram.
+constexpr std::size_t kBatchDatagrams = 64;
+constexpr std::size_t kBatchBytes = 256 * 1024;
+
+// One datagram of a batch: where its bytes lie in the batch's byte store, and its source.
+struct BatchItem {
+    std::size_t offset;
+    int count;
+    QByteArray address;
+    quint16 port;
+};
+
+} // namespace
+
 // What the thread shares with the hand-offs it has queued to the main thread. A queued call
-// keeps it alive, so the buffer it hands over stays valid even when the receiver is
-// deactivated (and the thread ends) from inside the OnUDPData handler.
+// keeps it alive, so the batch it hands over stays valid even when the receiver is deactivated
+// (and the thread ends) from inside the OnUDPData handler.
 struct UdpReceiverThread::Shared {
     std::mutex mutex;
     std::condition_variable handedOff;
-    bool stop = false;    // asked to stop; queued hand-offs are cancelled
-    bool handled = false; // the pending hand-off has finished
-    std::vector<char> buffer;
+    bool stop = false;            // asked to stop; queued hand-offs are cancelled
+    bool handled = false;         // the pending hand-off has finished
+    std::vector<char> buffer;     // what recvfrom() fills
+    std::vector<char> bytes;      // the batch's datagrams, back to back
+    std::vector<BatchItem> batch; // in arrival order
 };
 
 UdpReceiverThread::UdpReceiverThread(UdpReceiver* owner, int socket, int bufferSize)
@@ -89,6 +109,9 @@ void UdpReceiverThread::stopAndWait() {
 void UdpReceiverThread::run() {
     Shared& shared = *shared_;
     shared.buffer.resize(size_t(bufferSize_));
+    shared.batch.reserve(kBatchDatagrams);
+    in_addr lastSource{};
+    QByteArray lastAddress; // consecutive datagrams from one sender share their address text
 
     for (;;) {
         {
@@ -103,17 +126,31 @@ void UdpReceiverThread::run() {
         if (waits[1].revents != 0 || (waits[0].revents & POLLNVAL)) break;
         if (waits[0].revents == 0) continue;
 
-        sockaddr_in source{};
-        socklen_t sourceLength = sizeof source;
-        // MSG_TRUNC reports the datagram's real length, so one longer than the buffer is seen
-        // and dropped instead of being handed on cut short.
-        const ssize_t count = ::recvfrom(socket_, shared.buffer.data(), shared.buffer.size(),
-                                         MSG_TRUNC | MSG_DONTWAIT,
-                                         reinterpret_cast<sockaddr*>(&source), &sourceLength);
-        if (count <= 0 || count > bufferSize_) continue;
+        // Nothing else touches the batch now: the previous hand-off has been handled.
+        shared.batch.clear();
+        shared.bytes.clear();
+        while (shared.batch.size() < kBatchDatagrams && shared.bytes.size() < kBatchBytes) {
+            sockaddr_in source{};
+            socklen_t sourceLength = sizeof source;
+            // MSG_TRUNC reports the datagram's real length, so one longer than the buffer is
+            // seen and dropped instead of being handed on cut short.
+            const ssize_t count = ::recvfrom(socket_, shared.buffer.data(), shared.buffer.size(),
+                                             MSG_TRUNC | MSG_DONTWAIT,
+                                             reinterpret_cast<sockaddr*>(&source), &sourceLength);
+            if (count < 0) break; // drained (or failing: back to the wait)
+            if (count == 0 || count > bufferSize_) continue;
 
-        const QByteArray address = dottedText(source.sin_addr);
-        const quint16 port = ntohs(source.sin_port);
+            if (lastAddress.isNull() || source.sin_addr.s_addr != lastSource.s_addr) {
+                lastSource = source.sin_addr;
+                lastAddress = dottedText(source.sin_addr);
+            }
+            shared.batch.push_back(
+                {shared.bytes.size(), int(count), lastAddress, ntohs(source.sin_port)});
+            shared.bytes.insert(shared.bytes.end(), shared.buffer.data(),
+                                shared.buffer.data() + count);
+        }
+        if (shared.batch.empty()) continue;
+
         {
             std::lock_guard guard(shared.mutex);
             if (shared.stop) break;
@@ -123,18 +160,23 @@ void UdpReceiverThread::run() {
         // The receiver is the context: if it is destroyed first, the call is discarded.
         QMetaObject::invokeMethod(
             owner,
-            [owner, keep = shared_, count = int(count), address, port] {
-                {
-                    std::lock_guard guard(keep->mutex);
-                    if (keep->stop) return; // deactivated since it was queued
-                }
-                try {
-                    owner->dataArrived(keep->buffer.data(), count, address, port);
-                } catch (const std::exception& error) {
-                    // An exception must not unwind through the event loop.
-                    qWarning("Unhandled error in OnUDPData: %s", error.what());
-                } catch (...) {
-                    qWarning("Unhandled error in OnUDPData");
+            [owner, keep = shared_] {
+                for (const BatchItem& item : keep->batch) {
+                    {
+                        // Deactivated since it was queued, or by the handler of an earlier
+                        // datagram of this batch (which may also have destroyed the receiver).
+                        std::lock_guard guard(keep->mutex);
+                        if (keep->stop) return;
+                    }
+                    try {
+                        owner->dataArrived(keep->bytes.data() + item.offset, item.count,
+                                           item.address, item.port);
+                    } catch (const std::exception& error) {
+                        // An exception must not unwind through the event loop.
+                        qWarning("Unhandled error in OnUDPData: %s", error.what());
+                    } catch (...) {
+                        qWarning("Unhandled error in OnUDPData");
+                    }
                 }
                 {
                     std::lock_guard guard(keep->mutex);
@@ -144,8 +186,8 @@ void UdpReceiverThread::run() {
             },
             Qt::QueuedConnection);
 
-        // One datagram at a time: the next one waits in the socket's queue until this one has
-        // been handled, which also keeps the buffer untouched while the handler reads it.
+        // One batch at a time: later datagrams wait in the socket's queue until this batch has
+        // been handled, which also keeps its bytes untouched while the handler reads them.
         std::unique_lock guard(shared.mutex);
         shared.handedOff.wait(guard, [&shared] { return shared.handled || shared.stop; });
     }

@@ -1,7 +1,9 @@
 #pragma once
 // The receiving half of the UDP transport that carries every datagram: UdpReceiver receives on
-// a local port in a background thread and hands each datagram to the main thread through
-// OnUDPData, waiting until it has been handled. UdpSender is the sending half.
+// a local port in a background thread, which drains what the socket holds (up to 64 datagrams)
+// and hands the batch to the main thread in one call, waiting until it has been handled; the
+// main thread passes each datagram to OnUDPData in arrival order. UdpSender is the sending
+// half.
 
 #include "core/net/UdpError.h"
 

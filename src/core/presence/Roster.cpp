@@ -4,42 +4,112 @@
 #include "core/net/Datagram.h"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 namespace velmora {
 
 namespace {
 
-// Finds entries whose field before the first `end` (all of the text when there is none)
-// equals a given text, ignoring ASCII letter case. Everything that depends only on the
-// searched text is worked out once per lookup, so each entry costs one length check and one
-// memcmp: this runs for every entry on every received announcement.
-class FieldMatcher {
-public:
-    FieldMatcher(const QByteArray& field, char end)
-        : field_(field), end_(end), hasEnd_(field.contains(end)),
-          hasLetters_(std::any_of(field.begin(), field.end(),
-                                  [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; })) {}
+// More replaced positions than this without a sort in between, and the next sort starts
+// afresh: cheaper than moving that many rows one by one, and the list stays bounded when
+// nobody sorts.
+constexpr qsizetype kChangesKept = 256;
 
-    bool operator()(const QByteArray& text) const {
-        const qsizetype len = field_.size();
-        if (hasEnd_) {
-            // Only a field without `end` can match; the text's field stops at its first `end`.
-            return false;
-        }
-        if (text.size() < len || (text.size() > len && text[len] != end_)) return false;
-        if (std::memcmp(text.constData(), field_.constData(), std::size_t(len)) == 0) return true;
-        return hasLetters_ && qstrnicmp(text.constData(), field_.constData(), len) == 0;
-    }
+// The field a lookup compares: the text before its first "=", all of it when there is none.
+QByteArrayView fieldOf(const QByteArray& text) {
+    const qsizetype eq = text.indexOf('=');
+    return QByteArrayView(text).first(eq < 0 ? text.size() : eq);
+}
 
-private:
-    const QByteArray& field_;
-    char end_;
-    bool hasEnd_;
-    bool hasLetters_;
-};
+// Addresses ignore the case of ASCII letters only, as they always did; names ignore the case of
+// every Windows-1252 letter, so that "ÉMILE" finds "émile".
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
 
 } // namespace
+
+void Roster::FieldIndex::clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
+quint32 Roster::FieldIndex::hashOf(QByteArrayView field) const {
+    quint32 h = 2166136261u; // FNV-1a over the folded bytes
+    for (char c : field)
+        h = (h ^ static_cast<unsigned char>(fold_(c))) * 16777619u;
+    // The table uses the low bits; mix the high ones into them.
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    return h;
+}
+
+bool Roster::FieldIndex::matches(QByteArrayView field, const QByteArray& text) const {
+    const QByteArrayView other = fieldOf(text);
+    if (other.size() != field.size()) return false;
+    for (qsizetype i = 0; i < field.size(); ++i)
+        if (fold_(field[i]) != fold_(other[i])) return false;
+    return true;
+}
+
+void Roster::FieldIndex::add(QByteArrayView field, int position) {
+    if ((used_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(16, slots_.size() * 2));
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.position < 0) continue;
+            std::size_t i = s.hash & mask;
+            while (slots_[i].position >= 0)
+                i = (i + 1) & mask;
+            slots_[i] = s;
+        }
+    }
+    const quint32 hash = hashOf(field);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].position >= 0)
+        i = (i + 1) & mask;
+    slots_[i] = {position, hash};
+    ++used_;
+}
+
+void Roster::FieldIndex::remove(QByteArrayView field, int position) {
+    if (slots_.empty()) return;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t hole = hashOf(field) & mask;
+    while (slots_[hole].position != position) {
+        if (slots_[hole].position < 0) return; // not held
+        hole = (hole + 1) & mask;
+    }
+    // Later slots of the run move up into the hole unless that would put them before their
+    // home slot, so that no search stops early at a gap.
+    for (std::size_t j = (hole + 1) & mask; slots_[j].position >= 0; j = (j + 1) & mask) {
+        const std::size_t home = slots_[j].hash & mask;
+        const bool homeBetween = hole <= j ? home > hole && home <= j : home > hole || home <= j;
+        if (!homeBetween) {
+            slots_[hole] = slots_[j];
+            hole = j;
+        }
+    }
+    slots_[hole] = Slot{};
+    --used_;
+}
+
+int Roster::FieldIndex::first(QByteArrayView field, const QList<QByteArray>& texts) const {
+    if (slots_.empty()) return -1;
+    const quint32 hash = hashOf(field);
+    const std::size_t mask = slots_.size() - 1;
+    int found = -1;
+    // Every position with this field lies in the run from the home slot; the lowest wins.
+    for (std::size_t i = hash & mask; slots_[i].position >= 0; i = (i + 1) & mask) {
+        const int p = slots_[i].position;
+        if (slots_[i].hash == hash && (found < 0 || p < found) && matches(field, texts[p]))
+            found = p;
+    }
+    return found;
+}
 
 QByteArray Roster::makeEntry(const QByteArray& address, const QByteArray& name, char code,
                              const QByteArray& status) {
@@ -49,31 +119,44 @@ QByteArray Roster::makeEntry(const QByteArray& address, const QByteArray& name, 
     return e;
 }
 
-namespace {
+Roster::Roster() : addressIndex_(asciiLower), nameLookup_(foldAnsiLetter) {}
 
-// Position of the first text of `list` whose field before "=" is `field`, or -1.
-int findField(const QList<QByteArray>& list, const QByteArray& field) {
-    const FieldMatcher matches(field, '=');
-    for (qsizetype i = 0; i < list.size(); ++i)
-        if (matches(list[i])) return int(i);
-    return -1;
-}
-
-} // namespace
+Roster::~Roster() = default;
 
 int Roster::findAddress(const QByteArray& address) const {
+    // A text with "=" never matches: an entry's address field ends at its first "=".
+    if (address.contains('=')) return -1;
     std::lock_guard guard(lock_);
-    return findField(entries_, address);
+    return addressIndex_.first(address, entries_);
 }
 
 int Roster::findName(const QByteArray& name) const {
+    if (name.contains('=')) return -1;
     std::lock_guard guard(lock_);
-    return findField(nameIndex_, name);
+    return nameLookup_.first(name, nameIndex_);
 }
 
 void Roster::append(const QByteArray& entry, const QByteArray& address, const QByteArray& name) {
+    const int position = int(entries_.size());
     entries_.append(entry);
     nameIndex_.append(name + '=' + address);
+    addressIndex_.add(fieldOf(entry), position);
+    nameLookup_.add(fieldOf(nameIndex_.last()), position);
+}
+
+void Roster::noteChanged(int position) {
+    if (changes_.everything) return;
+    if (changes_.positions.size() >= kChangesKept) {
+        changes_.positions.clear();
+        changes_.everything = true;
+        return;
+    }
+    changes_.positions.append(position);
+}
+
+Roster::Changes Roster::takeChanges() {
+    std::lock_guard guard(lock_);
+    return std::exchange(changes_, Changes{});
 }
 
 Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, const QByteArray& key,
@@ -92,14 +175,22 @@ Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, cons
     if (i >= 0) {
         result.position = i;
         result.changed = entries_[i] != entry;
-        entries_[i] = entry;
+        if (result.changed) {
+            // The address may have changed (found by name, or in another letter case).
+            addressIndex_.remove(fieldOf(entries_[i]), i);
+            addressIndex_.add(fieldOf(entry), i);
+            entries_[i] = entry;
+            noteChanged(i);
+        }
         if (i < kMarkedPositions) {
             seen_.set(std::size_t(i));
             answered_.set(std::size_t(i));
         }
-    } else {
+    } else if (entries_.size() < kMaxEntries) {
         append(entry, key, parsed->name);
         result.appended = true;
+    } else {
+        result.ignored = true;
     }
     return result;
 }
@@ -111,7 +202,7 @@ bool Roster::seed(const QByteArray& ownAddress, const QByteArray& displayName,
     bool titleNote = false;
     int kept = 0;
     for (const ArchivedEntry& a : archive) {
-        if (kept == kArchiveKept) break;
+        if (kept == kArchiveKept || entries_.size() >= kMaxEntries) break;
         if (findAddress(a.address) >= 0 || findName(a.name) >= 0) continue;
         ++kept;
         QByteArray entry = a.entry;
@@ -128,8 +219,11 @@ void Roster::reset(const QByteArray& ownAddress, const QByteArray& loginName) {
     std::lock_guard guard(lock_);
     entries_.clear();
     nameIndex_.clear();
+    addressIndex_.clear();
+    nameLookup_.clear();
     append(makeEntry(ownAddress, loginName, 'g', "In"), ownAddress, loginName);
-    displayOrder_ = {SortKey{loginName, 0}};
+    displayOrder_ = {SortKey{0}};
+    changes_ = Changes{{}, true};
     listRows_ = 1;
 }
 
@@ -178,8 +272,6 @@ quint32 colourForCode(char code, const ClassColours& colours) {
         return 16711680;
     case 'z':
         return 16776960;
-    case 0:
-        return 16777215;
     default:
         return colours.idle;
     }

@@ -6,12 +6,18 @@
 #include "core/settings/Settings.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <bitset>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace velmora {
+
+// What StatusSort keeps per entry between sorts; defined there.
+struct StatusSortCache;
 
 // The four parts of a roster entry.
 struct RosterFields {
@@ -21,21 +27,26 @@ struct RosterFields {
     QByteArray status;
 };
 
-// One row of the status list: the key it sorts by and the roster position it shows.
+// One row of the status list: the roster position it shows. The keys rows sort by live with
+// StatusSort, one per entry, so that moving a row moves four bytes.
 struct SortKey {
-    QByteArray key;
     int position = 0;
 };
 
 class Roster {
 public:
+    Roster();
+    ~Roster();
     // Presence marks cover the first 208 positions; later entries are never marked.
     static constexpr int kMarkedPositions = 208;
     using PositionSet = std::bitset<kMarkedPositions>;
+    // No more people than this: a flood of made-up senders must not grow the roster, and so
+    // every sort and paint, without end. Known people still update.
+    static constexpr int kMaxEntries = 4096;
 
     // What applying one status announcement did.
     struct ApplyResult {
-        bool ignored = true; // malformed: nothing changed
+        bool ignored = true; // malformed, or a newcomer to a full roster: nothing changed
         bool appended = false;
         bool changed = false; // a replacement whose text differs from the old one
         int position = -1;    // the replaced position; -1 after an append
@@ -80,9 +91,10 @@ public:
     // Clears the roster to the own placeholder under the login name. The marks stay.
     void reset(const QByteArray& ownAddress, const QByteArray& loginName);
 
-    // Position of the entry keyed by `address` (letter case ignored), or -1.
+    // Position of the first entry keyed by `address` (ASCII letter case ignored), or -1.
     int findAddress(const QByteArray& address) const;
-    // Position of the name index entry whose name part is `name` (letter case ignored), or -1.
+    // Position of the first name index entry whose name part is `name` (letter case of all
+    // Windows-1252 letters ignored), or -1.
     int findName(const QByteArray& name) const;
 
     // Roster position and entry text for a status-list row; nothing outside the roster.
@@ -93,13 +105,55 @@ public:
     static QByteArray makeEntry(const QByteArray& address, const QByteArray& name, char code,
                                 const QByteArray& status);
 
+    // For StatusSort: the positions whose text was replaced since the last call (appended
+    // positions are the ones beyond what was sorted), or `everything` when the sort must start
+    // afresh (after a reset, or when too many changes piled up unsorted).
+    struct Changes {
+        QList<int> positions;
+        bool everything = false;
+    };
+    Changes takeChanges();
+    std::shared_ptr<StatusSortCache>& sortCache() { return sortCache_; }
+
 private:
+    // Roster positions found by the field before the first "=" of their text, letter case
+    // folded by `fold`: an open-addressing table that holds no copy of any text (a candidate is
+    // confirmed against the text itself), so it costs eight bytes a slot.
+    class FieldIndex {
+    public:
+        using Fold = char (*)(char);
+        explicit FieldIndex(Fold fold) : fold_(fold) {}
+        void clear();
+        void add(QByteArrayView field, int position);
+        void remove(QByteArrayView field, int position);
+        // The lowest position whose text in `texts` has `field` as its field, or -1: the one a
+        // scan from the top would find.
+        int first(QByteArrayView field, const QList<QByteArray>& texts) const;
+
+    private:
+        struct Slot {
+            int position = -1; // -1: empty
+            quint32 hash = 0;
+        };
+        quint32 hashOf(QByteArrayView field) const;
+        bool matches(QByteArrayView field, const QByteArray& text) const;
+
+        Fold fold_;
+        std::vector<Slot> slots_; // a power of two, at most half full
+        std::size_t used_ = 0;
+    };
+
     void append(const QByteArray& entry, const QByteArray& address, const QByteArray& name);
+    void noteChanged(int position);
 
     mutable std::recursive_mutex lock_;
     QList<QByteArray> entries_;
     QList<QByteArray> nameIndex_;
     QList<SortKey> displayOrder_;
+    FieldIndex addressIndex_; // entries_ by address, ASCII letter case folded
+    FieldIndex nameLookup_;   // nameIndex_ by name, Windows-1252 letter case folded
+    Changes changes_;
+    std::shared_ptr<StatusSortCache> sortCache_;
     PositionSet seen_;
     PositionSet answered_;
     int listRows_ = 2;
@@ -109,7 +163,8 @@ private:
 inline constexpr char kArchivedMark[] = " **";
 inline constexpr char kArchivedTitleNote[] = " ** denotes archived status";
 
-// Background colour (0x00BBGGRR) of a colour code; `code` 0 stands for an empty code text.
+// Background colour (0x00BBGGRR) of a colour code. A NUL code (or none) looks idle, as every
+// code the program does not know.
 quint32 colourForCode(char code, const ClassColours& colours);
 
 } // namespace velmora

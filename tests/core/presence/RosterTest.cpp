@@ -175,5 +175,5 @@ TEST(Roster, ColourForCode) {
     EXPECT_EQ(colourForCode('b', c), 16711680u);
     EXPECT_EQ(colourForCode('z', c), 16776960u);
     EXPECT_EQ(colourForCode('q', c), 5u); // unknown codes look idle
-    EXPECT_EQ(colourForCode(0, c), 16777215u);
+    EXPECT_EQ(colourForCode(0, c), 5u);   // and so does NUL
 }
