@@ -6,6 +6,8 @@
 #   testnet.sh exec NAME I CMD  runs CMD inside host I
 #   testnet.sh addr I           prints the address of host I
 #   testnet.sh list             prints the names of the test networks that exist
+#   testnet.sh wire NAME I J P  links hosts I and J directly: vJ in host I, vI in host J,
+#                               with P.I/24 and P.J/24 (P: three numbers, not 10.77.0)
 #
 # Host i has 10.77.0.i/24 on its eth0, lo up, and a route 255.255.255.255/32 dev eth0 so
 # that limited broadcasts leave through eth0 (Linux refuses them when no route covers the
@@ -30,7 +32,7 @@ die() {
 }
 
 usage() {
-    sed -n '4,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,10p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -144,6 +146,30 @@ cmd_addr() {
     echo "$SUBNET.$1"
 }
 
+# A second subnet beside the bridge, for tests of a computer with several interfaces. Both ends
+# live inside hosts of the network, so the link goes when they do.
+cmd_wire() {
+    (($# == 4)) || usage
+    local name=$1 i=$2 j=$3 prefix=$4 ns
+    check_name "$name"
+    check_index "$i"
+    check_index "$j"
+    ((i != j)) || die "a host cannot be wired to itself"
+    [[ $prefix =~ ^(10|172|192)\.[0-9]{1,3}\.[0-9]{1,3}$ && $prefix != "$SUBNET" ]] ||
+        die "bad prefix '$prefix' (three numbers of a private subnet other than $SUBNET)"
+    for ns in "$name-h$i" "$name-h$j"; do
+        ip netns list 2>/dev/null | awk '{print $1}' | grep -qxF "$ns" || die "no host $ns"
+    done
+    ip -n "$name-h$i" link add "v$j" type veth peer name "v$i" netns "$name-h$j" || exit 1
+    ip -n "$name-h$i" addr add "$prefix.$i/24" broadcast "$prefix.255" dev "v$j" &&
+        ip -n "$name-h$j" addr add "$prefix.$j/24" broadcast "$prefix.255" dev "v$i" &&
+        ip -n "$name-h$i" link set "v$j" up &&
+        ip -n "$name-h$j" link set "v$i" up || {
+        ip -n "$name-h$i" link del "v$j" 2>/dev/null
+        die "could not wire hosts $i and $j"
+    }
+}
+
 cmd_list() {
     ip netns list 2>/dev/null | awk '$1 ~ /-br$/ { sub(/-br$/, "", $1); print $1 }'
 }
@@ -157,5 +183,6 @@ down) cmd_down "$@" ;;
 exec) cmd_exec "$@" ;;
 addr) cmd_addr "$@" ;;
 list) cmd_list "$@" ;;
+wire) cmd_wire "$@" ;;
 *) usage ;;
 esac

@@ -140,10 +140,10 @@ FileResult SettingsFile::write(const QString& path, const QByteArray& content) {
     const FileResult replaced = replace(target, content);
     // No right to create the temporary file or to rename over the file: the folder belongs
     // to somebody else, or is sticky. Rewriting in place needs only the file's own permission.
-    if ((replaced.error == EACCES || replaced.error == EPERM) && QFileInfo::exists(target)) {
-        const FileResult inPlace = writeInPlace(target, content);
-        return inPlace.ok() ? inPlace : replaced;
-    }
+    // Its failure is the one to tell: it names the real cause (a full disk, say), where the
+    // refused rename only says why it was tried.
+    if ((replaced.error == EACCES || replaced.error == EPERM) && QFileInfo::exists(target))
+        return writeInPlace(target, content);
     return replaced;
 }
 
