@@ -11,3 +11,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$top/tools/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$build" --output-on-failure -j2 "$@"
+# The full run (no ctest arguments) also fuzzes every target of fuzz/ for 30 seconds.
+if [ $# -eq 0 ]; then bash "$top/tools/fuzz.sh" 30; fi
