@@ -91,8 +91,16 @@ QByteArray archiveForm(const QByteArray& entry) {
 
 QByteArray readDisplayName(const Profile& profile, const QByteArray& loginName) {
     const QByteArray name =
-        trimBlanks(profile.readSetting(userSection(loginName), "name", loginName));
+        displayNameFrom(profile.readSetting(userSection(loginName), "name", loginName));
     return name.isEmpty() ? loginName : name;
+}
+
+QByteArray displayNameFrom(const QByteArray& text) {
+    // The separator splits every announcement and roster entry: inside a name it would cut
+    // the name short and turn its rest into a colour code and a status.
+    QByteArray name = text;
+    name.replace(kSep, QByteArray());
+    return trimBlanks(name);
 }
 
 Options readOptions(const Profile& profile, int designedWidth, int designedHeight,

@@ -72,6 +72,9 @@ struct SettingsSnapshot {
 inline constexpr char kVersionLabel[] = " Dazuviz Velmora 2.9";
 inline constexpr char kVersionDate[] = "Aug 4, 2001";
 
+// A display name as typed or stored: without the separator byte and surrounding blanks.
+QByteArray displayNameFrom(const QByteArray& text);
+
 // Reads the display name of the per-user section (trimmed; the login name when absent or empty).
 QByteArray readDisplayName(const Profile& profile, const QByteArray& loginName);
 

@@ -218,7 +218,11 @@ void OptionsPage::storeOptions() {
 }
 
 void OptionsPage::onNameBoxLeft() {
-    const QByteArray text = toAnsi(nameBox_->text());
+    QByteArray text = toAnsi(nameBox_->text());
+    if (text.contains(kSep)) {
+        text = displayNameFrom(text);
+        nameBox_->setText(fromAnsi(text));
+    }
     const bool commit = nameEdited_ && text != core_.own().displayName;
     nameEdited_ = false;
     if (!commit) return;

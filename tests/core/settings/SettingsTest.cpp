@@ -272,6 +272,17 @@ TEST(SettingsTest, ArchiveKeepsThreeHundredOthersBesidesTheOwnEntryRestartAfterR
     }
 }
 
+TEST(SettingsTest, TheSeparatorNeverStandsInADisplayName) {
+    for (auto [stored, shown] : {std::pair{"Opal=1\xF7"
+                                           "a\xF7yAbc",
+                                           "Opal=1ayAbc"},
+                                 std::pair{" \xF7 ", "OPERATOR"}, std::pair{"Ann", "Ann"}})
+        EXPECT_EQ(
+            readDisplayName(parsed(QByteArray("[VLXOPERATOR]\nname=") + stored + "\n"), "OPERATOR"),
+            shown)
+            << stored;
+}
+
 TEST(SettingsTest, LoginNamesThatASectionCannotHoldKeepTheirOwnDisplayName) {
     Profile profile;
     for (const QByteArray& login :
