@@ -2,6 +2,7 @@
 // the next save leaves in it.
 
 #include "support/CoreHarness.h"
+#include "support/SettingsFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,21 +15,8 @@ using namespace velmora;
 using velmora::test::CoreHarness;
 using velmora::test::sep;
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
-Profile loadProfile(const QString& path) {
-    Profile p;
-    p.load(path);
-    return p;
-}
-
-} // namespace
+using velmora::test::loadProfile;
+using velmora::test::writeFile;
 
 TEST(CoreLifecycle, ArchivedColleaguesComeBackMarkedAndAreSavedAgain) {
     CoreHarness h("10.0.0.5");

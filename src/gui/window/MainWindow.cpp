@@ -1,7 +1,6 @@
 #include "gui/window/MainWindow.h"
 
 #include "core/net/AnsiText.h"
-#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 #include "gui/board/ChangeStatusPage.h"
 #include "gui/board/RemarkEditor.h"
@@ -94,24 +93,14 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     menus_ = std::make_unique<WindowMenus>(this);
     // Without a notification area the tray menu, and with it the way out, would be out of
     // reach: the window then offers the same menu at the end of the tab row.
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        auto* menuButton = named(new QToolButton, "windowMenuButton");
-        menuButton->setText(QStringLiteral("\u2630"));
-        menuButton->setToolTip(latin1("Menu"));
-        menuButton->setAccessibleName(latin1("Menu"));
-        menuButton->setFixedSize(22, 19);
-        menuButton->setFocusPolicy(Qt::NoFocus);
-        menuButton->setPopupMode(QToolButton::InstantPopup);
-        menuButton->setMenu(menus_->trayMenu);
-        buttons->addWidget(menuButton);
-    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) buttons->addWidget(menus_->windowMenuButton());
     trayIcon_ = new TrayIcon(this);
     trayIcon_->setObjectName(latin1("trayIcon"));
     trayIcon_->setHint(latin1(kProgramTitle));
     trayIcon_->setPopupMenu(menus_->trayMenu);
     trayIcon_->onLeftClick = [this](TrayIcon*) { onTrayIconClicked(); };
 
-    connectMenus();
+    menus_->connectTo(*this, *core_, *statusPage_, *changePage_);
     connect(composePage_, &ComposePage::sendMessageAllowed, menus_->sendMessageAction,
             &QAction::setEnabled);
     connect(pages_, &TabbedPages::currentPageChanged, this, &MainWindow::onPageChanged);
@@ -170,41 +159,6 @@ void MainWindow::buildPages() {
     });
     connect(optionsPage_, &OptionsPage::heightChanged, this, &MainWindow::onHeightChanged);
     connect(optionsPage_, &OptionsPage::remarkEditorRequested, remarkEditor_, &RemarkEditor::open);
-}
-
-void MainWindow::connectMenus() {
-    WindowMenus& m = *menus_;
-    connect(m.titleAction, &QAction::triggered, this, &MainWindow::bringIntoView);
-    connect(m.inAction, &QAction::triggered, statusPage_, &StatusPage::onInClicked);
-    connect(m.busyAction, &QAction::triggered, statusPage_, &StatusPage::onBusyClicked);
-    connect(m.outAction, &QAction::triggered, statusPage_, &StatusPage::onOutClicked);
-    connect(m.customizeStatusAction, &QAction::triggered, statusPage_,
-            &StatusPage::onPersonalizeStatusClicked);
-    // The roster commands send; a failure is the user's to see, as for the status buttons.
-    const auto reporting = [this](void (Presence::*command)()) {
-        return [this, command] {
-            try {
-                (core_->presence().*command)();
-            } catch (const UdpError& e) {
-                showError(latin1(e.what()));
-            }
-        };
-    };
-    connect(m.refreshStatusListAction, &QAction::triggered, this,
-            reporting(&Presence::refreshStatusList));
-    connect(m.hideOffLineAction, &QAction::triggered, this, reporting(&Presence::rosterReset));
-    connect(m.showWindowAction, &QAction::triggered, this, &MainWindow::bringIntoView);
-    connect(m.exitAsOutAction, &QAction::triggered, this, &MainWindow::onExitAsOutChosen);
-    connect(m.exitAction, &QAction::triggered, this, &MainWindow::onExitChosen);
-
-    connect(m.sendMessageAction, &QAction::triggered, this, [this] {
-        if (isTabShown(PageId::Compose)) showPage(PageId::Compose);
-    });
-    connect(m.changeStatusAction, &QAction::triggered, changePage_,
-            &ChangeStatusPage::openInClassColours);
-    connect(m.showOnLineAction, &QAction::triggered, this, reporting(&Presence::rosterReset));
-    connect(m.refreshAllAction, &QAction::triggered, this, reporting(&Presence::refreshStatusList));
-    connect(m.resendStatusAction, &QAction::triggered, this, reporting(&Presence::resendMyStatus));
 }
 
 void MainWindow::connectCore() {

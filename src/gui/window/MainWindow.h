@@ -97,7 +97,6 @@ protected:
 
 private:
     void buildPages();
-    void connectMenus();
     void connectCore();
     void optionsToControls();
     void controlsToOptions();

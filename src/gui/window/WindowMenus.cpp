@@ -1,10 +1,16 @@
 #include "gui/window/WindowMenus.h"
 
+#include "core/Core.h"
+#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
+#include "gui/board/ChangeStatusPage.h"
+#include "gui/board/StatusPage.h"
 #include "gui/controls/WidgetKit.h"
+#include "gui/window/MainWindow.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QToolButton>
 
 namespace velmora {
 
@@ -54,6 +60,61 @@ WindowMenus::WindowMenus(QWidget* owner) {
     resendStatusAction = add(personMenu, "resendStatusAction", "Re-send My Status");
     personMenu->addSeparator();
     add(personMenu, "closeMenuAction", "&Close");
+}
+
+void WindowMenus::connectTo(MainWindow& window, Core& core, StatusPage& statusPage,
+                            ChangeStatusPage& changePage) {
+    const WindowMenus& m = *this;
+    MainWindow* w = &window;
+    StatusPage* status = &statusPage;
+    QObject::connect(m.titleAction, &QAction::triggered, w, &MainWindow::bringIntoView);
+    QObject::connect(m.inAction, &QAction::triggered, status, &StatusPage::onInClicked);
+    QObject::connect(m.busyAction, &QAction::triggered, status, &StatusPage::onBusyClicked);
+    QObject::connect(m.outAction, &QAction::triggered, status, &StatusPage::onOutClicked);
+    QObject::connect(m.customizeStatusAction, &QAction::triggered, status,
+                     &StatusPage::onPersonalizeStatusClicked);
+    // The roster commands send; a failure is the user's to see, as for the status buttons.
+    const auto reporting = [&window, &core](void (Presence::*command)()) {
+        return [&window, &core, command] {
+            try {
+                (core.presence().*command)();
+            } catch (const UdpError& e) {
+                window.showError(latin1(e.what()));
+            }
+        };
+    };
+    QObject::connect(m.refreshStatusListAction, &QAction::triggered, w,
+                     reporting(&Presence::refreshStatusList));
+    QObject::connect(m.hideOffLineAction, &QAction::triggered, w,
+                     reporting(&Presence::rosterReset));
+    QObject::connect(m.showWindowAction, &QAction::triggered, w, &MainWindow::bringIntoView);
+    QObject::connect(m.exitAsOutAction, &QAction::triggered, w, &MainWindow::onExitAsOutChosen);
+    QObject::connect(m.exitAction, &QAction::triggered, w, &MainWindow::onExitChosen);
+
+    QObject::connect(m.sendMessageAction, &QAction::triggered, w, [w] {
+        if (w->isTabShown(PageId::Compose)) w->showPage(PageId::Compose);
+    });
+    QObject::connect(m.changeStatusAction, &QAction::triggered, &changePage,
+                     &ChangeStatusPage::openInClassColours);
+    QObject::connect(m.showOnLineAction, &QAction::triggered, w, reporting(&Presence::rosterReset));
+    QObject::connect(m.refreshAllAction, &QAction::triggered, w,
+                     reporting(&Presence::refreshStatusList));
+    QObject::connect(m.resendStatusAction, &QAction::triggered, w,
+                     reporting(&Presence::resendMyStatus));
+}
+
+QToolButton* WindowMenus::windowMenuButton() {
+    // Without a notification area the tray menu, and with it the way out, would be out of
+    // reach: the window then offers the same menu at the end of the tab row.
+    auto* button = named(new QToolButton, "windowMenuButton");
+    button->setText(QStringLiteral("\u2630"));
+    button->setToolTip(latin1("Menu"));
+    button->setAccessibleName(latin1("Menu"));
+    button->setFixedSize(22, 19);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(trayMenu);
+    return button;
 }
 
 } // namespace velmora

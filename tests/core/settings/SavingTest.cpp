@@ -6,6 +6,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsFile.h"
 #include "support/CoreHarness.h"
+#include "support/SettingsFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,28 +18,14 @@
 
 using namespace velmora;
 using velmora::test::CoreHarness;
+using velmora::test::loadProfile;
+using velmora::test::readFile;
+using velmora::test::writeFile;
 
 namespace {
 
 QByteArray message(int i) {
     return "M" + QByteArray::number(i) + " - - - From Ann (10.0.0.7)";
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
-Profile parsedFile(const QString& path) {
-    Profile profile;
-    profile.load(path);
-    return profile;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A started core whose file already holds `stored` messages, and one that arrived between
@@ -71,7 +58,7 @@ TEST(Saving, AMessageAcceptedWhileStartingIsKeptBeforeTheStoredOnesAndSaved) {
     // The prompt save runs once the event loop turns.
     QSignalSpy saved(s.h.core.get(), &Core::settingsSaved);
     EXPECT_TRUE(saved.wait(5000));
-    EXPECT_EQ(readMessageHistory(parsedFile(s.h.config.settingsPath)).size(), 4);
+    EXPECT_EQ(readMessageHistory(loadProfile(s.h.config.settingsPath)).size(), 4);
 }
 
 TEST(Saving, ABurstOfMessagesIsSavedOnceAndTheHistoryKeepsItsNewestFiveThousand) {
@@ -88,7 +75,7 @@ TEST(Saving, ABurstOfMessagesIsSavedOnceAndTheHistoryKeepsItsNewestFiveThousand)
     ASSERT_TRUE(saved.wait(5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(saved.count(), 1);
-    const QList<QByteArray> stored = readMessageHistory(parsedFile(s.h.config.settingsPath));
+    const QList<QByteArray> stored = readMessageHistory(loadProfile(s.h.config.settingsPath));
     ASSERT_EQ(stored.size(), MessageHistory::kLimit);
     EXPECT_TRUE(stored.first().startsWith(QByteArray::number(burst - 1)));
 }
@@ -108,7 +95,7 @@ TEST(Saving, AFailedSaveIsToldOnceUntilASaveWorksAndTheDataStays) {
 
     ASSERT_TRUE(QDir().rmdir(h.config.settingsPath));
     EXPECT_TRUE(core.saveAllSettings());
-    EXPECT_EQ(readDisplayName(parsedFile(h.config.settingsPath), "OPERATOR"), "Renamed");
+    EXPECT_EQ(readDisplayName(loadProfile(h.config.settingsPath), "OPERATOR"), "Renamed");
     ASSERT_TRUE(QFile::remove(h.config.settingsPath));
     ASSERT_TRUE(QDir().mkdir(h.config.settingsPath));
     EXPECT_FALSE(core.saveAllSettings());

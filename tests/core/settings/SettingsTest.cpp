@@ -1,5 +1,6 @@
 #include "core/settings/Settings.h"
-#include "core/presence/Roster.h"
+
+#include "support/SettingsFixtures.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,15 +12,12 @@
 namespace velmora {
 namespace {
 
+using test::makeSnapshot;
+using test::parsed;
+
 constexpr int kDesignedWidth = 500;
 constexpr int kDesignedHeight = 300;
 constexpr int kScreenLarge = 700;
-
-Profile parsed(const QByteArray& content) {
-    Profile profile;
-    profile.parse(content);
-    return profile;
-}
 
 Options read(const Profile& profile) {
     return readOptions(profile, kDesignedWidth, kDesignedHeight, kScreenLarge);
@@ -27,16 +25,6 @@ Options read(const Profile& profile) {
 
 Options readVlx(const QByteArray& lines) {
     return read(parsed("[VLX]\n" + lines));
-}
-
-SettingsSnapshot makeSnapshot(const QByteArray& login = "OPERATOR") {
-    SettingsSnapshot s;
-    s.loginName = login;
-    s.displayName = "Opal Operator";
-    s.ownAddress = "10.77.0.1";
-    s.versionLabel = kVersionLabel;
-    s.programPath = "/usr/bin/velmora";
-    return s;
 }
 
 // The options as the writer stores them: every field of Options becomes one key, so equal
@@ -252,50 +240,6 @@ TEST(SettingsTest, ArchiveEntriesNeedTheirFullForm) {
                                        "ab\xF7yAb\n"))
                   .size(),
               1);
-}
-
-TEST(SettingsTest, ArchiveKeepsThreeHundredOthersBesidesTheOwnEntryRestartAfterRestart) {
-    SettingsSnapshot snapshot = makeSnapshot();
-    for (int i = 0; i < 1000; ++i)
-        snapshot.rosterEntries.append("10.1." + QByteArray::number(i) + "=Person " +
-                                      QByteArray::number(i) + "\xF7yAway");
-    Profile profile;
-    saveAllSettings(profile, snapshot);
-    EXPECT_EQ(profile.readSetting("ipList", "cnt", {}), "1000");
-    for (int restart = 0; restart < 3; ++restart) {
-        Roster roster;
-        roster.seed("10.0.0.5", "OPERATOR", readRosterArchive(parsed(profile.serialize())));
-        ASSERT_EQ(roster.count(), 1 + Roster::kArchiveKept);
-        EXPECT_EQ(Roster::split(roster.entries().last()).name, "Person 299");
-        snapshot.rosterEntries = roster.entries();
-        saveAllSettings(profile, snapshot);
-    }
-}
-
-TEST(SettingsTest, TheSeparatorNeverStandsInADisplayName) {
-    for (auto [stored, shown] : {std::pair{"Opal=1\xF7"
-                                           "a\xF7yAbc",
-                                           "Opal=1ayAbc"},
-                                 std::pair{" \xF7 ", "OPERATOR"}, std::pair{"Ann", "Ann"}})
-        EXPECT_EQ(
-            readDisplayName(parsed(QByteArray("[VLXOPERATOR]\nname=") + stored + "\n"), "OPERATOR"),
-            shown)
-            << stored;
-}
-
-TEST(SettingsTest, LoginNamesThatASectionCannotHoldKeepTheirOwnDisplayName) {
-    Profile profile;
-    for (const QByteArray& login :
-         {QByteArray("BOB]X"), QByteArray(" ANN "), QByteArray("CAY[1]"), QByteArray("BOB")}) {
-        SettingsSnapshot snapshot = makeSnapshot(login);
-        snapshot.displayName = "Name of " + login;
-        saveAllSettings(profile, snapshot);
-    }
-    const Profile back = parsed(profile.serialize());
-    for (const QByteArray& login :
-         {QByteArray("BOB]X"), QByteArray(" ANN "), QByteArray("CAY[1]"), QByteArray("BOB")})
-        EXPECT_EQ(readDisplayName(back, login), ("Name of " + login).trimmed())
-            << login.constData();
 }
 
 TEST(SettingsTest, MessagesKeepTheirLines) {
