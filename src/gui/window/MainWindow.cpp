@@ -416,37 +416,41 @@ void MainWindow::onPageChanged() {
     composePage_->clearLime();
     if (isCurrentPage(PageId::Compose)) composePage_->focusComposeBox();
     trayIcon_->setIcon(rememberedPicture_);
-    const QString height = optionsPage_->heightText();
     int w = kDesignedWidth;
     int h = kDesignedHeight;
     if (isCurrentPage(PageId::Status)) {
-        if (height.contains(latin1("Large"))) {
+        if (heightIsLarge()) {
             w = rememberedWidth_;
             h = largeHeight_;
-        } else if (height.contains(latin1("Small"))) {
+        } else if (optionsPage_->heightText().contains(latin1("Small"))) {
             h = kDesignedHeight / 2 + 9;
         }
     }
-    if (w == width() && h == this->height()) return;
-    if (height.contains(latin1("Large"))) {
-        setMinimumSize(200, 100);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (w == width() && h == height()) return;
+    if (heightIsLarge()) {
+        makeResizable();
         resize(w, h);
     } else {
         setFixedSize(w, h);
     }
 }
 
+bool MainWindow::heightIsLarge() const {
+    return optionsPage_->heightText().contains(latin1("Large"));
+}
+
+void MainWindow::makeResizable() {
+    setMinimumSize(200, 100);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 void MainWindow::applyHeightFrame() {
-    if (optionsPage_->heightText().contains(latin1("Large"))) {
-        setMinimumSize(200, 100);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    }
+    if (heightIsLarge()) makeResizable();
     onPageChanged();
 }
 
 void MainWindow::onHeightChanged() {
-    if (optionsPage_->heightText().contains(latin1("Large"))) {
+    if (heightIsLarge()) {
         move(x(), 0);
         if (largeHeight_ < kDesignedHeight + 80) {
             const QScreen* screen = this->screen();

@@ -105,6 +105,9 @@ private:
                                const QPoint& globalPos);
     void onHeightChanged();
     void applyHeightFrame();
+    // "Large" in the Height option: the Status page takes the remembered, resizable size.
+    bool heightIsLarge() const;
+    void makeResizable();
     void onActivated();
     QWidget* widgetOf(PageId page) const;
 
