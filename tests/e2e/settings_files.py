@@ -11,6 +11,7 @@ and a tmpfs in a mount namespace of its own.
 import ctypes
 import ctypes.util
 import grp
+import hashlib
 import os
 import pwd
 import select
@@ -232,9 +233,33 @@ def parse_ini(raw, what="settings file"):
     return Ini(raw, sections)
 
 
+# A rewrite in place first puts a whole new copy behind the old content, after this line and
+# its "<length> <sha1>"; the program reads the newest whole copy, else what stands before it.
+PENDING = b"\n;~velmora-pending "
+
+
+def settle(raw):
+    end = len(raw)
+    while (at := raw.rfind(PENDING, 0, end)) >= 0:
+        line_end = raw.find(b"\n", at + len(PENDING), end)
+        fields = raw[at + len(PENDING):line_end].split(b" ") if line_end >= 0 else []
+        if len(fields) == 2 and fields[0].isdigit():
+            copy = raw[line_end + 1:line_end + 1 + int(fields[0])]
+            if len(copy) == int(fields[0]) and line_end + 1 + len(copy) <= end and \
+                    hashlib.sha1(copy).hexdigest().encode() == fields[1]:
+                return copy
+        end = at + 1
+    head = raw[:end]
+    # A marker line cut short is a comment the program skips.
+    last = head.rfind(b"\n") + 1
+    if last < len(head) and PENDING[1:].startswith(head[last:]):
+        head = head[:last]
+    return head
+
+
 def read_ini(path):
     with open(path, "rb") as f:
-        return parse_ini(f.read(), path)
+        return parse_ini(settle(f.read()), path)
 
 
 def check_complete(ini, login, what="settings file"):

@@ -225,12 +225,9 @@ def run(net, workdir, program, probe):
     ways = [
         (Way("renamed (own folder)", 0o755, None, FolderWatch.IN_CREATE,
              lambda mask, name: name.startswith(TEMP_PREFIX), 0.004), kills - kills // 3),
+        (Way("in-place (read-only folder)", 0o555, kim, IN_MODIFY,
+             lambda mask, name: name == "vlx.ini", 0), kills // 3),
     ]
-    # A kill in the middle of the rewrite in place (a file the user may not replace) can still
-    # leave it damaged: that way is tried only on request until the rewrite survives a kill.
-    if os.environ.get("VELMORA_KILL_IN_PLACE"):
-        ways.append((Way("in-place (read-only folder)", 0o555, kim, IN_MODIFY,
-                         lambda mask, name: name == "vlx.ini", 0), kills // 3))
     failures = []
     for way, count in ways:
         try:

@@ -2,12 +2,14 @@
 
 #include "core/settings/Profile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -26,19 +28,29 @@ QString resolved(const QString& path) {
     return info.isSymLink() ? info.symLinkTarget() : path;
 }
 
-int writeAll(int fd, const QByteArray& data) {
+// Writes all of `data` at `offset`, or at the file position when `offset` is negative.
+int writeAll(int fd, const QByteArray& data, off_t offset = -1) {
     const char* p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        const auto size = static_cast<size_t>(left);
+        const ssize_t n = offset < 0 ? ::write(fd, p, size) : ::pwrite(fd, p, size, offset);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         p += n;
         left -= n;
+        if (offset >= 0) offset += n;
     }
     return 0;
+}
+
+// The line that leads a pending copy; a save never writes a line that starts with ';'.
+constexpr char kMarker[] = "\n;~velmora-pending ";
+
+QByteArray checksum(QByteArrayView data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
 }
 
 // A folder that every user may write to: the computer's shared settings folder.
@@ -131,7 +143,7 @@ SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, in
         content.append(buffer, n);
     }
     ::close(fd);
-    profile.parse(content);
+    profile.parse(settled(content));
     return State::Loaded;
 }
 
@@ -147,17 +159,65 @@ FileResult SettingsFile::write(const QString& path, const QByteArray& content) {
     return replaced;
 }
 
+QByteArray SettingsFile::pendingBlock(const QByteArray& content, qsizetype oldSize) {
+    QByteArray block(std::max<qsizetype>(content.size() - oldSize, 0), '\n');
+    block += kMarker;
+    block += QByteArray::number(content.size()) + ' ' + checksum(content) + '\n';
+    block += content;
+    return block;
+}
+
+QByteArray SettingsFile::settled(const QByteArray& raw) {
+    const QByteArrayView marker(kMarker);
+    qsizetype end = raw.size();
+    for (;;) {
+        const qsizetype at = QByteArrayView(raw.constData(), end).lastIndexOf(marker);
+        if (at < 0) return end == raw.size() ? raw : raw.left(end);
+        const qsizetype lineStart = at + marker.size();
+        const qsizetype lineEnd = raw.indexOf('\n', lineStart);
+        if (lineEnd >= 0 && lineEnd < end) {
+            const QList<QByteArray> fields = raw.mid(lineStart, lineEnd - lineStart).split(' ');
+            bool ok = false;
+            const qsizetype size = fields.size() == 2 ? fields[0].toLongLong(&ok) : -1;
+            if (ok && size >= 0 && size <= end - lineEnd - 1) {
+                const QByteArray copy = raw.mid(lineEnd + 1, size);
+                if (checksum(copy) == fields[1]) return copy;
+            }
+        }
+        // A copy cut short: the save that wrote it had not touched what stands before it.
+        end = at + 1;
+    }
+}
+
 FileResult SettingsFile::writeInPlace(const QString& path, const QByteArray& content) {
     const QByteArray name = QFile::encodeName(resolved(path));
-    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return {errno};
-    int error = 0;
-    if (content.size() > 0) {
-        const int reserved = ::posix_fallocate(fd, 0, content.size());
-        // Filesystems without the call are written all the same; a full disk is not.
-        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) error = reserved;
+    struct stat st {};
+    const int statError = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+    if (statError) {
+        ::close(fd);
+        return {statError};
     }
-    if (!error) error = writeAll(fd, content);
+    const off_t oldSize = st.st_size;
+    const QByteArray block = pendingBlock(content, oldSize);
+    // 1. The complete copy behind the old content, on the disk before anything old changes.
+    //    A failure here leaves the old content as it was; the partial copy is cut off again.
+    // The space is reserved without growing the file, so that a kill leaves no run of
+    // zeros; filesystems without the call are written all the same, a full disk is not.
+    int error = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, oldSize, block.size()) == 0 ? 0 : errno;
+    if (error == EOPNOTSUPP || error == ENOSYS) error = 0;
+    if (!error) error = writeAll(fd, block, oldSize);
+    if (!error && ::fdatasync(fd) != 0) error = errno;
+    if (error) {
+        [[maybe_unused]] const int cut = ::ftruncate(fd, oldSize);
+        ::close(fd);
+        return {error};
+    }
+    // 2. The new content over the start, then the file cut to it. Until the cut, a reader
+    //    takes the copy behind the marker.
+    error = writeAll(fd, content, 0);
+    if (!error && ::fdatasync(fd) != 0) error = errno;
     if (!error && ::ftruncate(fd, content.size()) != 0) error = errno;
     if (!error && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && !error) error = errno;

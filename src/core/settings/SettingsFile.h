@@ -31,9 +31,16 @@ public:
     // user may not rename over it. A file created in a shared folder (sticky or writable by
     // all) is made readable and writable by all, so that the computer's other users can use it.
     static FileResult write(const QString& path, const QByteArray& content);
-    // Rewrites the file's content where it stands. The space is reserved first, so that a
-    // full disk leaves the old content as it was.
+    // Rewrites the file's content where it stands, in the crash-safe steps above. The space is
+    // reserved first, so that a full disk leaves the old content as it was.
     static FileResult writeInPlace(const QString& path, const QByteArray& content);
+    // The settings a file's bytes hold: the newest whole copy behind a marker, else the
+    // content before the markers (an interrupted rewrite in place leaves both).
+    static QByteArray settled(const QByteArray& raw);
+    // What a rewrite in place puts behind `oldSize` bytes of old content: line breaks enough
+    // that the new content, written over the start, ends before the marker; the marker line;
+    // the copy.
+    static QByteArray pendingBlock(const QByteArray& content, qsizetype oldSize);
     // Removes temporary files that interrupted saves left beside `path` and that are older
     // than `minAgeSeconds` (a younger one may belong to a save of another copy in progress).
     // Gives how many were removed.

@@ -160,3 +160,42 @@ TEST(SettingsFile, RewriteInPlaceAndLeftoversOfInterruptedSaves) {
     EXPECT_FALSE(QFile::exists(old));
     EXPECT_TRUE(QFile::exists(fresh));
 }
+
+// A rewrite in place cut off at any byte, by a kill or a power cut, reads back as the old
+// settings or the new ones, never as a mix; also when the file still holds the copy of an
+// earlier rewrite that was cut off after its copy was whole.
+TEST(SettingsFile, ARewriteInPlaceCutOffAnywhereReadsAsOldOrNew) {
+    const QByteArray shortText = "[VLX]\r\nname=Ann\r\n";
+    const QByteArray longText = "[VLX]\r\nname=Ann Other\r\n[VLXMsgs]\r\n0=.hello\r\n1=^\r\n";
+    const QByteArray earlierCopy = "[VLX]\r\nname=Earlier\r\n";
+    // An earlier rewrite cut off while it overwrote the start: its copy is what counts.
+    QByteArray interrupted = shortText + SettingsFile::pendingBlock(earlierCopy, shortText.size());
+    interrupted.replace(0, 5, earlierCopy.left(5));
+    const auto settled = [](const QByteArray& raw) {
+        Profile profile;
+        profile.parse(SettingsFile::settled(raw));
+        return profile.serialize();
+    };
+    struct Case {
+        QByteArray old, content, oldReading;
+    };
+    for (const Case& c : {Case{shortText, longText, shortText}, Case{longText, shortText, longText},
+                          Case{interrupted, longText, earlierCopy}}) {
+        ASSERT_EQ(settled(c.old), settled(c.oldReading));
+        const QByteArray block = SettingsFile::pendingBlock(c.content, c.old.size());
+        for (qsizetype k = 0; k < block.size(); ++k)
+            ASSERT_EQ(settled(c.old + block.left(k)), settled(c.oldReading)) << "copy cut at " << k;
+        const QByteArray whole = c.old + block;
+        for (qsizetype k = 0; k <= c.content.size(); ++k) {
+            QByteArray file = whole;
+            file.replace(0, k, c.content.left(k));
+            ASSERT_EQ(SettingsFile::settled(file), c.content) << "start overwritten up to " << k;
+        }
+    }
+    // Written for real over each of them, the file is exactly the new content.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vlx.ini"));
+    writeFile(path, interrupted);
+    ASSERT_TRUE(SettingsFile::writeInPlace(path, longText).ok());
+    EXPECT_EQ(readFile(path), longText);
+}
