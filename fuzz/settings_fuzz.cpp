@@ -16,6 +16,7 @@
 #include "core/net/AnsiText.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Profile.h"
+#include "core/settings/SettingsFile.h"
 #include "core/settings/Settings.h"
 
 #include <optional>
@@ -228,7 +229,8 @@ void checkFirstRound(const Read& first, const Read& second) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray input = fuzz::bytes(data, size);
+    // Read as a file is read: the newest whole copy of an interrupted rewrite in place wins.
+    const QByteArray input = SettingsFile::settled(fuzz::bytes(data, size));
     Profile loaded = parsed(input);
 
     // The profile layer alone: what it serializes, it parses to the same profile.
