@@ -2,6 +2,7 @@
 
 #include "core/settings/SettingsFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velmora {
@@ -41,18 +42,22 @@ QByteArray trimmedSlice(const QByteArray& text, qsizetype maxLen) {
 // Names compare by ASCII letters only: a byte such as 0xC4 is a different letter in every
 // code page, so folding it would join names the user sees as different.
 QByteArray fold(const QByteArray& name) {
+    const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    if (std::none_of(name.cbegin(), name.cend(), upper)) return name; // shared, no copy
     QByteArray folded = name;
     for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (upper(c)) c = static_cast<char>(c - 'A' + 'a');
     return folded;
 }
 
 // A line of the file cannot hold these bytes; a value carrying them could otherwise open new
 // lines or sections when the file is read again.
 QByteArray lineSafe(const QByteArray& text) {
+    const auto unsafe = [](char c) { return c == '\r' || c == '\n' || c == '\0'; };
+    if (std::none_of(text.cbegin(), text.cend(), unsafe)) return text; // shared, no copy
     QByteArray safe = text;
     for (char& c : safe)
-        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+        if (unsafe(c)) c = ' ';
     return safe;
 }
 
@@ -107,28 +112,48 @@ void Profile::parse(const QByteArray& content) {
         if (current < 0) continue;
         const char* eq = static_cast<const char*>(memchr(line, '=', len));
         if (!eq) continue;
-        const QByteArray name = trimmedCopy(line, eq - line);
+        QByteArray name = trimmedCopy(line, eq - line);
         if (name.isEmpty()) continue;
-        QByteArray folded = fold(name);
         Section& section = sections_[current];
-        if (section.index.contains(folded)) continue; // the first of duplicate keys counts
+        section.mayRepeat = true;
         const qsizetype valueOffset = eq - line + 1;
-        section.index.insert(folded, section.keys.size());
         section.keys.append(
-            Key{name, std::move(folded), trimmedCopy(line + valueOffset, len - valueOffset)});
+            Key{std::move(name), trimmedCopy(line + valueOffset, len - valueOffset)});
     }
+}
+
+void Profile::indexKeys(const Section& section) {
+    if (section.indexed == section.keys.size() && !section.mayRepeat) return;
+    if (section.mayRepeat) {
+        section.index.clear();
+        section.indexed = 0;
+    }
+    section.index.reserve(section.keys.size());
+    qsizetype kept = section.indexed;
+    for (qsizetype i = section.indexed; i < section.keys.size(); ++i) {
+        QByteArray folded = fold(section.keys[i].name);
+        if (section.index.contains(folded)) continue; // a repeated key: the first one counts
+        section.index.insert(std::move(folded), kept);
+        if (kept != i) section.keys[kept] = std::move(section.keys[i]);
+        ++kept;
+    }
+    section.keys.resize(kept);
+    section.indexed = kept;
+    section.mayRepeat = false;
 }
 
 QByteArray Profile::serialize() const {
     qsizetype total = 0;
     for (const Section& section : sections_) {
         total += section.name.size() + 4;
+        if (section.mayRepeat) indexKeys(section);
         for (const Key& key : section.keys)
             total += key.name.size() + key.value.size() + 3;
     }
     QByteArray out;
     out.reserve(total);
     for (const Section& section : sections_) {
+        if (section.mayRepeat) indexKeys(section);
         out += '[' + section.name + "]\r\n";
         for (const Key& key : section.keys) {
             out += key.name;
@@ -157,6 +182,7 @@ Profile::Section& Profile::sectionFor(const QByteArray& section) {
 const QByteArray* Profile::findValue(const QByteArray& section, const QByteArray& key) const {
     const Section* found = findSection(section);
     if (!found) return nullptr;
+    indexKeys(*found);
     const auto it = found->index.constFind(fold(key));
     return it == found->index.cend() ? nullptr : &found->keys[*it].value;
 }
@@ -182,14 +208,28 @@ void Profile::writeSetting(const QByteArray& section, const QByteArray& key,
     const QByteArray keyName = lineSafe(key);
     if (section.isEmpty() || keyName.isEmpty()) return;
     Section& target = sectionFor(lineSafe(section));
+    indexKeys(target);
     QByteArray folded = fold(keyName);
     const auto it = target.index.constFind(folded);
     if (it != target.index.cend()) {
         target.keys[*it].value = lineSafe(value);
         return;
     }
-    target.index.insert(folded, target.keys.size());
-    target.keys.append(Key{keyName, std::move(folded), lineSafe(value)});
+    target.index.insert(std::move(folded), target.keys.size());
+    target.keys.append(Key{keyName, lineSafe(value)});
+    target.indexed = target.keys.size();
+}
+
+void Profile::appendSettings(const QByteArray& section,
+                             const QList<std::pair<QByteArray, QByteArray>>& keys) {
+    if (section.isEmpty()) return;
+    Section& target = sectionFor(lineSafe(section));
+    if (!target.keys.isEmpty()) target.mayRepeat = true; // whatever the caller believes
+    target.keys.reserve(target.keys.size() + keys.size());
+    for (const auto& [key, value] : keys) {
+        QByteArray keyName = lineSafe(key);
+        if (!keyName.isEmpty()) target.keys.append(Key{std::move(keyName), lineSafe(value)});
+    }
 }
 
 void Profile::eraseSection(const QByteArray& section) {
@@ -213,6 +253,7 @@ QList<QByteArray> Profile::keyNames(const QByteArray& section) const {
     QList<QByteArray> names;
     const Section* found = findSection(section);
     if (!found) return names;
+    indexKeys(*found);
     names.reserve(found->keys.size());
     for (const Key& key : found->keys)
         names.append(key.name);

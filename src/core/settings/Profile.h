@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 namespace velmora {
 
 class Profile {
@@ -35,6 +37,10 @@ public:
     // Stores one value; CR, LF and NUL, which a line of the file cannot hold, become blanks.
     // Reads hand values back without surrounding blanks and tabs, as they come from the file.
     void writeSetting(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+    // Stores many values at once, as writeSetting does, for keys that the section does not
+    // hold yet (a section just erased and written anew); nothing is looked up on the way.
+    void appendSettings(const QByteArray& section,
+                        const QList<std::pair<QByteArray, QByteArray>>& keys);
     void eraseSection(const QByteArray& section);
 
     QList<QByteArray> sectionNames() const;
@@ -47,15 +53,21 @@ public:
 private:
     struct Key {
         QByteArray name;
-        QByteArray folded; // lower-case name for lookups
         QByteArray value;
     };
+    // A section's keys are looked up through an index that is built when first needed: a
+    // save reads the whole file again and then replaces its largest sections unread, so most
+    // keys parsed are never looked up. Until the index is built, keys that a parsed file
+    // repeats are still in the list; building it drops them (the first of them counts).
     struct Section {
         QByteArray name;
         QByteArray folded;
-        QList<Key> keys;
-        QHash<QByteArray, qsizetype> index; // folded key name -> position in keys
+        mutable QList<Key> keys;
+        mutable QHash<QByteArray, qsizetype> index; // folded key name -> position in keys
+        mutable qsizetype indexed = 0;              // keys[0, indexed) are in the index
+        mutable bool mayRepeat = false;             // parsed keys not yet checked for repeats
     };
+    static void indexKeys(const Section& section);
     const Section* findSection(const QByteArray& section) const;
     Section& sectionFor(const QByteArray& section);
     const QByteArray* findValue(const QByteArray& section, const QByteArray& key) const;

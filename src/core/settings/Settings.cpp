@@ -229,10 +229,13 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kMain, "w", QByteArray::number(o.w));
     profile.writeSetting(kMain, "clock24", flag(o.clock24));
 
+    // The two large sections are written anew as a whole, with no lookup per key.
     profile.eraseSection(kIpList);
+    QList<std::pair<QByteArray, QByteArray>> archive;
+    archive.reserve(snapshot.rosterEntries.size());
     for (qsizetype i = 0; i < snapshot.rosterEntries.size(); ++i)
-        profile.writeSetting(kIpList, QByteArray::number(i),
-                             archiveForm(snapshot.rosterEntries[i]));
+        archive.emplace_back(QByteArray::number(i), archiveForm(snapshot.rosterEntries[i]));
+    profile.appendSettings(kIpList, archive);
     profile.writeSetting(kIpList, "cnt",
                          QByteArray::number(std::max<qsizetype>(1, snapshot.rosterEntries.size())));
 
@@ -243,9 +246,10 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kColor, "inActive", QByteArray::number(o.colours.idle));
 
     profile.eraseSection(kMessages);
-    qint64 key = 0;
-    const auto writeLine = [&](const QByteArray& value) {
-        profile.writeSetting(kMessages, QByteArray::number(key++), value);
+    QList<std::pair<QByteArray, QByteArray>> lines;
+    lines.reserve(snapshot.messages.size() * 6);
+    const auto writeLine = [&](QByteArray value) {
+        lines.emplace_back(QByteArray::number(lines.size()), std::move(value));
     };
     for (const QByteArray& message : snapshot.messages) {
         qsizetype from = 0;
@@ -255,6 +259,7 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
         if (from < message.size()) writeLine(encodeMessageLine(message.mid(from)));
         writeLine(QByteArrayLiteral("^"));
     }
+    profile.appendSettings(kMessages, lines);
 
     profile.writeSetting(kRemarks, "cnt", QByteArray::number(snapshot.remarks.size() - 1));
     for (qsizetype i = 0; i < snapshot.remarks.size(); ++i)
