@@ -7,6 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$top/build-package}")
 # The compiler and linker flags of Debian's own packages (fortified, stack-protected, full
 # RELRO and immediate binding); no debug information, which the package would strip anyway.
+cd "$top"  # dpkg-buildflags maps the current folder out of the debug paths
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cppflags=$(dpkg-buildflags --get CPPFLAGS)
 cxxflags=$(dpkg-buildflags --get CXXFLAGS | sed -e 's/\(^\| \)-g\( \|$\)/ /' -e 's/-O2//')
