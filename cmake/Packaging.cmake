@@ -63,10 +63,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELMORA_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmora.dazuviz.example/")
+# Depends: from dpkg-shlibdeps, for the program and the module alike.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The module is private (not a library others link), so it is left out of the shlibs
-# dependency search paths of other packages but its own needs count.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX}/lib/${VELMORA_PACKAGE_NAME})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The summary above is the synopsis line; this is the extended description under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
