@@ -9,6 +9,7 @@ packages=(
     libxcb-screensaver0-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick trayer openbox tcpdump iproute2 procps
     python3 poppler-utils fonts-dejavu-core fonts-liberation2
+    dbus python3-dbus python3-gi weston qt6-wayland
 )
 
 missing=()
