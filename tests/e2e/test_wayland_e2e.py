@@ -78,7 +78,8 @@ def scenario():
         try:
             started(ann)
             assert wait_until(lambda: mapped(ann.messages())), "the window was not mapped"
-            assert "idle time from own windows" in ann.messages()
+            assert "velmora.desktop: idle time from own windows" in ann.messages(), \
+                [m for m in ann.messages() if "velmora" in m]
             item = bus.tray_item(watcher)
 
             net.exec(2, [probe, "send", (b"Mhello from Bob\r\n - - - From BOB ("
