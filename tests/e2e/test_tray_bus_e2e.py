@@ -40,6 +40,7 @@ def scenario():
                 assert not desk.visible()
                 item.activate()
                 desk.window(timeout=WAIT)
+                assert ann.stop() == 0, "the copy did not end cleanly on SIGTERM"
 
 
 if __name__ == "__main__":
