@@ -10,6 +10,7 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick trayer openbox tcpdump iproute2 procps
     python3 poppler-utils fonts-dejavu-core fonts-liberation2
     dpkg-dev desktop-file-utils appstream lintian man-db
+    dbus python3-dbus python3-gi weston qt6-wayland
 )
 
 missing=()

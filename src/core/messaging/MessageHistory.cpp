@@ -12,7 +12,28 @@ namespace velmora {
 namespace {
 // The trailer's lead-in before the sender's name: " - - - From ".
 constexpr qsizetype kTrailerLeadIn = 12;
+
+// The reply target of entry text `s` whose reply mark, the 1-based position of its last "(",
+// is `replyMark`.
+std::optional<ReplyTarget> targetAt(const QByteArray& s, qsizetype replyMark) {
+    if (replyMark < 0) return std::nullopt;
+    const qsizetype mark = replyMark - 1; // 0-based "("
+    const qsizetype close = s.indexOf(')', mark + 1);
+    // Without a ")" there is no address to reply to.
+    if (close < 0) return std::nullopt;
+    ReplyTarget target;
+    target.address = s.mid(mark + 1, close - mark - 1) + kSep;
+    const qsizetype lineStart = mark == 0 ? 0 : s.lastIndexOf('\n', mark - 1) + 1;
+    const qsizetype nameLength = mark - lineStart - kTrailerLeadIn - 1;
+    if (nameLength > 0) target.name = s.mid(lineStart + kTrailerLeadIn, nameLength);
+    return target;
+}
 } // namespace
+
+std::optional<ReplyTarget> entryReplyTarget(const QByteArray& entry) {
+    const qsizetype at = entry.lastIndexOf('(');
+    return targetAt(entry, at < 0 ? -1 : at + 1);
+}
 
 QByteArray arrivalLine(const QDateTime& moment, const QLocale& locale, bool clock24) {
     const QString day = locale.dayName(moment.date().dayOfWeek(), QLocale::ShortFormat);
@@ -101,18 +122,15 @@ void MessageHistory::refreshMessageView() {
 }
 
 std::optional<ReplyTarget> MessageHistory::replyTarget() const {
-    if (replyMark_ < 0) return std::nullopt;
-    const QByteArray s = shown();
-    const qsizetype mark = replyMark_ - 1; // 0-based "("
-    const qsizetype close = s.indexOf(')', mark + 1);
-    // Without a ")" there is no address to reply to.
-    if (close < 0) return std::nullopt;
-    ReplyTarget target;
-    target.address = s.mid(mark + 1, close - mark - 1) + kSep;
-    const qsizetype lineStart = mark == 0 ? 0 : s.lastIndexOf('\n', mark - 1) + 1;
-    const qsizetype nameLength = mark - lineStart - kTrailerLeadIn - 1;
-    if (nameLength > 0) target.name = s.mid(lineStart + kTrailerLeadIn, nameLength);
-    return target;
+    return targetAt(shown(), replyMark_);
+}
+
+bool MessageHistory::showEntry(const QByteArray& entry) {
+    const qsizetype at = entries_.indexOf(entry);
+    if (at < 0) return false;
+    position_ = int(at);
+    refreshMessageView();
+    return true;
 }
 
 void MessageHistory::previous() {

@@ -33,6 +33,9 @@ struct ReplyTarget {
     QByteArray name;
 };
 
+// The reply target that an entry's trailer names, whichever entry is shown.
+std::optional<ReplyTarget> entryReplyTarget(const QByteArray& entry);
+
 class MessageHistory : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +79,8 @@ public:
     bool canReply() const { return replyTarget().has_value(); }
     std::optional<ReplyTarget> replyTarget() const;
 
+    // Moves the history position to `entry` (the newest such); false when it is gone.
+    bool showEntry(const QByteArray& entry);
     // Towards newer (Previous) or older (Next) entries; both stay at the ends.
     void previous();
     void next();

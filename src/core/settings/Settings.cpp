@@ -109,6 +109,7 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
     Options o;
     o.showOnNewMessage = readFlag(profile, kMain, "msg1", d.showOnNewMessage);
     o.newMessageSound = readFlag(profile, kMain, "msgSnd", d.newMessageSound);
+    o.notifyDesktop = readFlag(profile, kMain, "msgNtfy", d.notifyDesktop);
     o.showOnStatusChange = readFlag(profile, kMain, "stChg", d.showOnStatusChange);
     o.showOnStartup = readFlag(profile, kMain, "strtShw", d.showOnStartup);
     o.messagingHidden = readFlag(profile, kMain, "msgOn", d.messagingHidden);
@@ -209,6 +210,7 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kMain, "name", snapshot.programPath);
     profile.writeSetting(kMain, "msg1", flag(o.showOnNewMessage));
     profile.writeSetting(kMain, "msgSnd", flag(o.newMessageSound));
+    profile.writeSetting(kMain, "msgNtfy", flag(o.notifyDesktop));
     profile.writeSetting(kMain, "stChg", flag(o.showOnStatusChange));
     profile.writeSetting(kMain, "strtShw", flag(o.showOnStartup));
     profile.writeSetting(kMain, "msgOn", flag(o.messagingHidden));

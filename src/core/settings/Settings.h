@@ -23,6 +23,7 @@ struct ClassColours {
 struct Options {
     bool showOnNewMessage = true;    // "&New message arrival"
     bool newMessageSound = true;     // "New message sound"
+    bool notifyDesktop = true;       // "Desktop notification"
     bool showOnStatusChange = false; // "&Status change"
     bool showOnStartup = true;       // "&Program startup"
     bool messagingHidden = false;    // message system "Hide and disable *"

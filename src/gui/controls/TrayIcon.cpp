@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QFont>
 #include <QGuiApplication>
 #include <QMenu>
@@ -30,6 +32,20 @@ QString toolTipFor(const QString& hint) {
 #endif
 }
 
+// Qt's tray speaks StatusNotifierItem over the session bus, instead of docking into an XEmbed
+// tray, when a StatusNotifierWatcher there reports a registered host as the icon is made. The
+// same question as Qt's, asked at the same moment; the headless platforms have no tray at all.
+bool trayRunsOverDBus() {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+    QDBusInterface watcher(watcherName, QStringLiteral("/StatusNotifierWatcher"), watcherName, bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
 } // namespace
 
 struct TrayIcon::Private {
@@ -40,6 +56,7 @@ struct TrayIcon::Private {
     QPointer<QMenu> popupMenu;
     bool autoShow = true;
     bool shown = false;
+    bool statusNotifier = false; // the host shows the menu; see trayRunsOverDBus
     int updateCount = 0;
 
     void update(int flags) {
@@ -64,9 +81,11 @@ struct TrayIcon::Private {
 
 TrayIcon::TrayIcon(QObject* owner) : QObject(owner), d_(std::make_unique<Private>()) {
     d_->icon = QGuiApplication::windowIcon();
+    d_->statusNotifier = trayRunsOverDBus();
     d_->tray = new QSystemTrayIcon(this);
-    // No setContextMenu: the tray would then pop the menu up by itself and the right-click
-    // event and the default item would be bypassed.
+    // On an XEmbed tray no setContextMenu: the tray would then pop the menu up by itself and
+    // the right-click event and the default item would be bypassed. A StatusNotifier host
+    // shows the menu that the item exports, where the desktop puts its menus.
     connect(d_->tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
@@ -126,6 +145,11 @@ QMenu* TrayIcon::popupMenu() const {
 
 void TrayIcon::setPopupMenu(QMenu* menu) {
     d_->popupMenu = menu;
+    if (d_->statusNotifier) d_->tray->setContextMenu(menu);
+}
+
+bool TrayIcon::menuShownByHost() const {
+    return d_->statusNotifier;
 }
 
 bool TrayIcon::autoShow() const {
@@ -157,7 +181,7 @@ void TrayIcon::leftDoubleClicked() {
 void TrayIcon::rightButtonPressed(const QPoint& globalPos) {
     if (onRightClick) onRightClick(this);
     QMenu* menu = d_->popupMenu;
-    if (!menu) return;
+    if (!menu || d_->statusNotifier) return;
     if (!menu->actions().isEmpty()) {
         // The default item is the one a double click runs; like a native default item it is
         // shown bold.

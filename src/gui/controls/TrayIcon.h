@@ -1,7 +1,7 @@
 #pragma once
 // TrayIcon: one icon with a tooltip in the desktop's notification area, its mouse actions
-// reported as events and a menu popped up on a right click. A thin layer over
-// QSystemTrayIcon.
+// reported as events and a menu popped up on a right click (or, on a StatusNotifier tray,
+// shown by the tray's host). A thin layer over QSystemTrayIcon.
 
 #include <QIcon>
 #include <QObject>
@@ -33,7 +33,11 @@ public:
     // Keeps the first 63 characters.
     void setHint(const QString& hint);
     QMenu* popupMenu() const;
+    // On a StatusNotifier tray the menu is handed to the tray, whose host shows it.
     void setPopupMenu(QMenu* menu);
+    // Whether the tray's host shows the menu (StatusNotifier over D-Bus), rather than the
+    // program on a right click (XEmbed).
+    bool menuShownByHost() const;
     bool autoShow() const;
     void setAutoShow(bool autoShow);
 

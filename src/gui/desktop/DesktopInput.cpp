@@ -1,5 +1,6 @@
 #include "gui/desktop/DesktopInput.h"
 
+#include "gui/desktop/DBusIdleTime.h"
 #include "gui/desktop/X11IdleTime.h"
 
 #include <QCursor>
@@ -8,12 +9,17 @@
 #include <QMouseEvent>
 #include <utility>
 
+Q_LOGGING_CATEGORY(lcDesktop, "velmora.desktop", QtWarningMsg)
+
 namespace velmora {
 
-DesktopInput::DesktopInput(QObject* parent) : QObject(parent), x11_(X11IdleTime::open()) {
-    // The program's own input is watched also on X11, for a server that cannot tell.
+DesktopInput::DesktopInput(QObject* parent, const QDBusConnection& bus)
+    : QObject(parent), bus_(DBusIdleTime::open(bus)), x11_(X11IdleTime::open()) {
+    // The program's own input is watched also where the desktop tells, for a desktop that
+    // cannot tell after all.
     if (qGuiApp) qGuiApp->installEventFilter(this);
     checkClock_.start();
+    qCInfo(lcDesktop, "idle time from %s", qPrintable(idleSource()));
 }
 
 DesktopInput::~DesktopInput() {
@@ -33,11 +39,29 @@ bool DesktopInput::inputSinceLastCheck() {
     const qint64 sinceCheck =
         std::exchange(cursorRead_, false) ? sinceCheck_ : checkClock_.restart();
     const bool own = own_.inputSinceLastCheck();
-    const std::optional<qint64> idle = x11_ ? x11_->idleMs() : std::nullopt;
+    const std::optional<qint64> idle = desktopIdleMs();
     std::optional<qint64> sinceNudge;
     if (nudgeClock_.isValid() && nudgeClock_.elapsed() < sinceCheck)
         sinceNudge = nudgeClock_.elapsed();
     return own || serverSawInput(idle, sinceCheck, sinceNudge);
+}
+
+std::optional<qint64> DesktopInput::desktopIdleMs() {
+    if (bus_) {
+        const QString before = bus_->sourceName();
+        const std::optional<qint64> ms = bus_->idleMs();
+        // No service on the bus answers any more: the bus is not asked again.
+        if (!ms) bus_.reset();
+        if (idleSource() != before)
+            qCInfo(lcDesktop, "idle time from %s", qPrintable(idleSource()));
+        if (ms) return ms;
+    }
+    return x11_ ? x11_->idleMs() : std::nullopt;
+}
+
+QString DesktopInput::idleSource() const {
+    if (bus_) return bus_->sourceName();
+    return QLatin1String(x11_ ? "X server" : "own windows");
 }
 
 void DesktopInput::pointerNudged() {

@@ -85,6 +85,13 @@ void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& en
     if (core_.options().newMessageSound) playNewMessageSound();
 }
 
+bool MessagesPage::showEntry(const QByteArray& entry) {
+    const bool kept = history_.showEntry(entry);
+    if (kept) showHistoryEntry();
+    refreshMessageView();
+    return kept;
+}
+
 void MessagesPage::showHistoryEntry() {
     messageBox_->setPlainText(entryText(history_.shown()));
 }

@@ -34,6 +34,8 @@ public:
     void onPrintClicked();
     void onReplyClicked();
     void onMessageBoxLeft();
+    // Shows history entry `entry` (the newest such); false when it is no longer kept.
+    bool showEntry(const QByteArray& entry);
     // Replaces what a new message plays (the sound of the data folder or the built-in chime).
     void setSoundPlayer(std::function<void()> play) { playSound_ = std::move(play); }
 

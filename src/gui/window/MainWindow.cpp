@@ -12,6 +12,7 @@
 #include "gui/messaging/DiscussPage.h"
 #include "gui/messaging/MessagesPage.h"
 #include "gui/window/HelpPage.h"
+#include "gui/window/MessageAlerts.h"
 #include "gui/window/OptionsPage.h"
 #include "gui/window/TabbedPages.h"
 #include "gui/window/WindowEventFilter.h"
@@ -99,6 +100,7 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     trayIcon_->setHint(latin1(kProgramTitle));
     trayIcon_->setPopupMenu(menus_->trayMenu);
     trayIcon_->onLeftClick = [this](TrayIcon*) { onTrayIconClicked(); };
+    alerts_ = new MessageAlerts(*this);
 
     menus_->connectTo(*this, *core_, *statusPage_, *changePage_);
     connect(composePage_, &ComposePage::sendMessageAllowed, menus_->sendMessageAction,
@@ -183,11 +185,11 @@ void MainWindow::connectCore() {
     // datagram goes out again.
     connect(core, &Core::connectionLost, this, [this](const QString& reason) {
         statusPage_->showConnectionProblem(reason);
-        trayIcon_->setHint(latin1(kProgramTitle) + latin1(" - Not connected: ") + reason);
+        alerts_->setConnectionProblem(reason);
     });
     connect(core, &Core::connectionRestored, this, [this] {
         statusPage_->showConnectionProblem({});
-        trayIcon_->setHint(latin1(kProgramTitle));
+        alerts_->setConnectionProblem({});
     });
     connect(core, &Core::ownStatusTakenOver, this, [this](const QByteArray& status) {
         trayIcon_->setIcon(appPicture_);

@@ -19,6 +19,7 @@ class ComposePage;
 class DesktopInput;
 class DiscussPage;
 class HelpPage;
+class MessageAlerts;
 class MessagesPage;
 class OptionsPage;
 class RemarkEditor;
@@ -49,6 +50,7 @@ public:
 
     Core& core() { return *core_; }
     TrayIcon& trayIcon() { return *trayIcon_; }
+    MessageAlerts& alerts() { return *alerts_; }
     StatusListView& statusList();
     TabbedPages& pages() { return *pages_; }
     WindowMenus& menus() { return *menus_; }
@@ -121,6 +123,7 @@ private:
     std::unique_ptr<WindowMenus> menus_;
     std::unique_ptr<WindowEventFilter> eventFilter_;
     TrayIcon* trayIcon_ = nullptr;
+    MessageAlerts* alerts_ = nullptr; // child of the window
     StatusPage* statusPage_ = nullptr;
     MessagesPage* messagesPage_ = nullptr;
     ComposePage* composePage_ = nullptr;

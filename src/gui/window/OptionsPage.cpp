@@ -39,6 +39,7 @@ constexpr OptionBox kOptionBoxes[] = {
     {"showOnStartupBox", "&Program startup", &Options::showOnStartup},
     {"hideMessagingBox", "Hide and disable *", &Options::messagingHidden},
     {"newMessageSoundBox", "New message sound", &Options::newMessageSound},
+    {"notifyDesktopBox", "Desktop notification", &Options::notifyDesktop},
     {"hideDiscussBox", "Hide and disable *", &Options::discuss},
     {"colourSortBox", "Sort by status background color ", &Options::colorSort},
     {"stampChangesBox", "Time stamp my changes", &Options::stampChanges},
@@ -55,7 +56,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(1, 2, 1, 2);
     columns->setSpacing(2);
-    // Eleven options, five groups and six colour panels share 432 x 212 pixels: rows are
+    // Twelve options, five groups and six colour panels share 432 x 212 pixels: rows are
     // kept to the height of their text.
     auto group = [](const char* caption, QVBoxLayout* into) {
         auto* g = new QGroupBox(latin1(caption));
@@ -85,7 +86,8 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     nameGroup->addWidget(nameBox_);
     checks(group("Bring Screen into View", left),
            {"showOnNewMessageBox", "showOnStatusChangeBox", "showOnStartupBox"});
-    checks(group(" Message System ", left), {"hideMessagingBox", "newMessageSoundBox"});
+    checks(group(" Message System ", left),
+           {"hideMessagingBox", "newMessageSoundBox", "notifyDesktopBox"});
     checks(group(" Discuss Screen", left), {"hideDiscussBox"});
     left->addStretch(1);
     columns->addLayout(left, 3);
@@ -160,9 +162,10 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     columns->addLayout(right, 3);
 
     // Initial states as laid out; the settings file overrides them at start.
-    for (const char* on : {"showOnNewMessageBox", "showOnStartupBox", "hideMessagingBox",
-                           "newMessageSoundBox", "hideDiscussBox", "stampChangesBox",
-                           "stampStartAndEndBox", "exitAsOutBox", "outOnPowerDownBox"})
+    for (const char* on :
+         {"showOnNewMessageBox", "showOnStartupBox", "hideMessagingBox", "newMessageSoundBox",
+          "notifyDesktopBox", "hideDiscussBox", "stampChangesBox", "stampStartAndEndBox",
+          "exitAsOutBox", "outOnPowerDownBox"})
         box(on)->setChecked(true);
 
     connect(box("hideMessagingBox"), &QCheckBox::clicked, this,

@@ -115,6 +115,7 @@ TEST(SettingsTest, SavedOptionsComeBack) {
     SettingsSnapshot snapshot = makeSnapshot();
     Options& o = snapshot.options;
     o.showOnNewMessage = false;
+    o.notifyDesktop = false;
     o.showOnStatusChange = true;
     o.messagingHidden = true;
     o.discuss = true;
@@ -145,12 +146,12 @@ TEST(SettingsTest, SaveRewritesItsSectionsAndKeepsTheRest) {
                              "[VLXMsgs]\n0=.x\n1=^\n2=.stale\n");
     saveAllSettings(profile, makeSnapshot());
 
-    EXPECT_EQ(
-        profile.keyNames("VLX"),
-        (QList<QByteArray>{"IPAdr",     "name",    "msg1",    "msgSnd",    "stChg",    "strtShw",
-                           "msgOn",     "discuss", "ShwTime", "shtdwnOut", "DelbsyIn", "TimeStrEnd",
-                           "colorSort", "Cols",    "idle",    "namesize",  "size",     "top",
-                           "left",      "h",       "bigH",    "w",         "clock24"}));
+    EXPECT_EQ(profile.keyNames("VLX"),
+              (QList<QByteArray>{"IPAdr",     "name",     "msg1",       "msgSnd",    "msgNtfy",
+                                 "stChg",     "strtShw",  "msgOn",      "discuss",   "ShwTime",
+                                 "shtdwnOut", "DelbsyIn", "TimeStrEnd", "colorSort", "Cols",
+                                 "idle",      "namesize", "size",       "top",       "left",
+                                 "h",         "bigH",     "w",          "clock24"}));
     EXPECT_EQ(profile.readSetting("VLX", "name", {}), "/usr/bin/velmora");
     EXPECT_EQ(profile.readSetting("VLXBOB", "name", {}), "Bob");
     EXPECT_EQ(profile.readSetting("Extra", "k", {}), "v");

@@ -1,0 +1,104 @@
+#include "gui/window/MessageAlerts.h"
+
+#include "core/net/AnsiText.h"
+#include "gui/controls/TrayIcon.h"
+#include "gui/desktop/DesktopNotifications.h"
+#include "gui/messaging/MessagesPage.h"
+#include "gui/window/MainWindow.h"
+#include "gui/window/TabbedPages.h"
+
+#include <QEvent>
+#include <QTimer>
+
+namespace velmora {
+
+namespace {
+
+// The first line of an entry, which is the message's first line.
+QString firstLine(const QByteArray& entry) {
+    const qsizetype end = entry.indexOf("\r\n");
+    return fromAnsi(end < 0 ? entry : entry.left(end));
+}
+
+} // namespace
+
+MessageAlerts::MessageAlerts(MainWindow& window, const QDBusConnection& bus)
+    : QObject(&window), window_(window) {
+    useBus(bus);
+    // Connected after the Messages page, so that a message has been brought into view first.
+    connect(&window.core().history(), &MessageHistory::messageAccepted, this,
+            &MessageAlerts::messageAccepted);
+    connect(&window.pages(), &TabbedPages::currentPageChanged, this, &MessageAlerts::checkSeen);
+    window.installEventFilter(this);
+}
+
+MessageAlerts::~MessageAlerts() = default;
+
+void MessageAlerts::useBus(const QDBusConnection& bus) {
+    notifications_ = std::make_unique<DesktopNotifications>(bus);
+    connect(notifications_.get(), &DesktopNotifications::showChosen, this,
+            [this](const QByteArray& entry) { openMessage(entry, false); });
+    connect(notifications_.get(), &DesktopNotifications::replyChosen, this,
+            [this](const QByteArray& entry) { openMessage(entry, true); });
+}
+
+QString MessageAlerts::hint(int unread, const QString& problem) {
+    QString text = QStringLiteral("Dazuviz Velmora");
+    if (unread == 1) text += QStringLiteral(" \u2014 1 new message");
+    if (unread > 1) text += QStringLiteral(" \u2014 %1 new messages").arg(unread);
+    if (!problem.isEmpty()) text += QStringLiteral(" - Not connected: ") + problem;
+    return text;
+}
+
+void MessageAlerts::setConnectionProblem(const QString& reason) {
+    problem_ = reason;
+    showHint();
+}
+
+void MessageAlerts::showHint() {
+    window_.trayIcon().setHint(hint(unread_, problem_));
+}
+
+bool MessageAlerts::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ActivationChange || event->type() == QEvent::Show)
+        QTimer::singleShot(0, this, &MessageAlerts::checkSeen); // once the window has its page
+    return QObject::eventFilter(watched, event);
+}
+
+bool MessageAlerts::messagesSeen() const {
+    return window_.isVisible() && window_.isActiveWindow() &&
+           window_.isCurrentPage(PageId::Messages);
+}
+
+void MessageAlerts::checkSeen() {
+    if (unread_ == 0 || !messagesSeen()) return;
+    unread_ = 0;
+    showHint();
+}
+
+void MessageAlerts::messageAccepted(const QByteArray& source, const QByteArray& entry) {
+    // The program's own message to all comes back to it; it is nothing new to its user.
+    if (sameAddress(source, window_.core().own().address)) return;
+    ++unread_;
+    showHint();
+    QTimer::singleShot(kSettleMs, this, [this, entry] { settled(entry); });
+}
+
+void MessageAlerts::settled(const QByteArray& entry) {
+    checkSeen();
+    if (window_.isActiveWindow() || !window_.core().options().notifyDesktop) return;
+    const std::optional<ReplyTarget> from = entryReplyTarget(entry);
+    const QString sender =
+        from && !from->name.isEmpty() ? fromAnsi(from->name) : QStringLiteral("Dazuviz Velmora");
+    notifications_->notify(sender, firstLine(entry), entry);
+}
+
+void MessageAlerts::openMessage(const QByteArray& entry, bool reply) {
+    MessagesPage& page = window_.messagesPage();
+    window_.showPage(PageId::Messages);
+    // A reply goes only to the message it was offered for, never to another one shown instead.
+    if (page.showEntry(entry) && reply) page.onReplyClicked();
+    window_.bringIntoView();
+}
+
+} // namespace velmora

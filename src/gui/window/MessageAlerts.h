@@ -1,0 +1,58 @@
+#pragma once
+// What tells the user of a new message where the window could not come forward (Wayland
+// refuses to raise a window the user did not activate): a desktop notification with "Show" and
+// "Reply", and the count of unread messages in the tray's tooltip until the Messages page has
+// been seen. Also keeps the tooltip's note that nothing leaves the computer.
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace velmora {
+
+class DesktopNotifications;
+class MainWindow;
+
+class MessageAlerts : public QObject {
+    Q_OBJECT
+public:
+    // How long after a message's bring-into-view the window is checked for being active: the
+    // window manager grants the activation a moment after it is asked for.
+    static constexpr int kSettleMs = 750;
+
+    MessageAlerts(MainWindow& window, const QDBusConnection& bus = QDBusConnection::sessionBus());
+    ~MessageAlerts() override;
+
+    // Talks to the notification server on `bus` from now on.
+    void useBus(const QDBusConnection& bus);
+    DesktopNotifications& notifications() { return *notifications_; }
+
+    // Messages that arrived since the Messages page was last seen.
+    int unread() const { return unread_; }
+    // Why nothing leaves the computer, shown after the count; empty once it works again.
+    void setConnectionProblem(const QString& reason);
+
+    // The tray's tooltip: the program's title, the unread count and the connection problem.
+    static QString hint(int unread, const QString& problem);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void messageAccepted(const QByteArray& source, const QByteArray& entry);
+    void settled(const QByteArray& entry);
+    // The Messages page is in front of the user: the unread count starts again.
+    void checkSeen();
+    bool messagesSeen() const;
+    void showHint();
+    void openMessage(const QByteArray& entry, bool reply);
+
+    MainWindow& window_;
+    std::unique_ptr<DesktopNotifications> notifications_;
+    int unread_ = 0;
+    QString problem_;
+};
+
+} // namespace velmora
