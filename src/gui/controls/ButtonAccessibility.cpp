@@ -4,6 +4,7 @@
 #include "gui/controls/ColorButton.h"
 
 #include <QAccessibleWidget>
+#include <type_traits>
 
 namespace velmora {
 namespace {

@@ -26,4 +26,10 @@ TEST(AnsiText, TypedTextIsReducedToWhatWindows1252Holds) {
     };
     for (const auto& row : table)
         EXPECT_EQ(toAnsi(QString::fromUtf8(row.typed)), row.bytes) << row.typed;
+
+    // Every byte comes back as itself.
+    QByteArray everyByte(256, Qt::Uninitialized);
+    for (int b = 0; b < 256; ++b)
+        everyByte[b] = char(b);
+    EXPECT_EQ(toAnsi(fromAnsi(everyByte)), everyByte);
 }
