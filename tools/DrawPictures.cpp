@@ -1,9 +1,12 @@
 // Draws the program's pictures (status pictures for the notification area, the message
 // envelope and the program icon) and writes them as PNG files into the folder given on the
-// command line. The files are committed; run this again only to change a picture.
+// command line, each at 1x, 2x and 3x ("in.png", "in@2x.png", "in@3x.png") for screens with
+// more pixels to the point; the program icon also as "velmora.svg". The files are committed;
+// run this again only to change a picture.
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -17,14 +20,16 @@ namespace {
 
 const QColor outline(0x20, 0x20, 0x20);
 
-QImage Canvas(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+// A transparent picture of `size` x `size` design units at `scale` pixels to the unit.
+QImage Canvas(int size, int scale) {
+    QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
 }
 
-void prepare(QPainter& p) {
+void prepare(QPainter& p, int scale) {
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
 }
 
 // Head and shoulders, clipped by the disc they sit in. Coordinates are those of a 16x16 picture.
@@ -41,10 +46,11 @@ void drawPerson(QPainter& p, const QColor& colour) {
 
 // A round status badge with a person in it: one shape for every status, told apart by colour.
 // A black disc gets a grey rim so that it keeps its shape on a dark panel.
-QImage statusPicture(const QColor& disc, const QColor& person, const QColor& outline = outline) {
-    QImage image = Canvas(16);
+QImage statusPicture(int scale, const QColor& disc, const QColor& person,
+                     const QColor& outline = outline) {
+    QImage image = Canvas(16, scale);
     QPainter p(&image);
-    prepare(p);
+    prepare(p, scale);
     p.setPen(QPen(outline, 1));
     p.setBrush(disc);
     p.drawEllipse(QPointF(8, 8), 7.5, 7.5);
@@ -53,10 +59,10 @@ QImage statusPicture(const QColor& disc, const QColor& person, const QColor& out
 }
 
 // A speech bubble: a remark in place of a plain status.
-QImage remarkPicture() {
-    QImage image = Canvas(16);
+QImage remarkPicture(int scale) {
+    QImage image = Canvas(16, scale);
     QPainter p(&image);
-    prepare(p);
+    prepare(p, scale);
     QPainterPath bubble;
     bubble.addRoundedRect(QRectF(0.5, 1.5, 14, 10), 3, 3);
     QPainterPath tail;
@@ -79,10 +85,10 @@ QImage remarkPicture() {
 }
 
 // A closed letter: yellow paper, green flap.
-QImage envelopePicture() {
-    QImage image = Canvas(32);
+QImage envelopePicture(int scale) {
+    QImage image = Canvas(32, scale);
     QPainter p(&image);
-    prepare(p);
+    prepare(p, scale);
     const QColor darkGreen(0x00, 0x64, 0x00);
     const QRectF body(1.5, 6.5, 29, 20);
     p.setPen(QPen(darkGreen, 1.5));
@@ -107,9 +113,9 @@ QImage envelopePicture() {
 // status colour. Drawn in a 64-unit square whose rows and edges fall on pixel boundaries at
 // 16 pixels; the smallest size gets slimmer dots so that they stay apart.
 QImage programIcon(int size) {
-    QImage image = Canvas(size);
+    QImage image = Canvas(size, 1);
     QPainter p(&image);
-    prepare(p);
+    prepare(p, 1);
     const double s = size / 64.0;
     const double px = 1.0 / s; // one device pixel in design units
     p.scale(s, s);
@@ -142,6 +148,31 @@ QImage programIcon(int size) {
     return image;
 }
 
+// The program icon as scalable vector graphics: the large-size design of programIcon in its
+// 64-unit square, for desktops that draw icons at any size.
+QByteArray programIconSvg() {
+    QByteArray svg = R"svg(<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64" viewBox="0 0 64 64">
+  <defs>
+    <linearGradient id="tile" x1="0" y1="0" x2="0" y2="64" gradientUnits="userSpaceOnUse">
+      <stop offset="0" stop-color="#3a78c8"/>
+      <stop offset="1" stop-color="#1c488c"/>
+    </linearGradient>
+  </defs>
+  <rect x="0.25" y="0.25" width="63.5" height="63.5" rx="12" fill="url(#tile)"
+        stroke="#123060" stroke-width="0.5"/>
+  <rect x="8" y="8" width="48" height="48" rx="4" fill="#f4f6fa"/>
+)svg";
+    const char* dots[] = {"#00d000", "#e000e0", "#e00000"};
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray y = QByteArray::number(16 + 16 * i);
+        svg += "  <circle cx=\"18\" cy=\"" + y + "\" r=\"6\" fill=\"" + dots[i] + "\"/>\n";
+        svg += "  <line x1=\"28\" y1=\"" + y + "\" x2=\"" + (i == 1 ? "40" : "48") + "\" y2=\"" +
+               y + "\" stroke=\"#708098\" stroke-width=\"4\"/>\n";
+    }
+    return svg + "</svg>\n";
+}
+
 bool save(const QDir& dir, const QString& name, const QImage& image) {
     const QString path = dir.filePath(name);
     if (image.save(path, "PNG")) return true;
@@ -159,16 +190,28 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    bool ok = save(dir, QStringLiteral("in.png"),
-                   statusPicture(QColor(0x00, 0x00, 0x00), QColor(0x00, 0xff, 0x00),
+    bool ok = true;
+    for (int scale : {1, 2, 3}) {
+        const QString suffix =
+            scale == 1 ? QStringLiteral(".png") : QStringLiteral("@%1x.png").arg(scale);
+        ok &= save(dir, QStringLiteral("in") + suffix,
+                   statusPicture(scale, QColor(0x00, 0x00, 0x00), QColor(0x00, 0xff, 0x00),
                                  QColor(0x60, 0x60, 0x60)));
-    ok &= save(dir, QStringLiteral("busy.png"),
-               statusPicture(QColor(0xff, 0x00, 0xff), QColor(0xff, 0xff, 0xff)));
-    ok &= save(dir, QStringLiteral("out.png"),
-               statusPicture(QColor(0xff, 0x00, 0x00), QColor(0xff, 0xff, 0xff)));
-    ok &= save(dir, QStringLiteral("remark.png"), remarkPicture());
-    ok &= save(dir, QStringLiteral("envelope.png"), envelopePicture());
-    for (int size : {16, 32, 48, 64, 128})
-        ok &= save(dir, QStringLiteral("velmora-%1.png").arg(size), programIcon(size));
+        ok &= save(dir, QStringLiteral("busy") + suffix,
+                   statusPicture(scale, QColor(0xff, 0x00, 0xff), QColor(0xff, 0xff, 0xff)));
+        ok &= save(dir, QStringLiteral("out") + suffix,
+                   statusPicture(scale, QColor(0xff, 0x00, 0x00), QColor(0xff, 0xff, 0xff)));
+        ok &= save(dir, QStringLiteral("remark") + suffix, remarkPicture(scale));
+        ok &= save(dir, QStringLiteral("envelope") + suffix, envelopePicture(scale));
+        // The icon's small-size design belongs to 16 pixels, not to 16 points drawn larger.
+        for (int size : {16, 32, 48, 64, 128})
+            ok &= save(dir, QStringLiteral("velmora-%1").arg(size) + suffix,
+                       programIcon(size * scale));
+    }
+    QFile svg(dir.filePath(QStringLiteral("velmora.svg")));
+    if (!svg.open(QIODevice::WriteOnly) || svg.write(programIconSvg()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(svg.fileName()));
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

@@ -1,6 +1,9 @@
 #include "core/net/AnsiText.h"
 
+#include <QList>
+
 #include <array>
+#include <utility>
 
 namespace velmora {
 
@@ -13,11 +16,57 @@ constexpr std::array<char16_t, 32> kHighTable = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char encodeChar(char16_t c) {
+// The Windows-1252 byte of a character, or 0 where Windows-1252 has none (a NUL stays NUL
+// through the caller, which checks for it first).
+char encodeChar(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
     for (std::size_t i = 0; i < kHighTable.size(); ++i)
         if (kHighTable[i] == c) return static_cast<char>(0x80 + i);
-    return '?';
+    return 0;
+}
+
+// Letters whose stroke, bar or missing dot is part of the letter for Unicode, so that
+// decomposition leaves them whole, with the plain letter they are read as.
+constexpr std::array<std::pair<char16_t, char>, 22> kStrokeLetters = {{
+    {0x0110, 'D'}, {0x0111, 'd'}, // D with stroke
+    {0x0126, 'H'}, {0x0127, 'h'}, // H with stroke
+    {0x0131, 'i'}, {0x0237, 'j'}, // dotless i and j
+    {0x0141, 'L'}, {0x0142, 'l'}, // L with stroke
+    {0x0166, 'T'}, {0x0167, 't'}, // T with stroke
+    {0x0180, 'b'}, {0x0243, 'B'}, // B with stroke
+    {0x0197, 'I'}, {0x0268, 'i'}, // I with stroke
+    {0x01B5, 'Z'}, {0x01B6, 'z'}, // Z with stroke
+    {0x01E4, 'G'}, {0x01E5, 'g'}, // G with stroke
+    {0x0246, 'E'}, {0x0247, 'e'}, // E with stroke
+    {0x024C, 'R'}, {0x024D, 'r'}, // R with stroke
+}};
+
+// A character Windows-1252 lacks, reduced to what it holds: the compatibility decomposition
+// without its combining marks (Ż -> Z, ő -> o, the ligature ﬁ -> fi), or the plain letter of a
+// stroked one (Ł -> L). Where some part still has no byte, the whole character is one "?"; a
+// combining mark left over on its own goes with the letter before it.
+void appendReduced(QByteArray& out, char32_t c) {
+    for (const auto& [letter, plain] : kStrokeLetters) {
+        if (letter == c) {
+            out.append(plain);
+            return;
+        }
+    }
+    const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_KD);
+    QByteArray reduced;
+    for (char32_t part : decomposed.toUcs4()) {
+        const QChar::Category category = QChar::category(part);
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+            category == QChar::Mark_Enclosing)
+            continue;
+        const char byte = encodeChar(part);
+        if (byte == 0) {
+            out.append('?');
+            return;
+        }
+        reduced.append(byte);
+    }
+    out.append(reduced);
 }
 
 // Built once at compile time: folding runs over every name on every received announcement.
@@ -77,11 +126,25 @@ QString fromAnsi(const QByteArray& ansi) {
     return out;
 }
 
-QByteArray toAnsi(const QString& text) {
+QByteArray toAnsi(const QString& typed) {
+    // A letter typed as base letter and combining accent becomes the one character first, which
+    // Windows-1252 may well hold (e + U+0301 -> é).
+    const QString text = typed.normalized(QString::NormalizationForm_C);
     QByteArray out;
     out.reserve(text.size());
-    for (QChar c : text)
-        out.append(encodeChar(c.unicode()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        // A pair of surrogates is one character and becomes one "?" at most.
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        const char byte = encodeChar(c);
+        if (byte != 0 || c == 0)
+            out.append(byte);
+        else
+            appendReduced(out, c);
+    }
     return out;
 }
 

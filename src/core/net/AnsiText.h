@@ -19,7 +19,9 @@ QByteArray trimBlanks(const QByteArray& text);
 // Positions past the end give the empty text.
 QByteArray copyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -1);
 
-// Windows-1252 bytes to Unicode and back. Characters that Windows-1252 cannot hold become "?".
+// Windows-1252 bytes to Unicode and back. toAnsi is the one way from a typed text to the
+// program's bytes: a character that Windows-1252 cannot hold is reduced to its base letter
+// ("Łucja Żak" -> "Lucja Zak", "ő" -> "o"), and where there is none it becomes "?".
 QString fromAnsi(const QByteArray& ansi);
 QByteArray toAnsi(const QString& text);
 

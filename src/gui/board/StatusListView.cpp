@@ -4,6 +4,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QAbstractListModel>
+#include <QAccessible>
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -13,15 +14,21 @@
 namespace velmora {
 
 // Placeholder rows: the list only needs to know how many there are; what a row shows is read
-// from the display order when it is painted.
+// from the display order when it is painted, and what a screen reader says when it asks.
 class StatusRows final : public QAbstractListModel {
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit StatusRows(StatusListView& list) : QAbstractListModel(&list), list_(list) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : rows_;
     }
-    QVariant data(const QModelIndex&, int) const override { return {}; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::AccessibleTextRole || !index.isValid()) return {};
+        return list_.readAloud(index.row());
+    }
+    void announceChanged(int first, int last) {
+        Q_EMIT dataChanged(index(first), index(last), {Qt::AccessibleTextRole});
+    }
 
     void setRows(int rows) {
         rows = std::max(rows, 0);
@@ -37,6 +44,7 @@ public:
     }
 
 private:
+    StatusListView& list_;
     int rows_ = 0;
 };
 
@@ -80,10 +88,35 @@ QString part(const QByteArray& text, qsizetype from, qsizetype to) {
     return fromAnsi(QByteArray::fromRawData(text.constData() + from, to - from));
 }
 
+// Where a roster entry ("address=name<sep>code status") keeps the name and the status text,
+// both trimmed, and its colour code (0 when it has none).
+struct EntryParts {
+    qsizetype nameFrom = 0, nameTo = 0, statusFrom = 0, statusTo = 0;
+    char code = 0;
+};
+
+EntryParts splitEntry(const QByteArray& entry) {
+    EntryParts parts;
+    const qsizetype eq = entry.indexOf('=');
+    const qsizetype sep = entry.indexOf(kSep);
+    if (eq >= 0 && (sep < 0 || eq < sep)) {
+        parts.nameFrom = eq + 1;
+        parts.nameTo = sep < 0 ? entry.size() : sep;
+    }
+    trim(entry, parts.nameFrom, parts.nameTo);
+    parts.statusFrom = parts.statusTo = entry.size();
+    if (sep >= 0) {
+        if (sep + 1 < entry.size()) parts.code = entry[sep + 1];
+        parts.statusFrom = std::min(sep + 2, entry.size());
+        trim(entry, parts.statusFrom, parts.statusTo);
+    }
+    return parts;
+}
+
 } // namespace
 
 StatusListView::StatusListView(Core& core, QWidget* parent)
-    : QListView(parent), core_(core), rows_(new StatusRows(this)),
+    : QListView(parent), core_(core), rows_(new StatusRows(*this)),
       delegate_(new StatusRowDelegate(*this)), metrics_(listFont(8)),
       nameColumnWidth_(core.options().namesize), runningMax_(core.options().namesize) {
     setObjectName(QStringLiteral("statusList"));
@@ -159,26 +192,67 @@ void StatusListView::onRosterChanged() {
         rows = std::max(roster.listRows(), int(roster.displayOrder().size()));
     }
     rows_->setRows(rows);
+    announceChangedRows();
     viewport()->update();
+}
+
+QString StatusListView::spokenText(int row) const {
+    Roster& roster = core_.roster();
+    QByteArray entry;
+    {
+        std::lock_guard guard(roster.lock());
+        const QList<SortKey>& order = roster.displayOrder();
+        if (row < 0 || row >= order.size() || row > roster.count() - 1) return {};
+        const int position = order[row].position;
+        if (position < 0 || position >= roster.count()) return {};
+        entry = roster.entries()[position];
+    }
+    const EntryParts parts = splitEntry(entry);
+    QString text = part(entry, parts.nameFrom, parts.nameTo);
+    if (parts.statusTo > parts.statusFrom)
+        text += QStringLiteral(" \u2014 ") + part(entry, parts.statusFrom, parts.statusTo);
+    return text;
+}
+
+QString StatusListView::readAloud(int row) {
+    if (!listenedTo_) {
+        // From the first question on, changes are told against what the rows say now.
+        listenedTo_ = true;
+        spoken_.resize(std::size_t(std::max(rows_->rowCount(), 0)));
+        for (std::size_t r = 0; r < spoken_.size(); ++r)
+            spoken_[r] = spokenText(int(r));
+    }
+    QString text = spokenText(row);
+    if (row >= 0) {
+        if (spoken_.size() <= std::size_t(row)) spoken_.resize(row + 1);
+        spoken_[row] = text;
+    }
+    return text;
+}
+
+void StatusListView::announceChangedRows() {
+    // Only once a screen reader listens: comparing every row costs more than a paint.
+    if (!listenedTo_ && !QAccessible::isActive()) return;
+    const int rows = rows_->rowCount();
+    std::vector<QString> now(std::size_t(std::max(rows, 0)));
+    int first = -1, last = -1;
+    for (int row = 0; row < rows; ++row) {
+        now[row] = spokenText(row);
+        if (std::size_t(row) < spoken_.size() && spoken_[row] == now[row]) continue;
+        if (first < 0) first = row;
+        last = row;
+    }
+    spoken_ = std::move(now);
+    // The view hands the change on to the screen reader as a change of the table's data.
+    if (first >= 0) rows_->announceChanged(first, last);
 }
 
 void StatusListView::prepare(ShownEntry& shown, const QByteArray& entry) const {
     shown.entry = entry;
-    const qsizetype eq = entry.indexOf('=');
-    const qsizetype sep = entry.indexOf(kSep);
-    qsizetype nameFrom = 0, nameTo = 0;
-    if (eq >= 0 && (sep < 0 || eq < sep)) {
-        nameFrom = eq + 1;
-        nameTo = sep < 0 ? entry.size() : sep;
-    }
-    trim(entry, nameFrom, nameTo);
-    shown.code = 0;
-    qsizetype statusFrom = entry.size(), statusTo = entry.size();
-    if (sep >= 0) {
-        if (sep + 1 < entry.size()) shown.code = entry[sep + 1];
-        statusFrom = std::min(sep + 2, entry.size());
-        trim(entry, statusFrom, statusTo);
-    }
+    const EntryParts parts = splitEntry(entry);
+    shown.code = parts.code;
+    const qsizetype nameFrom = parts.nameFrom, nameTo = parts.nameTo;
+    const qsizetype statusFrom = parts.statusFrom, statusTo = parts.statusTo;
 
     // Measured as the shown name (name + one blank) followed by two more blanks.
     QString name = part(entry, nameFrom, nameTo);

@@ -38,6 +38,9 @@ public:
 
     // Paints row `row` into `rect` exactly as the status list shows it.
     void drawRow(QPainter& painter, int row, const QRect& rect);
+    // What a screen reader says for row `row`: "name — status", the name alone without a
+    // status, nothing for a row beyond the roster.
+    QString spokenText(int row) const;
 
     // Repaints after a roster change, growing or cutting the rows as the roster did.
     void onRosterChanged();
@@ -48,6 +51,7 @@ protected:
 
 private:
     friend class StatusRowDelegate;
+    friend class StatusRows;
     // The width the delegate asks for: a column's width in column mode, else nothing (a row
     // of the single column spans the viewport anyway).
     int itemWidth() const { return columns_ >= 2 ? columnWidth_ : 1; }
@@ -63,6 +67,11 @@ private:
     void prepare(ShownEntry& shown, const QByteArray& entry) const;
     void updateColumnWidth();
     void relayout();
+    // Row `row`'s spoken text as a screen reader asks for it; remembered, so that a change of
+    // the row is announced from then on.
+    QString readAloud(int row);
+    // Tells a listening screen reader which rows now say something else than it last heard.
+    void announceChangedRows();
 
     Core& core_;
     StatusRows* rows_;
@@ -74,6 +83,8 @@ private:
     int nameColumnWidth_;
     int runningMax_;                // the widest name of the pass being painted
     std::vector<ShownEntry> shown_; // by roster position
+    std::vector<QString> spoken_;   // by row, as last read or announced
+    bool listenedTo_ = false;       // a screen reader has read a row
 };
 
 } // namespace velmora

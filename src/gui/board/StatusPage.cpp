@@ -232,8 +232,9 @@ void StatusPage::onStatusListPressed(Qt::MouseButton button, bool ctrl, const QP
 
 void StatusPage::onLetterTyped(const QString& text) {
     if (text.isEmpty()) return;
+    // A combining mark typed on its own has no byte.
     const QByteArray ansi = toAnsi(text.left(1));
-    if (core_.typedLetter(ansi[0])) statusList_->scrollToTop();
+    if (!ansi.isEmpty() && core_.typedLetter(ansi[0])) statusList_->scrollToTop();
 }
 
 void StatusPage::showConnectionProblem(const QString& reason) {

@@ -1,6 +1,7 @@
 #include "gui/controls/AquaButton.h"
 
 #include "gui/controls/BgrColour.h"
+#include "gui/controls/ButtonAccessibility.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -9,7 +10,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
-#include <QPointer>
 #include <QRegion>
 #include <algorithm>
 #include <array>
@@ -111,6 +111,7 @@ private:
 AquaButton::AquaButton(QWidget* parent)
     : QWidget(parent),
       backgroundError_(bgrFromColour(QApplication::palette().color(QPalette::Button))) {
+    installButtonAccessibility();
     font_.setPointSize(10);
     font_.setBold(true);
     setMouseTracking(true);
@@ -215,11 +216,12 @@ void AquaButton::mouseReleaseEvent(QMouseEvent* event) {
     // No repaint: the button keeps its pressed look until the mouse moves on it.
     state_ = psNormal;
     captured_ = false;
-    if (onclick) {
-        const QPointer<AquaButton> self(this);
-        onclick(this);
-        if (!self) return; // the handler destroyed the button
-    }
+    click();
+}
+
+void AquaButton::click() {
+    // Nothing of the button is touched after the handler, which may destroy it.
+    if (enabled_ && onclick) onclick(this);
 }
 
 void AquaButton::mouseMoveEvent(QMouseEvent* event) {

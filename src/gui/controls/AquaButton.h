@@ -92,6 +92,8 @@ public:
     // Called when the left button comes up after a left press on the button, wherever the
     // mouse is then.
     Event onclick;
+    // What that click does: onclick, while the button is clickable.
+    void click();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,7 @@
 #include "gui/controls/ColorButton.h"
 
 #include "gui/controls/BgrColour.h"
+#include "gui/controls/ButtonAccessibility.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -25,6 +26,7 @@ int horizontalFlag(int alignment) {
 } // namespace
 
 ColorButton::ColorButton(QWidget* parent) : QWidget(parent) {
+    installButtonAccessibility();
     resize(24, 24);
 }
 
@@ -225,7 +227,17 @@ void ColorButton::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    if (event->button() == Qt::LeftButton && over && pressed_ && onclick) {
+    if (event->button() == Qt::LeftButton && over && pressed_) {
+        click();
+        return;
+    }
+    if (latching_) down_ = !down_;
+    pressed_ = false;
+    repaint();
+}
+
+void ColorButton::click() {
+    if (onclick) {
         const QPointer<ColorButton> self(this);
         onclick(this);
         // The handler may have destroyed the button.

@@ -106,6 +106,8 @@ public:
 
     // Called on a completed left click: released over the button after a press on it.
     Event onclick;
+    // What a completed left click does: onclick, then a latching button goes down or up.
+    void click();
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -64,4 +64,18 @@ QString menuText(const QByteArray& ansi) {
     return fromAnsi(ansi).replace(QLatin1Char('&'), latin1("&&"));
 }
 
+void addPicture(QIcon& icon, const char* name) {
+    // Each file is added with its own pixel size, so the icon picks by pixels: a 16-point
+    // picture on a screen of scale 2 is the 32-pixel "@2x" copy.
+    const QString base = latin1(":/pictures/") + latin1(name);
+    for (const char* scale : {"", "@2x", "@3x"})
+        icon.addFile(base + latin1(scale) + latin1(".png"));
+}
+
+QIcon picture(const char* name) {
+    QIcon icon;
+    addPicture(icon, name);
+    return icon;
+}
+
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QSize>
 #include <QString>
 
@@ -43,5 +44,11 @@ void setBackground(QWidget* widget, const QColor& colour);
 // Texts from other copies go into menus and group captions through this: "&" is shown, never
 // taken for a mnemonic.
 QString menuText(const QByteArray& ansi);
+
+// Adds the program's picture ":/pictures/<name>.png" to `icon` with its copies drawn for two
+// and three pixels to the point ("<name>@2x.png", "<name>@3x.png"): the icon hands out the one
+// that is sharp at the screen's scale.
+void addPicture(QIcon& icon, const char* name);
+QIcon picture(const char* name);
 
 } // namespace velmora

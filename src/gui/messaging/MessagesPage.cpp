@@ -28,7 +28,7 @@ QString entryText(const QByteArray& entry) {
 
 MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), core_(core), host_(host), history_(core.history()),
-      envelope_(latin1(":/pictures/envelope.png")) {
+      envelope_(picture("envelope")) {
     setObjectName(latin1("messagesPage"));
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Message"));

@@ -60,12 +60,12 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
 
-    pictures_.in = QIcon(latin1(":/pictures/in.png"));
-    pictures_.busy = QIcon(latin1(":/pictures/busy.png"));
-    pictures_.out = QIcon(latin1(":/pictures/out.png"));
-    pictures_.remark = QIcon(latin1(":/pictures/remark.png"));
-    for (int size : {16, 32, 48, 64, 128})
-        appPicture_.addFile(latin1(":/pictures/velmora-%1.png").arg(size), QSize(size, size));
+    pictures_.in = picture("in");
+    pictures_.busy = picture("busy");
+    pictures_.out = picture("out");
+    pictures_.remark = picture("remark");
+    for (const char* size : {"velmora-16", "velmora-32", "velmora-48", "velmora-64", "velmora-128"})
+        addPicture(appPicture_, size);
     setWindowIcon(appPicture_);
 
     pages_ = named(new TabbedPages(this), "pages");

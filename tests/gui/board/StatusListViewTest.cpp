@@ -4,9 +4,11 @@
 #include "support/CoreHarness.h"
 #include "support/PersonInput.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -260,3 +262,28 @@ TEST_F(StatusListTest, ColumnsRunDownThenAcrossAndCutLongStatuses) {
 }
 
 } // namespace
+
+TEST_F(StatusListTest, AScreenReaderReadsNameAndStatusOfEveryRowAndHearsOfChanges) {
+    add("10.0.0.7", "Ann", 'g', "In");
+    add("10.0.0.8", "Bob & Co", 'r', "Out  <b>lunch</b>");
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(&list);
+    ASSERT_TRUE(view && view->tableInterface());
+    auto spoken = [&](const QByteArray& address) {
+        return view->tableInterface()->cellAt(rowOf(address), 0)->text(QAccessible::Name);
+    };
+    const QString dash = QStringLiteral(" \u2014 ");
+    EXPECT_EQ(spoken("10.0.0.7"), QStringLiteral("Ann") + dash + QStringLiteral("In"));
+    EXPECT_EQ(spoken("10.0.0.8"),
+              QStringLiteral("Bob & Co") + dash + QStringLiteral("Out  <b>lunch</b>"));
+
+    // A new status reaches the view (which tells the screen reader) as a change of that row.
+    QSignalSpy changes(list.model(), &QAbstractItemModel::dataChanged);
+    add("10.0.0.8", "Bob & Co", 'r', "Out to lunch");
+    EXPECT_EQ(spoken("10.0.0.8"),
+              QStringLiteral("Bob & Co") + dash + QStringLiteral("Out to lunch"));
+    ASSERT_EQ(changes.size(), 1);
+    const int row = rowOf("10.0.0.8");
+    EXPECT_EQ(changes[0][0].toModelIndex().row(), row);
+    EXPECT_EQ(changes[0][1].toModelIndex().row(), row);
+    EXPECT_EQ(changes[0][2].value<QList<int>>(), QList<int>{Qt::AccessibleTextRole});
+}

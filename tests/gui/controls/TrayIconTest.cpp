@@ -1,4 +1,5 @@
 #include "gui/controls/TrayIcon.h"
+#include "gui/controls/WidgetKit.h"
 
 #include <QAction>
 #include <QImage>
@@ -172,14 +173,31 @@ TEST(TrayPictures, EveryPictureLoadsWithItsSizeAndColours) {
         {"velmora-64.png", 64, {}},
         {"velmora-128.png", 128, {}},
     };
-    for (const auto& picture : pictures) {
-        SCOPED_TRACE(picture.name);
-        const QImage image(QStringLiteral(":/pictures/") + QString::fromLatin1(picture.name));
-        ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.size(), QSize(picture.size, picture.size));
-        EXPECT_TRUE(image.hasAlphaChannel());
-        for (QRgb colour : picture.colours)
-            EXPECT_TRUE(hasColour(image, colour)) << std::hex << colour;
+    // Each also drawn at two and three pixels to the point, as "name@2x.png" and "name@3x.png".
+    for (const auto& picture : pictures)
+        for (int scale : {1, 2, 3}) {
+            QString name = QStringLiteral(":/pictures/") + QString::fromLatin1(picture.name);
+            if (scale > 1)
+                name.replace(QStringLiteral(".png"), QStringLiteral("@%1x.png").arg(scale));
+            SCOPED_TRACE(name.toStdString());
+            const QImage image(name);
+            ASSERT_FALSE(image.isNull());
+            EXPECT_EQ(image.size(), QSize(picture.size, picture.size) * scale);
+            EXPECT_TRUE(image.hasAlphaChannel());
+            for (QRgb colour : picture.colours)
+                EXPECT_TRUE(hasColour(image, colour)) << std::hex << colour;
+        }
+    // The program's icons hand out the copy drawn for the screen's scale.
+    for (int scale : {1, 2, 3}) {
+        const QString suffix =
+            scale > 1 ? QStringLiteral("@%1x.png").arg(scale) : QStringLiteral(".png");
+        QImage shown = velmora::picture("busy").pixmap(QSize(16, 16), qreal(scale)).toImage();
+        EXPECT_EQ(shown.devicePixelRatio(), scale);
+        shown.setDevicePixelRatio(1);
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                  QImage(QStringLiteral(":/pictures/busy") + suffix)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied))
+            << scale;
     }
     EXPECT_FALSE(hasColour(QImage(QStringLiteral(":/pictures/in.png")), red));
     EXPECT_FALSE(hasColour(QImage(QStringLiteral(":/pictures/out.png")), lime));

@@ -8,7 +8,9 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -175,6 +177,18 @@ TEST(PersonInput, ABlankDisplayNameIsRefused) {
         EXPECT_EQ(name->text(), Q("OPERATOR")) << typed;
         EXPECT_EQ(p.window().core().own().displayName, "OPERATOR");
     }
+}
+
+TEST(PersonInput, ANameOutsideWindows1252GoesOutInItsBaseLetters) {
+    Person p;
+    p.h.tab("Options");
+    p.input.click(p.h.find<QLineEdit>("nameBox"));
+    p.input.key(Qt::Key_A, Qt::ControlModifier);
+    QApplication::clipboard()->setText(QString::fromUtf8("Łucja Żak"));
+    p.input.key(Qt::Key_V, Qt::ControlModifier);
+    p.input.click(p.h.find<QCheckBox>("colourSortBox"));
+    ASSERT_EQ(p.h.sent.size(), 1);
+    EXPECT_EQ(p.h.sent[0], "zw10.0.0.5\xF7Lucja Zak\xF7In");
 }
 
 TEST(PersonInput, WithoutATrayTheWindowShowsAndOffersTheWayOut) {
