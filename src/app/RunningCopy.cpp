@@ -3,6 +3,7 @@
 #include <QLocalSocket>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
