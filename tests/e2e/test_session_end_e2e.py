@@ -1,5 +1,7 @@
 """The desktop's session manager and a copy on an X screen (Xvfb), on the test network.
 
+ 0. The window's X11 class is the StartupWMClass of the desktop entry, so that docks match them.
+
  a. A checkpoint ("save yourself" without shutdown) saves the settings; the copy keeps running
     and announces nothing.
  b. The end of the session ("save yourself" with shutdown, then "die") is the log-off: the
@@ -7,6 +9,7 @@
 """
 
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -15,10 +18,20 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import Lines  # noqa: E402
 from test_screens_e2e import Screen  # noqa: E402
-from testnet import TestNet, main, require_executable, require_netns  # noqa: E402
+from testnet import Skip, TestNet, main, require_executable, require_netns  # noqa: E402
 from velmora_copies import SEP, Copy, program_path, show  # noqa: E402
 
 WAIT = 30
+DESKTOP_ENTRY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                             "packaging", "dazuviz-velmora.desktop")
+
+
+def startup_wm_class():
+    with open(DESKTOP_ENTRY, encoding="utf-8") as entry:
+        for line in entry:
+            if line.startswith("StartupWMClass="):
+                return line.rstrip("\n").split("=", 1)[1]
+    return None
 
 
 def run(net, workdir, screen, manager_program):
@@ -40,6 +53,12 @@ def run(net, workdir, screen, manager_program):
         assert said.wait_for(lambda line: line == "done 1", WAIT), (
             f"the copy did not register with the session manager: {said.items}")
         time.sleep(1.5)
+
+        # 0. The window's class.
+        window = screen.wait_window(["--name", "^Dazuviz Velmora$"])
+        wm_class = screen.run("xprop", "-id", window, "WM_CLASS").strip()
+        assert wm_class.endswith(f'"velmora", "{startup_wm_class()}"'), (
+            f"{wm_class} against StartupWMClass={startup_wm_class()}")
 
         # a. A checkpoint.
         before = os.stat(copy.settings).st_mtime_ns if os.path.exists(copy.settings) else None
@@ -72,6 +91,8 @@ def test_session_end():
     program_path()
     manager = require_executable(os.environ.get("VELMORA_SESSION_MANAGER"),
                                  "velmora_session_manager")
+    if shutil.which("xprop") is None:
+        raise Skip("xprop is not installed")
     with tempfile.TemporaryDirectory(prefix="velmora-session-") as workdir:
         with Screen(workdir, tray=False) as screen, TestNet(1) as net:
             run(net, workdir, screen, manager)
