@@ -14,7 +14,6 @@ ANN's copy runs on host 1, a probe listens on host 3.
 
 import os
 import re
-import subprocess
 import sys
 import tempfile
 import time
