@@ -53,8 +53,12 @@ def quiet_wire(probe, host, mark, seconds=2.0):
 
 
 def started(copy):
-    assert copy.wait_sent(lambda d: d.startswith(b"r "), WAIT), f"{copy.user} did not start"
-    time.sleep(1.5)  # its answer to its own refresh request
+    """Waits until the copy has started: its refresh request, then its answer to it."""
+    request = copy.wait_sent(lambda d: d.startswith(b"r "), WAIT)
+    assert request is not None, f"{copy.user} did not start"
+    after = next(i for i, t in enumerate(copy.trace) if t.kind == "send" and t.data == request)
+    assert copy.wait_sent(lambda d: d[:1] == b"a", WAIT, after), (
+        f"{copy.user} did not answer its refresh request")
 
 
 def run(net, workdir, program, probe_program):

@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import Lines  # noqa: E402
 from test_screens_e2e import Screen  # noqa: E402
 from testnet import Skip, TestNet, main, require_executable, require_netns  # noqa: E402
+from test_control_e2e import started  # noqa: E402
 from velmora_copies import SEP, Copy, program_path, show  # noqa: E402
 
 WAIT = 30
@@ -49,7 +50,7 @@ def run(net, workdir, screen, manager_program):
         "QT_QPA_PLATFORM": "xcb", "DISPLAY": screen.display,
         "SESSION_MANAGER": listening.split(" ", 1)[1]})
     try:
-        assert copy.wait_sent(lambda d: d.startswith(b"r "), WAIT), "the copy did not start"
+        started(copy)
         assert said.wait_for(lambda line: line == "done 1", WAIT), (
             f"the copy did not register with the session manager: {said.items}")
         time.sleep(1.5)
