@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
-    libxcb-screensaver0-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libxcb-screensaver0-dev libsm-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick trayer openbox tcpdump iproute2 procps
     python3 poppler-utils fonts-dejavu-core fonts-liberation2
     dpkg-dev desktop-file-utils appstream lintian man-db

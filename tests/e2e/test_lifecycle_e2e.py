@@ -7,6 +7,7 @@
  c. BOB runs with shtdwnOut=1; a second start on BOB's host brings BOB forward with an "x"
     datagram and ends at once with status 0, announcing nothing. SIGTERM then ends BOB as
     "Out <shut down>", and its settings file is written anew (its own address in [Info]).
+ d. Another program holds the port on ANN's host: a start there says so and ends with 1.
 """
 
 import os
@@ -116,6 +117,21 @@ def run(net, workdir, program, probe_program):
         info = read_section(bob.settings, "Info") or {}
         assert info.get(b"ip") == ADDR[2].encode(), f"BOB's [Info]: {dict(info)}"
         assert (read_section(bob.settings, "VLX") or {}).get(b"shtdwnout") == b"1"
+
+        # d. The port taken by a program that is not a copy.
+        holder = net.popen(1, [sys.executable, "-c",
+                               "import socket,sys,time\n"
+                               "s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
+                               "s.bind(('0.0.0.0',55555))\nprint('bound',flush=True)\n"
+                               "time.sleep(60)"], stdout=subprocess.PIPE)
+        assert holder.stdout.readline() == b"bound\n", "the port holder did not start"
+        taken = Copy.start(net, 1, "CAT", workdir, program)
+        copies.append(taken)
+        assert taken.process.wait(timeout=WAIT) == 1, f"start on a taken port\n{taken.describe()}"
+        taken._trace.join()
+        said = "UDP port 55555 is in use by another program (Address already in use)."
+        assert said in taken.messages() and not taken.sent(), taken.describe()
+        holder.kill()
         assert not late, "; ".join(late)
     except AssertionError:
         for d in probe.seen:

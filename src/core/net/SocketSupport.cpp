@@ -10,7 +10,8 @@ UdpError failure(const QByteArray& text) {
 }
 
 UdpError socketError(int error) {
-    return failure(QByteArrayLiteral("Socket Error : ") + QByteArray::number(error));
+    return UdpError(
+        (QByteArrayLiteral("Socket Error : ") + QByteArray::number(error)).toStdString(), error);
 }
 
 bool parseAddress(const QByteArray& dotted, in_addr& address) {

@@ -70,7 +70,7 @@ struct SettingsSnapshot {
     QList<QByteArray> remarks;       // remark list
 };
 
-inline constexpr char kVersionLabel[] = " Dazuviz Velmora 2.9";
+inline constexpr char kVersionLabel[] = " Dazuviz Velmora " VELMORA_VERSION;
 inline constexpr char kVersionDate[] = "Aug 4, 2001";
 
 // A display name as typed or stored: without the separator byte and surrounding blanks.

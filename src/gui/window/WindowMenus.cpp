@@ -6,6 +6,7 @@
 #include "gui/board/ChangeStatusPage.h"
 #include "gui/board/StatusPage.h"
 #include "gui/controls/WidgetKit.h"
+#include "gui/window/Autostart.h"
 #include "gui/window/MainWindow.h"
 
 #include <QAction>
@@ -36,7 +37,9 @@ WindowMenus::WindowMenus(QWidget* owner) {
     outAction = add(trayMenu, "outAction", "&Out");
     customizeStatusAction = add(trayMenu, "customizeStatusAction", "&Customize Status");
     trayMenu->addSeparator();
-    add(trayMenu, "startupAction", "Start when Windows does")->setVisible(false);
+    startupAction = add(trayMenu, "startupAction", "Start when I log in");
+    startupAction->setCheckable(true);
+    startupAction->setChecked(Autostart::isOn());
     refreshStatusListAction = add(trayMenu, "refreshStatusListAction", "Refresh Status list");
     hideOffLineAction = add(trayMenu, "hideOffLineAction", "Hide Off-line Names");
     trayMenu->addSeparator();
@@ -83,6 +86,15 @@ void WindowMenus::connectTo(MainWindow& window, Core& core, StatusPage& statusPa
             }
         };
     };
+    // The entry's file is the choice: read again whenever the menu opens.
+    QObject::connect(m.trayMenu, &QMenu::aboutToShow, m.startupAction,
+                     [this] { startupAction->setChecked(Autostart::isOn()); });
+    QObject::connect(m.startupAction, &QAction::triggered, w, [this, w](bool on) {
+        if (const QString problem = Autostart::setOn(on); !problem.isEmpty()) {
+            startupAction->setChecked(Autostart::isOn());
+            w->showError(problem);
+        }
+    });
     QObject::connect(m.refreshStatusListAction, &QAction::triggered, w,
                      reporting(&Presence::refreshStatusList));
     QObject::connect(m.hideOffLineAction, &QAction::triggered, w,

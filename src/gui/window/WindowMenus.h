@@ -36,6 +36,7 @@ public:
     QAction* busyAction;
     QAction* outAction;
     QAction* customizeStatusAction;
+    QAction* startupAction; // "Start when I log in": the desktop's autostart entry
     QAction* refreshStatusListAction;
     QAction* hideOffLineAction;
     QAction* showWindowAction;

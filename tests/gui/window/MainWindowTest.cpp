@@ -94,15 +94,16 @@ TEST(MainWindow, MenusHoldTheirItems) {
     QStringList tray;
     for (QAction* a : h.window->menus().trayMenu->actions())
         if (!a->isSeparator() && a->isVisible()) tray << a->text();
-    EXPECT_EQ(tray, (QStringList{Q("Dazuviz Velmora"), Q("OPERATOR"), Q("In ( 9:05 AM on Mon)"),
-                                 Q("&In"), Q("&Busy"), Q("&Out"), Q("&Customize Status"),
-                                 Q("Refresh Status list"), Q("Hide Off-line Names"),
-                                 Q("Show Velmora"), Q("&Set status to Out and exit"), Q("E&xit")}));
+    EXPECT_EQ(tray,
+              (QStringList{Q("Dazuviz Velmora"), Q("OPERATOR"), Q("In ( 9:05 AM on Mon)"), Q("&In"),
+                           Q("&Busy"), Q("&Out"), Q("&Customize Status"), Q("Start when I log in"),
+                           Q("Refresh Status list"), Q("Hide Off-line Names"), Q("Show Velmora"),
+                           Q("&Set status to Out and exit"), Q("E&xit")}));
     auto* info = h.find<QAction>("informationAction");
     ASSERT_NE(info, nullptr);
     EXPECT_FALSE(info->isVisible());
     EXPECT_FALSE(info->isEnabled());
-    EXPECT_FALSE(h.find<QAction>("startupAction")->isVisible());
+    EXPECT_TRUE(h.find<QAction>("startupAction")->isCheckable());
 
     // A name or status from another copy is shown as it is, never as a mnemonic.
     EXPECT_EQ(menuText("R&D Team"), Q("R&&D Team"));
