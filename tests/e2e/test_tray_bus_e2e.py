@@ -15,8 +15,8 @@ from testnet import TestNet, main, require_netns  # noqa: E402
 from velmora_copies import Copy, program_path, stopped_at_end  # noqa: E402
 
 TRAY_MENU = ["Dazuviz Velmora", "", "ANN", "In", "", "_In", "_Busy", "_Out",
-             "_Customize Status", "", "Refresh Status list", "Hide Off-line Names", "",
-             "Show Velmora", "", "_Set status to Out and exit", "E_xit"]
+             "_Customize Status", "", "Start when I log in", "Refresh Status list",
+             "Hide Off-line Names", "", "Show Velmora", "", "_Set status to Out and exit", "E_xit"]
 
 
 def scenario():
