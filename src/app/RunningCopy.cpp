@@ -202,7 +202,9 @@ void ControlServer::confirmEnd() {
     for (const QPointer<QLocalSocket>& connection : std::as_const(waitingForEnd_))
         if (connection) {
             answer(connection);
-            connection->waitForDisconnected(1000);
+            // The answer must reach the script before the process ends.
+            if (connection->state() != QLocalSocket::UnconnectedState)
+                connection->waitForDisconnected(1000);
         }
     waitingForEnd_.clear();
 }
