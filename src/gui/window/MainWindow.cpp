@@ -17,6 +17,7 @@
 #include "gui/window/TabbedPages.h"
 #include "gui/window/WindowEventFilter.h"
 #include "gui/window/WindowMenus.h"
+#include "gui/window/WindowSizing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,6 +76,8 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     layout->addWidget(pages_);
 
     buildPages();
+    sizing_ = std::make_unique<WindowSizing>(*this, *optionsPage_,
+                                             QSize(kDesignedWidth, kDesignedHeight));
 
     auto* corner = new QWidget;
     auto* buttons = rowLayout(2);
@@ -212,8 +215,7 @@ void MainWindow::startUp() {
     // Without a notification area the window is an ordinary one with a taskbar entry, so
     // that it can always be reached; with one, it stays out of the taskbar.
     if (QSystemTrayIcon::isSystemTrayAvailable()) setWindowFlag(Qt::Tool, true);
-    largeHeight_ = config_.screenLargeHeight;
-    rememberedWidth_ = kDesignedWidth;
+    sizing_->restore(kDesignedWidth, config_.screenLargeHeight);
     rememberedPicture_ = pictures_.in;
     trayIcon_->setIcon(pictures_.in);
 
@@ -243,9 +245,10 @@ void MainWindow::optionsToControls() {
     setTabShown(PageId::Messages, !o.messagingHidden);
     setTabShown(PageId::Compose, !o.messagingHidden);
     showPage(PageId::Status);
-    rememberedWidth_ = o.w > 0 ? o.w : kDesignedWidth;
-    largeHeight_ = o.bigH > kDesignedHeight ? o.bigH : config_.screenLargeHeight;
-    applyHeightFrame();
+    sizing_->restore(o.w > 0 ? o.w : kDesignedWidth,
+                     o.bigH > kDesignedHeight ? o.bigH : config_.screenLargeHeight);
+    sizing_->prepareFrame();
+    onPageChanged();
     move(o.left, o.top);
 }
 
@@ -254,7 +257,7 @@ void MainWindow::controlsToOptions() {
     Options& o = core_->options();
     o.top = y();
     o.left = x();
-    o.w = rememberedWidth_;
+    o.w = sizing_->rememberedWidth();
     core_->currentHeight = height();
     // Remarks typed into the editor count even when the program ends before the field is left.
     if (isCurrentPage(PageId::RemarkEditor)) remarkEditor_->applyText();
@@ -418,54 +421,17 @@ void MainWindow::onPageChanged() {
     composePage_->clearLime();
     if (isCurrentPage(PageId::Compose)) composePage_->focusComposeBox();
     trayIcon_->setIcon(rememberedPicture_);
-    int w = kDesignedWidth;
-    int h = kDesignedHeight;
-    if (isCurrentPage(PageId::Status)) {
-        if (heightIsLarge()) {
-            w = rememberedWidth_;
-            h = largeHeight_;
-        } else if (optionsPage_->heightText().contains(latin1("Small"))) {
-            h = kDesignedHeight / 2 + 9;
-        }
-    }
-    if (w == width() && h == height()) return;
-    if (heightIsLarge()) {
-        makeResizable();
-        resize(w, h);
-    } else {
-        setFixedSize(w, h);
-    }
-}
-
-bool MainWindow::heightIsLarge() const {
-    return optionsPage_->heightText().contains(latin1("Large"));
-}
-
-void MainWindow::makeResizable() {
-    setMinimumSize(200, 100);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-}
-
-void MainWindow::applyHeightFrame() {
-    if (heightIsLarge()) makeResizable();
-    onPageChanged();
+    sizing_->fit(isCurrentPage(PageId::Status));
 }
 
 void MainWindow::onHeightChanged() {
-    if (heightIsLarge()) {
-        move(x(), 0);
-        if (largeHeight_ < kDesignedHeight + 80) {
-            const QScreen* screen = this->screen();
-            largeHeight_ = (screen ? screen->availableGeometry().height() : 600) * 2 / 3;
-        }
-    }
-    applyHeightFrame();
+    sizing_->onHeightChanged();
+    onPageChanged();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (height() > kDesignedHeight) largeHeight_ = height();
-    if (width() > kDesignedWidth) rememberedWidth_ = width();
+    sizing_->onResized();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -2,11 +2,12 @@
 // The main window: a row of tabs over the pages, the three status buttons beside the tabs, the
 // notification-area icon and its menus. The window owns the core, builds the pages and wires
 // the core's signals and the pages' requests to each other; it keeps the window-wide rules
-// itself: its size per page, activation, closing, exit and log-off.
+// itself: activation, closing, exit and log-off, and (through WindowSizing) its size per page.
 
 #include "core/Core.h"
 #include "gui/board/StatusPage.h"
 #include "gui/window/PageHost.h"
+#include "gui/window/WindowSizing.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -68,8 +69,8 @@ public:
     void onExitAsOutChosen();
 
     // The large height and remembered width that the Height option's "Large" uses.
-    int largeHeight() const { return largeHeight_; }
-    int rememberedWidth() const { return rememberedWidth_; }
+    int largeHeight() const { return sizing_->largeHeight(); }
+    int rememberedWidth() const { return sizing_->rememberedWidth(); }
     bool dialogOpen() const { return dialogOpen_; }
     // The status picture the tray shows after the envelope or the program's icon.
     QIcon rememberedStatusPicture() const { return rememberedPicture_; }
@@ -106,10 +107,6 @@ private:
     void onPersonMenuRequested(const QByteArray& address, const QByteArray& name, bool offLine,
                                const QPoint& globalPos);
     void onHeightChanged();
-    void applyHeightFrame();
-    // "Large" in the Height option: the Status page takes the remembered, resizable size.
-    bool heightIsLarge() const;
-    void makeResizable();
     void onActivated();
     QWidget* widgetOf(PageId page) const;
 
@@ -122,6 +119,7 @@ private:
     TabbedPages* pages_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
     std::unique_ptr<WindowEventFilter> eventFilter_;
+    std::unique_ptr<WindowSizing> sizing_;
     TrayIcon* trayIcon_ = nullptr;
     MessageAlerts* alerts_ = nullptr; // child of the window
     StatusPage* statusPage_ = nullptr;
@@ -132,8 +130,6 @@ private:
     ChangeStatusPage* changePage_ = nullptr;
     RemarkEditor* remarkEditor_ = nullptr;
     HelpPage* helpPage_ = nullptr;
-    int largeHeight_ = 0;
-    int rememberedWidth_ = kDesignedWidth;
     bool dialogOpen_ = false;
     bool created_ = false;
     bool destroyed_ = false;
