@@ -81,7 +81,12 @@ void MessageAlerts::messageAccepted(const QByteArray& source, const QByteArray& 
     if (sameAddress(source, window_.core().own().address)) return;
     ++unread_;
     showHint();
-    QTimer::singleShot(kSettleMs, this, [this, entry] { settled(entry); });
+    if (pending_ == kMostPending) return;
+    ++pending_;
+    QTimer::singleShot(kSettleMs, this, [this, entry] {
+        --pending_;
+        settled(entry);
+    });
 }
 
 void MessageAlerts::settled(const QByteArray& entry) {

@@ -21,6 +21,9 @@ public:
     // How long after a message's bring-into-view the window is checked for being active: the
     // window manager grants the activation a moment after it is asked for.
     static constexpr int kSettleMs = 750;
+    // A burst (or a flood from one host) gives at most this many notifications at a time;
+    // the tooltip still counts every message.
+    static constexpr int kMostPending = 5;
 
     MessageAlerts(MainWindow& window, const QDBusConnection& bus = QDBusConnection::sessionBus());
     ~MessageAlerts() override;
@@ -52,6 +55,7 @@ private:
     MainWindow& window_;
     std::unique_ptr<DesktopNotifications> notifications_;
     int unread_ = 0;
+    int pending_ = 0; // messages waiting for their settle time
     QString problem_;
 };
 

@@ -95,5 +95,22 @@ TEST(MessageAlerts, AMessageOutOfViewIsNotifiedAndOpenedFromTheNotification) {
     }
 }
 
+// A flood of messages counts in full but gives only a few notifications at a time.
+TEST(MessageAlerts, AFloodOfMessagesGivesOnlyAFewNotifications) {
+    PrivateBus bus;
+    const QString log = bus.file("notifications.log");
+    bus.startServices({"--notifications", log.toStdString()});
+    WindowUser u("[VLX]\r\nmsgSnd=0\r\n");
+    u.window->alerts().useBus(bus.connection());
+    u.window->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    u.window->show();
+    for (int i = 0; i < 40; ++i)
+        u.window->core().dispatchDatagram(
+            "Mflood " + QByteArray::number(i) + "\r\n - - - From Eve (10.0.0.9)", "10.0.0.9");
+    EXPECT_EQ(u.window->alerts().unread(), 40);
+    QTest::qWait(3 * MessageAlerts::kSettleMs);
+    EXPECT_EQ(PrivateBus::records(log).size(), std::size_t(MessageAlerts::kMostPending));
+}
+
 } // namespace
 } // namespace velmora::test
