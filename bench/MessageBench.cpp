@@ -1,5 +1,6 @@
 // Speed of a message arriving at a copy that keeps a long history, and of saving that history.
 
+#include "Office.h"
 #include "core/Core.h"
 #include "core/net/Datagram.h"
 
@@ -23,12 +24,8 @@ struct MessageCopy {
     std::unique_ptr<Core> core;
 
     MessageCopy() {
-        CoreConfig config;
-        config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
-        config.listenPort = 0;
+        CoreConfig config = bench::quietConfig(dir); // receipts go to a closed port here
         config.ownAddress = "127.0.0.1";
-        config.remoteIP = "127.0.0.1"; // receipts go to a closed port of this machine
-        config.remotePort = 9;
         core = std::make_unique<Core>(config, clock);
         core->startUp();
         for (int i = 0; i < kHistory; ++i)

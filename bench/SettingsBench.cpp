@@ -3,6 +3,7 @@
 // parts, and the reading that a start does. An office of 300 people; 1,000 and 5,000 stored
 // messages (5,000 is the most the history keeps).
 
+#include "Office.h"
 #include "core/Core.h"
 #include "core/net/Datagram.h"
 #include "core/settings/Profile.h"
@@ -17,14 +18,9 @@
 #include <memory>
 
 using namespace velmora;
+using namespace velmora::bench;
 
 namespace {
-
-constexpr int kPeople = 300;
-
-QByteArray address(int i) {
-    return "10.7." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250);
-}
 
 // A received message as the history holds it: a few lines of text, the sender's trailer and
 // the arrival line, about 250 bytes.
@@ -42,22 +38,23 @@ struct FullCore {
     std::unique_ptr<Core> core;
 
     explicit FullCore(int messages) {
-        CoreConfig config;
-        config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
-        config.listenPort = 0;
+        CoreConfig config = quietConfig(dir);
         config.loginName = "BENCH";
         core = std::make_unique<Core>(config, clock);
         core->startUp();
         for (int i = 1; i < kPeople; ++i)
-            core->dispatchDatagram(
-                datagram::statusAnnouncement('y', "Person " + QByteArray::number(i),
-                                             "On vacation"),
-                address(i));
+            core->dispatchDatagram(datagram::statusAnnouncement('y', name(i), "On vacation"),
+                                   address(i));
         for (int i = 0; i < messages; ++i)
             core->messages().append(message(i));
         core->saveAllSettings(); // the file exists, as it does after the first save
     }
     QString path() const { return dir.filePath(QStringLiteral("vlx.ini")); }
+    QByteArray content() const {
+        QFile file(path());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
 };
 
 void SaveAllSettingsFullHistory(benchmark::State& state) {
@@ -72,17 +69,14 @@ BENCHMARK(SaveAllSettingsFullHistory)->Arg(1000)->Arg(5000)->Unit(benchmark::kMi
 // serialize.
 void SaveInMemoryParts(benchmark::State& state) {
     FullCore full(int(state.range(0)));
-    QFile file(full.path());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray content = file.readAll();
+    const QByteArray content = full.content();
     SettingsSnapshot snapshot;
     snapshot.loginName = "BENCH";
     snapshot.displayName = "BENCH";
     snapshot.messages = full.core->messages();
     snapshot.remarks = Core::defaultRemarks();
     for (int i = 1; i < kPeople; ++i)
-        snapshot.rosterEntries.append(address(i) + "=Person " + QByteArray::number(i) + kSep +
-                                      "yOn vacation");
+        snapshot.rosterEntries.append(address(i) + '=' + name(i) + kSep + "yOn vacation");
     Profile profile;
     for (auto _ : state) {
         profile.parse(content);
@@ -96,9 +90,7 @@ BENCHMARK(SaveInMemoryParts)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond
 // user's copy may have saved meanwhile) before it writes.
 void ParseOnly(benchmark::State& state) {
     FullCore full(int(state.range(0)));
-    QFile file(full.path());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray content = file.readAll();
+    const QByteArray content = full.content();
     Profile profile;
     for (auto _ : state) {
         profile.parse(content);
@@ -110,9 +102,7 @@ BENCHMARK(ParseOnly)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 // Writing the finished bytes only: temporary file, fsync, rename (and the folder's fsync).
 void WriteFileOnly(benchmark::State& state) {
     FullCore full(int(state.range(0)));
-    QFile file(full.path());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray content = file.readAll();
+    const QByteArray content = full.content();
     for (auto _ : state)
         benchmark::DoNotOptimize(SettingsFile::write(full.path(), content).ok());
 }

@@ -2,6 +2,7 @@
 // order from scratch in each order (what switching orders costs; a roster change moves only
 // its row, see PresenceBench), and one paint of the rows a large window shows.
 
+#include "Office.h"
 #include "core/Core.h"
 #include "core/net/Datagram.h"
 #include "core/presence/StatusSort.h"
@@ -14,10 +15,10 @@
 #include <benchmark/benchmark.h>
 
 using namespace velmora;
+using namespace velmora::bench;
 
 namespace {
 
-constexpr int kPeople = 300;
 constexpr int kVisibleRows = 45; // a large window on an 800-pixel screen
 constexpr int kRowWidth = 420;
 
@@ -27,11 +28,9 @@ void fill(Roster& roster) {
                                            "",   "In 9:05 AM"};
     roster.seed("10.0.0.1", "Me", {});
     for (int i = 1; i < kPeople; ++i) {
-        const QByteArray name = "Person " + QByteArray::number((i * 7919) % kPeople);
-        const QByteArray address =
-            "10.7." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250);
         roster.applyStatusAnnouncement(
-            datagram::statusAnnouncement(codes[i % 9], name, statuses[i % 6]), address);
+            datagram::statusAnnouncement(codes[i % 9], name((i * 7919) % kPeople), statuses[i % 6]),
+            address(i));
     }
 }
 
@@ -62,11 +61,7 @@ BENCHMARK(NameSort300)->Unit(benchmark::kMicrosecond);
 
 void PaintVisibleRows(benchmark::State& state) {
     QTemporaryDir dir;
-    CoreConfig config;
-    config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
-    config.listenPort = 0;
-    config.remoteIP = "127.0.0.1";
-    config.remotePort = 9;
+    const CoreConfig config = quietConfig(dir);
     const ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
     Core core(config, clock);
     fill(core.roster());
