@@ -17,7 +17,6 @@ Standard library only; uses the end-to-end harness, so nothing is broadcast outs
 private namespaces.
 """
 
-import argparse
 import os
 import statistics
 import sys
@@ -26,6 +25,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+from bench_args import bench_parser  # noqa: E402
 from probe import Listener  # noqa: E402
 from settings_files import (message_datagram, read_ini, settings_with_history,  # noqa: E402
                             start_copy, wait_started, wait_until)
@@ -70,10 +70,7 @@ def show(label, values):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", default=os.path.join(HERE, "..", "build-rel", "velmora"))
-    parser.add_argument("--probe", default=os.path.join(
-        HERE, "..", "build-rel", "tests", "e2e", "velmora_netprobe"))
+    parser = bench_parser(__doc__)
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--messages", type=int, default=5000)
     args = parser.parse_args()

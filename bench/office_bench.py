@@ -29,7 +29,6 @@ milliseconds), so they are upper bounds. Standard library
 only; uses the end-to-end harness, so nothing is broadcast outside the private namespaces.
 """
 
-import argparse
 import collections
 import os
 import random
@@ -41,9 +40,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-from probe import Lines, Listener  # noqa: E402
+from bench_args import bench_parser  # noqa: E402
+from probe import Listener  # noqa: E402
 from testnet import TestNet  # noqa: E402
-from velmora_copies import SEP, Copy, _parse_trace  # noqa: E402
+from velmora_copies import SEP, Copy  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 # A trace line with the moment it was read.
@@ -53,16 +53,9 @@ TimedLine = collections.namedtuple("TimedLine", "kind source data t")
 class TimedCopy(Copy):
     """A Copy whose trace lines carry the monotonic time they were read at."""
 
-    def __init__(self, net, i, user, folder, process):  # pylint: disable=super-init-not-called
-        # Copy's own set-up, with a stamping parser for the trace.
-        self.net = net
-        self.host = i
-        self.user = user
-        self.folder = folder
-        self.settings = os.path.join(folder, "vlx.ini")
-        self.process = process
-        self._trace = Lines(process.stderr,
-                            lambda raw: TimedLine(*_parse_trace(raw), time.monotonic()))
+    @staticmethod
+    def parse_trace(raw):
+        return TimedLine(*Copy.parse_trace(raw), time.monotonic())
 
 
 def cpu_seconds(pid):
@@ -184,10 +177,7 @@ def refresh_storms(net, probe, copies, count, probe_host, wire, window):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", default=os.path.join(HERE, "..", "build-netrel", "velmora"))
-    parser.add_argument("--probe", default=os.path.join(
-        HERE, "..", "build-netrel", "tests", "e2e", "velmora_netprobe"))
+    parser = bench_parser(__doc__, "build-netrel")
     parser.add_argument("--copies", type=int, default=30)
     parser.add_argument("--changes", type=int, default=50)
     parser.add_argument("--storms", type=int, default=5)

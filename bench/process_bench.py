@@ -16,10 +16,8 @@ Standard library only; uses the end-to-end harness for the test network and the 
 (Xvfb with trayer), so nothing is broadcast outside the private namespaces.
 """
 
-import argparse
 import os
 import statistics
-import subprocess
 import sys
 import tempfile
 import threading
@@ -27,6 +25,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+from bench_args import bench_parser  # noqa: E402
 from probe import Listener  # noqa: E402
 from test_screens_e2e import TITLE, Screen  # noqa: E402
 from testnet import TestNet  # noqa: E402
@@ -101,10 +100,7 @@ def start_once(net, screen, workdir, program, listener, run):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", default=os.path.join(HERE, "..", "build-rel", "velmora"))
-    parser.add_argument("--probe", default=os.path.join(
-        HERE, "..", "build-rel", "tests", "e2e", "velmora_netprobe"))
+    parser = bench_parser(__doc__)
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--idle", type=int, default=60)
     parser.add_argument("--pss-detail", type=int, default=0, metavar="N",

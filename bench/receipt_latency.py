@@ -15,7 +15,6 @@ Standard library only; uses the end-to-end harness for the test network, so noth
 broadcast outside the private namespaces.
 """
 
-import argparse
 import os
 import signal
 import struct
@@ -25,6 +24,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+from bench_args import bench_parser  # noqa: E402
 from testnet import TestNet  # noqa: E402
 from velmora_copies import SEP, Copy  # noqa: E402
 
@@ -72,10 +72,7 @@ def percentile(values, p):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", default=os.path.join(HERE, "..", "build-rel", "velmora"))
-    parser.add_argument("--probe", default=os.path.join(
-        HERE, "..", "build-rel", "tests", "e2e", "velmora_netprobe"))
+    parser = bench_parser(__doc__)
     parser.add_argument("--count", type=int, default=50)
     parser.add_argument("--gap", type=float, default=100, help="ms between messages")
     args = parser.parse_args()

@@ -3,29 +3,12 @@ works out its own address, the failed sends of its trace, a probe's one-off data
 memory of a process.
 """
 
-import os
-import subprocess
-
-from velmora_copies import SEP, Copy, program_path, write_settings
+from velmora_copies import SEP, Copy
 
 
 def start_without_address(net, i, user, workdir, program=None, settings=None):
-    """Like Copy.start, but without --address: the copy finds its address itself and follows it
-    when it changes."""
-    program = program or program_path()
-    folder = os.path.join(workdir, f"copy{i}-{user}")
-    runtime = os.path.join(folder, "runtime")
-    os.makedirs(runtime, mode=0o700, exist_ok=True)
-    if settings:
-        write_settings(os.path.join(folder, "vlx.ini"), settings)
-    env = dict(os.environ)
-    env.update(USER=user, LOGNAME=user, HOME=folder, XDG_RUNTIME_DIR=runtime,
-               XDG_CONFIG_HOME=os.path.join(folder, "config"), QT_QPA_PLATFORM="offscreen",
-               LC_ALL="C.UTF-8")
-    args = [program, "--settings", os.path.join(folder, "vlx.ini"), "--trace"]
-    with open(os.path.join(folder, "stdout.txt"), "wb") as stdout:
-        process = net.popen(i, args, env=env, stdout=stdout, stderr=subprocess.PIPE)
-    return Copy(net, i, user, folder, process)
+    """Copy.start without --address: the copy finds its address itself and follows it."""
+    return Copy.start(net, i, user, workdir, program, settings, fixed_address=False)
 
 
 def send_failures(copy, start=0):

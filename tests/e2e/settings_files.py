@@ -37,6 +37,18 @@ def wait_until(condition, timeout, step=0.05):
         time.sleep(step)
 
 
+def run_each(cases):
+    """Runs every (label, run) of `cases`, so that one failure does not hide the next one's
+    story, then fails with all of them."""
+    failures = []
+    for label, run in cases:
+        try:
+            run()
+        except AssertionError as error:
+            failures.append(f"{label}: {error}")
+    assert not failures, "\n".join(failures)
+
+
 # -- accounts ---------------------------------------------------------------------------------
 
 def _free_uids(count, first=61200):

@@ -31,6 +31,7 @@ VELMORA_KILLS sets the number of kills, two thirds of them in (a) (12 by default
 variant runs 200). VELMORA_SEED repeats a run's random waits.
 """
 
+import functools
 import os
 import random
 import stat
@@ -39,7 +40,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import (TEMP_PREFIX, FolderWatch, UserAccount,  # noqa: E402
-                            check_complete, holds_burst, read_ini, send_burst,
+                            check_complete, holds_burst, read_ini, run_each, send_burst,
                             settings_with_history, start_copy, temp_files, wait_started,
                             wait_until)
 from testnet import main  # noqa: E402
@@ -228,13 +229,8 @@ def run(net, workdir, program, probe):
         (Way("in-place (read-only folder)", 0o555, kim, IN_MODIFY,
              lambda mask, name: name == "vlx.ini", 0), kills // 3),
     ]
-    failures = []
-    for way, count in ways:
-        try:
-            run_way(net, workdir, program, probe, way, count)
-        except AssertionError as error:  # the other way still tells its own story
-            failures.append(f"{way.name}: {error}")
-    assert not failures, "\n".join(failures)
+    run_each([(way.name, functools.partial(run_way, net, workdir, program, probe, way, count))
+              for way, count in ways])
 
 
 def test_crash_save():

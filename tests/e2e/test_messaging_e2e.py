@@ -18,11 +18,11 @@ Exits 77 when there is no root, no namespaces, or no built program.
 
 import os
 import sys
-import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from settings_files import read_ini  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import (SEP, Copy, on_test_network, read_section,  # noqa: E402
+from velmora_copies import (SEP, Copy, on_test_network,  # noqa: E402
                             roster_archive, show, stopped_at_end)
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
@@ -39,32 +39,6 @@ RENAMED_ROW = ADDR[3].encode() + SEP + b"Cay Renamed" + SEP + b"wIn"
 
 def receipt(name):
     return b"vl" + ADDR[1].encode() + SEP + name
-
-
-def decode_stored_line(value):
-    """A [VLXMsgs] value back to its line: either percent-encoded after "~", or scrambled with
-    the two masks and led by "."."""
-    if value.startswith(b"~"):
-        return urllib.parse.unquote_to_bytes(value[1:])
-    plain = bytes([value[0]] + [b ^ (0x1C if i % 2 else 0x1E)
-                                for i, b in enumerate(value) if i > 0])
-    return plain[1:]
-
-
-def stored_messages(path):
-    """The messages of [VLXMsgs] in key order, each as its lines joined by CR LF."""
-    section = read_section(path, "VLXMsgs") or {}
-    messages, lines = [], []
-    for key in range(len(section)):
-        value = section.get(str(key).encode())
-        if value is None:
-            break
-        if value == b"^":
-            messages.append(b"\r\n".join(lines))
-            lines = []
-        else:
-            lines.append(decode_stored_line(value))
-    return messages
 
 
 def send_from_host(net, probe, i, data):
@@ -116,7 +90,7 @@ def run(net, workdir, program, probe):
         # new name.
         status = copies[2].stop()
         assert status == 0, f"BOB ended with status {status}"
-        messages = stored_messages(copies[2].settings)
+        messages = read_ini(copies[2].settings).messages()
         assert len(messages) == 2, f"BOB stored {[show(m) for m in messages]}"
         assert messages[0].startswith(TO_ALL[1:] + b"\r\n at "), show(messages[0])
         assert messages[1].startswith(b"Lunch at noon?\r\n" + TRAILER + b"\r\n at "), (

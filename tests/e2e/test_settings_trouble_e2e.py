@@ -20,6 +20,7 @@ nothing. A probe on host 2 sends the messages (each accepted message is a save m
     log-off the file is byte for byte, owner and mode as it was.
 """
 
+import functools
 import os
 import stat
 import sys
@@ -27,8 +28,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import (PrivateTmpfs, UserAccount, check_complete,  # noqa: E402
-                            holds_burst, notices, parse_ini, send_burst, settings_with_history,
-                            start_copy, temp_files, wait_started, wait_until)
+                            holds_burst, notices, parse_ini, run_each, send_burst,
+                            settings_with_history, start_copy, temp_files, wait_started,
+                            wait_until)
 from testnet import main  # noqa: E402
 from velmora_copies import SEP, on_test_network  # noqa: E402
 
@@ -220,13 +222,8 @@ def unreadable_file(net, workdir, program, probe):
 
 
 def run(net, workdir, program, probe):
-    failures = []
-    for case in (full_disk_and_read_only, full_disk_in_place, unreadable_file):
-        try:
-            case(net, workdir, program, probe)
-        except AssertionError as error:  # the other case still tells its own story
-            failures.append(f"{case.__name__}: {error}")
-    assert not failures, "\n".join(failures)
+    run_each([(case.__name__, functools.partial(case, net, workdir, program, probe))
+              for case in (full_disk_and_read_only, full_disk_in_place, unreadable_file)])
 
 
 def test_settings_trouble():

@@ -8,7 +8,6 @@ run may be left.
 """
 
 import os
-import subprocess
 import sys
 import time
 

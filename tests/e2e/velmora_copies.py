@@ -49,6 +49,9 @@ def _parse_trace(line):
 class Copy:
     """One running copy of the program on one host of a TestNet."""
 
+    # Turns one raw stderr line into the trace item kept for it.
+    parse_trace = staticmethod(_parse_trace)
+
     def __init__(self, net, i, user, folder, process):
         self.net = net
         self.host = i
@@ -56,13 +59,16 @@ class Copy:
         self.folder = folder
         self.settings = os.path.join(folder, "vlx.ini")
         self.process = process
-        self._trace = Lines(process.stderr, _parse_trace)
+        self._trace = Lines(process.stderr, self.parse_trace)
 
     @classmethod
-    def start(cls, net, i, user, workdir, program=None, settings=None, extra_args=(), env=None):
+    def start(cls, net, i, user, workdir, program=None, settings=None, extra_args=(), env=None,
+              fixed_address=True):
         """Starts a copy on host i as login `user`, with its files in workdir/copy<i>-<user>.
         `settings` ({section: {key: value}}) is written to its settings file first; `env`
-        overrides environment variables (e.g. QT_QPA_PLATFORM and DISPLAY for a screen)."""
+        overrides environment variables (e.g. QT_QPA_PLATFORM and DISPLAY for a screen).
+        Without `fixed_address` the copy gets no --address: it finds its address itself and
+        follows it when it changes."""
         program = program or program_path()
         folder = os.path.join(workdir, f"copy{i}-{user}")
         runtime = os.path.join(folder, "runtime")
@@ -75,8 +81,9 @@ class Copy:
                    XDG_CONFIG_HOME=os.path.join(folder, "config"),
                    QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
         env.update(overrides)
-        args = [program, "--settings", os.path.join(folder, "vlx.ini"),
-                "--address", net.addr(i), "--trace", *extra_args]
+        address = ["--address", net.addr(i)] if fixed_address else []
+        args = [program, "--settings", os.path.join(folder, "vlx.ini"), *address, "--trace",
+                *extra_args]
         stdout = open(os.path.join(folder, "stdout.txt"), "wb")
         try:
             process = net.popen(i, args, env=env, stdout=stdout, stderr=subprocess.PIPE)

@@ -4,19 +4,15 @@
 
 #include "core/net/AnsiText.h"
 #include "core/presence/StatusSort.h"
+#include "support/Announcements.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::test;
 
 namespace {
 
-QByteArray S() {
-    return QByteArray(1, kSep);
-}
-QByteArray ann(const QByteArray& name, char code, const QByteArray& status) {
-    return QByteArray("a") + code + name + S() + " " + status;
-}
 QByteArray addressOf(int i) {
     return "10.8." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250);
 }

@@ -2,19 +2,14 @@
 
 #include "core/presence/Roster.h"
 #include "core/net/AnsiText.h"
+#include "support/Announcements.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::test;
 
 namespace {
-
-QByteArray S() {
-    return QByteArray(1, kSep);
-}
-QByteArray ann(const QByteArray& name, char code, const QByteArray& status) {
-    return QByteArray("a") + code + name + S() + " " + status;
-}
 
 // A roster holding only the own entry of "Me" at 10.0.0.1.
 struct Seeded : Roster {
