@@ -39,26 +39,24 @@ bool peerIsThisUser(int fd) {
     return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
 }
 
-// One line: the command's word, then for a remark its text, percent-encoded as UTF-8.
+// The word of each command on the line; a remark's text follows its word, percent-encoded as
+// UTF-8.
+struct CommandWord {
+    ControlCommand command;
+    const char* word;
+};
+constexpr CommandWord kWords[] = {
+    {ControlCommand::StatusIn, "in"},      {ControlCommand::StatusBusy, "busy"},
+    {ControlCommand::StatusOut, "out"},    {ControlCommand::Remark, "remark"},
+    {ControlCommand::Show, "show"},        {ControlCommand::Exit, "exit"},
+    {ControlCommand::ExitOut, "exit-out"},
+};
+
 QByteArray encode(ControlCommand command, const QString& remark) {
-    switch (command) {
-    case ControlCommand::StatusIn:
-        return "in\n";
-    case ControlCommand::StatusBusy:
-        return "busy\n";
-    case ControlCommand::StatusOut:
-        return "out\n";
-    case ControlCommand::Remark:
+    if (command == ControlCommand::Remark)
         return "remark " + remark.toUtf8().toPercentEncoding() + '\n';
-    case ControlCommand::Show:
-        return "show\n";
-    case ControlCommand::Exit:
-        return "exit\n";
-    case ControlCommand::ExitOut:
-        return "exit-out\n";
-    case ControlCommand::None:
-        break;
-    }
+    for (const CommandWord& w : kWords)
+        if (w.command == command) return QByteArray(w.word) + '\n';
     return {};
 }
 
@@ -68,12 +66,8 @@ ControlCommand decode(const QByteArray& line, QString& remark) {
         remark = QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(word.size() + 1)));
         return ControlCommand::Remark;
     }
-    if (line == "in") return ControlCommand::StatusIn;
-    if (line == "busy") return ControlCommand::StatusBusy;
-    if (line == "out") return ControlCommand::StatusOut;
-    if (line == "show") return ControlCommand::Show;
-    if (line == "exit") return ControlCommand::Exit;
-    if (line == "exit-out") return ControlCommand::ExitOut;
+    for (const CommandWord& w : kWords)
+        if (line == w.word) return w.command;
     return ControlCommand::None;
 }
 

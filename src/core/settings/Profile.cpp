@@ -146,14 +146,13 @@ QByteArray Profile::serialize() const {
     qsizetype total = 0;
     for (const Section& section : sections_) {
         total += section.name.size() + 4;
-        if (section.mayRepeat) indexKeys(section);
+        if (section.mayRepeat) indexKeys(section); // drops repeated keys before they count
         for (const Key& key : section.keys)
             total += key.name.size() + key.value.size() + 3;
     }
     QByteArray out;
     out.reserve(total);
     for (const Section& section : sections_) {
-        if (section.mayRepeat) indexKeys(section);
         out += '[' + section.name + "]\r\n";
         for (const Key& key : section.keys) {
             out += key.name;

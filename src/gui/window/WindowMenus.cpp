@@ -116,8 +116,7 @@ void WindowMenus::connectTo(MainWindow& window, Core& core, StatusPage& statusPa
 }
 
 QToolButton* WindowMenus::windowMenuButton() {
-    // Without a notification area the tray menu, and with it the way out, would be out of
-    // reach: the window then offers the same menu at the end of the tab row.
+    // The tray menu behind a small button, for a desktop without a notification area.
     auto* button = named(new QToolButton, "windowMenuButton");
     button->setText(QStringLiteral("\u2630"));
     button->setToolTip(latin1("Menu"));
