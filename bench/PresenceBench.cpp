@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -164,11 +163,3 @@ void RestoreArchive(benchmark::State& state) {
 BENCHMARK(RestoreArchive)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -10,7 +10,6 @@
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsFile.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -120,11 +119,3 @@ void LoadWithHistory(benchmark::State& state) {
 BENCHMARK(LoadWithHistory)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
