@@ -24,7 +24,8 @@ namespace {
 void fill(Roster& roster, int people = kPeople) {
     roster.seed("10.0.0.1", "Me", {});
     for (int i = 1; i < people; ++i) {
-        const QByteArray d = datagram::statusAnnouncement('y', name(i), "In a meeting");
+        const QByteArray d =
+            datagram::statusAnnouncement(StatusCode::Remark, name(i), "In a meeting");
         roster.applyStatusAnnouncement(d, address(i));
         roster.applyStatusAnnouncement(d, address(i)); // marked as seen
     }
@@ -39,7 +40,7 @@ void ApplyFoundByAddress(benchmark::State& state) {
     const int people = int(state.range(0));
     Roster roster;
     fill(roster, people);
-    const QByteArray d = datagram::statusAnnouncement('g', name(lastKept(people)), "In");
+    const QByteArray d = datagram::statusAnnouncement(StatusCode::In, name(lastKept(people)), "In");
     const QByteArray key = address(lastKept(people));
     for (auto _ : state)
         benchmark::DoNotOptimize(roster.applyStatusAnnouncement(d, key));
@@ -50,7 +51,7 @@ void ApplyFoundByName(benchmark::State& state) {
     const int people = int(state.range(0));
     Roster roster;
     fill(roster, people);
-    const QByteArray d = datagram::statusAnnouncement('g', name(lastKept(people)), "In");
+    const QByteArray d = datagram::statusAnnouncement(StatusCode::In, name(lastKept(people)), "In");
     // Alternating between two unknown addresses makes every lookup fall through to the name.
     const QByteArray keys[2] = {"10.9.9.1", "10.9.9.2"};
     int k = 0;
@@ -75,8 +76,8 @@ void updateAndSort(benchmark::State& state, bool byColour) {
         const int i = 1 + int((qint64(round++) * 7919) % (kept - 1));
         const bool nowIn = (in[std::size_t(i)] ^= 1) != 0;
         roster.applyStatusAnnouncement(
-            nowIn ? datagram::statusAnnouncement('g', name(i), "In")
-                  : datagram::statusAnnouncement('y', name(i), "In a meeting"),
+            nowIn ? datagram::statusAnnouncement(StatusCode::In, name(i), "In")
+                  : datagram::statusAnnouncement(StatusCode::Remark, name(i), "In a meeting"),
             address(i));
         sortDisplayOrder(roster, byColour, '!', locale);
     }
@@ -104,22 +105,23 @@ void DispatchStatusAnnouncement(benchmark::State& state) {
     Core core(config, clock);
     core.startUp();
     for (int i = 1; i < people; ++i)
-        core.dispatchDatagram(datagram::statusAnnouncement('y', name(i), "In a meeting"),
-                              address(i));
+        core.dispatchDatagram(
+            datagram::statusAnnouncement(StatusCode::Remark, name(i), "In a meeting"), address(i));
     std::vector<char> in(std::size_t(kept), 0);
     int round = 0;
     for (auto _ : state) {
         const int i = 1 + int((qint64(round++) * 7919) % (kept - 1));
         const bool nowIn = (in[std::size_t(i)] ^= 1) != 0;
-        core.dispatchDatagram(nowIn ? datagram::statusAnnouncement('g', name(i), "In")
-                                    : datagram::statusAnnouncement('y', name(i), "In a meeting"),
-                              address(i));
+        core.dispatchDatagram(
+            nowIn ? datagram::statusAnnouncement(StatusCode::In, name(i), "In")
+                  : datagram::statusAnnouncement(StatusCode::Remark, name(i), "In a meeting"),
+            address(i));
     }
 }
 BENCHMARK(DispatchStatusAnnouncement)->Arg(300)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
 void ApplyAppended(benchmark::State& state) {
-    const QByteArray d = datagram::statusAnnouncement('g', "Newcomer", "In");
+    const QByteArray d = datagram::statusAnnouncement(StatusCode::In, "Newcomer", "In");
     std::unique_ptr<Roster> fresh;
     for (auto _ : state) {
         // The previous roster goes, and the next one fills, outside the timing.

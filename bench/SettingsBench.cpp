@@ -42,8 +42,9 @@ struct FullCore {
         core = std::make_unique<Core>(config, clock);
         core->startUp();
         for (int i = 1; i < kPeople; ++i)
-            core->dispatchDatagram(datagram::statusAnnouncement('y', name(i), "On vacation"),
-                                   address(i));
+            core->dispatchDatagram(
+                datagram::statusAnnouncement(StatusCode::Remark, name(i), "On vacation"),
+                address(i));
         for (int i = 0; i < messages; ++i)
             core->messages().append(message(i));
         core->saveAllSettings(); // the file exists, as it does after the first save

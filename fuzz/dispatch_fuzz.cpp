@@ -257,8 +257,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 'A':
             try {
                 const bool stamp = core->options().stampChanges;
-                core->presence().announceOwnStatus(payload.isEmpty() ? 'g' : payload[0],
-                                                   payload.mid(1), true, stamp, stamp);
+                core->presence().announceOwnStatus(
+                    payload.isEmpty() ? StatusCode::In : fromWire(payload[0]), payload.mid(1),
+                    {.stamp = stamp, .renewStamp = stamp});
             } catch (const UdpError&) {
                 // The window shows this to the user; the core goes on.
             }

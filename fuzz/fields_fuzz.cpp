@@ -123,7 +123,7 @@ void checkAddressTexts(const QByteArray& text) {
 
 void checkRawParsers(const QByteArray& text) {
     if (const auto a = datagram::parseStatusAnnouncement(text)) {
-        FUZZ_CHECK(a->code == text[1]);
+        FUZZ_CHECK(toWire(a->code) == text[1]);
         FUZZ_CHECK(!a->name.contains(kSep));
         FUZZ_CHECK(a->status.size() <= datagram::kFieldLimit);
         FUZZ_CHECK(a->status == trimBlanks(a->status));
@@ -152,16 +152,18 @@ void checkBuiltDatagrams(char code, const QByteArray& name, const QByteArray& te
                          const QByteArray& address) {
     // `name` and `address` hold no separator; `text` may.
     if (!name.isEmpty()) {
-        const auto a = datagram::parseStatusAnnouncement(datagram::statusAnnouncement(code, name, text));
+        const auto a = datagram::parseStatusAnnouncement(
+            datagram::statusAnnouncement(fromWire(code), name, text));
         FUZZ_CHECK(a);
-        FUZZ_CHECK(a->code == code);
+        FUZZ_CHECK(toWire(a->code) == code);
         FUZZ_CHECK(a->name == datagram::normaliseName(name));
         const QByteArray status = trimBlanks((" " + text).left(datagram::kFieldLimit));
         FUZZ_CHECK(a->status == status);
 
         // The relay of that person by another copy, as Presence::relayStep builds it.
         QByteArray rest = a->name + kSep + ' ' + a->status;
-        const auto proxy = datagram::rewriteProxy(datagram::proxyAnnouncement(code, address, rest));
+        const auto proxy =
+            datagram::rewriteProxy(datagram::proxyAnnouncement(fromWire(code), address, rest));
         FUZZ_CHECK(proxy);
         FUZZ_CHECK(proxy->target == address);
         // "a", the code, and the relayed name and status (or as much of them as a receiver
@@ -176,7 +178,7 @@ void checkBuiltDatagrams(char code, const QByteArray& name, const QByteArray& te
         if (rest.size() <= datagram::kFieldLimit && !a->name.isEmpty()) {
             const auto relayed = datagram::parseStatusAnnouncement(proxy->announcement);
             FUZZ_CHECK(relayed);
-            FUZZ_CHECK(relayed->code == code);
+            FUZZ_CHECK(toWire(relayed->code) == code);
             if (relayed->status != a->status)
                 std::fprintf(stderr, "status \"%s\" relayed as \"%s\"\n",
                              shown(a->status).constData(), shown(relayed->status).constData());

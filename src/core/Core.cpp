@@ -126,11 +126,11 @@ void Core::finishStartUp() {
     if (auto stored = readRemarkList(profile_)) remarks_ = *stored;
 
     const bool stamp = stampsAtStartAndEnd();
-    own_.code = 'g';
+    own_.code = StatusCode::In;
     own_.text = "In";
     own_.stamp =
         stamp ? formatTimeStamp(clock_.now(), config_.locale, options_.clock24) : QByteArray();
-    announceQuietly('g', "In", stamp, stamp);
+    announceQuietly(StatusCode::In, "In", {.stamp = stamp, .renewStamp = stamp});
     try {
         sendDatagram(datagram::refreshRequest(own_.displayName));
     } catch (const UdpError&) {
@@ -144,9 +144,9 @@ void Core::finishStartUp() {
     everySecond_.start();
 }
 
-void Core::announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute) {
+void Core::announceQuietly(StatusCode code, const QByteArray& text, AnnounceOptions how) {
     try {
-        presence_.announceOwnStatus(code, text, true, stamp, recompute);
+        presence_.announceOwnStatus(code, text, how);
     } catch (const UdpError&) {
         // Announcements at start and end are not reported when the network refuses them.
     }
@@ -157,12 +157,13 @@ void Core::shutDown() {
     everySecond_.stop();
     if (!sessionEnded_) {
         closing_ = true;
-        if (options_.exitAsOut && (own_.code == 'f' || own_.code == 'g')) {
-            own_.code = 'r';
+        if (options_.exitAsOut && isInOrBusy()) {
+            own_.code = StatusCode::Out;
             own_.text = "Out ";
         }
         const bool stamp = stampsAtStartAndEnd();
-        announceQuietly(own_.code, own_.text + " (off-line)", stamp, stamp);
+        announceQuietly(own_.code, own_.text + " (off-line)",
+                        {.stamp = stamp, .renewStamp = stamp});
     }
     saveAllSettings();
     receiver_.setActive(false);
@@ -172,17 +173,18 @@ void Core::logOff() {
     if (sessionEnded_) return;
     everyTenSeconds_.stop();
     everySecond_.stop();
-    const bool showOut =
-        options_.outOnPowerDown || (options_.exitAsOut && (own_.code == 'g' || own_.code == 'f'));
+    const bool showOut = options_.outOnPowerDown || (options_.exitAsOut && isInOrBusy());
     if (showOut) {
-        announceQuietly('r', "Out <shut down>", stampsAtStartAndEnd(), options_.stampChanges);
+        announceQuietly(StatusCode::Out, "Out <shut down>",
+                        {.stamp = stampsAtStartAndEnd(), .renewStamp = options_.stampChanges});
         closing_ = true;
         QThread::msleep(kEndSessionPauseMs);
         saveAllSettings();
     } else {
         closing_ = true;
         QCoreApplication::processEvents();
-        announceQuietly('r', "Out (off-line)", options_.stampChanges, options_.stampChanges);
+        const bool stamp = options_.stampChanges;
+        announceQuietly(StatusCode::Out, "Out (off-line)", {.stamp = stamp, .renewStamp = stamp});
         QThread::msleep(kEndSessionPauseMs);
     }
     sessionEnded_ = true;
@@ -267,7 +269,7 @@ void Core::followOwnAddress() {
     own_.address = address;
     sender_.setSourceAddress(address);
     // Everybody learns the new address from one announcement; its row here is re-keyed to it.
-    announceQuietly(own_.code, own_.text, !own_.stamp.isEmpty(), false);
+    announceQuietly(own_.code, own_.text, {.stamp = !own_.stamp.isEmpty()});
 }
 
 void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const QByteArray& address,
@@ -286,12 +288,13 @@ void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const 
 }
 
 void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& source) {
+    using datagram::Kind;
     Q_EMIT datagramDispatched(datagramText, source);
     if (datagramText.isEmpty()) return;
     QByteArray text = datagramText;
     QByteArray key = source;
     bool addressedToMe = false;
-    if (text[0] == 'z') {
+    if (datagram::kindOf(text) == Kind::ProxyAnnouncement) {
         const auto proxy = datagram::rewriteProxy(text);
         if (!proxy) return;
         key = proxy->target;
@@ -299,41 +302,41 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
         text = proxy->announcement;
     }
 
-    switch (text[0]) {
-    case 'a': {
+    switch (datagram::kindOf(text)) {
+    case Kind::StatusAnnouncement: {
         const auto result = roster_.applyStatusAnnouncement(
             text, key, addressedToMe,
-            [this](char code, const QByteArray& status) { takeOverOwnStatus(code, status); });
+            [this](StatusCode code, const QByteArray& status) { takeOverOwnStatus(code, status); });
         if (result.ignored) return;
         if (options_.showOnStatusChange && (result.appended || result.changed))
             Q_EMIT bringIntoViewRequested();
         resortStatusList();
         break;
     }
-    case 'M':
-    case 'm':
+    case Kind::MessageToAll:
+    case Kind::AddressedMessage:
         messageArrived(text, key);
         break;
-    case 'v':
+    case Kind::Receipt:
         history_.receiptArrived(text);
         Q_EMIT receiptDatagramArrived(text);
         break;
-    case 'd':
+    case Kind::DiscussionEntry:
         Q_EMIT discussionDatagramArrived(text);
         break;
-    case 'r':
+    case Kind::RefreshRequest:
         presence_.refreshRequestArrived();
         break;
-    case '7':
+    case Kind::RosterReset:
         presence_.rosterReset();
         break;
-    case 'b':
+    case Kind::BroadcastProposal:
         presence_.broadcastProposalArrived(text);
         break;
-    case 'B':
+    case Kind::BroadcastNotice:
         presence_.broadcastNoticeArrived(text);
         break;
-    case 'x':
+    case Kind::BringToFront:
         if (sameAddress(key, own_.address)) Q_EMIT bringIntoViewRequested();
         break;
     default:
@@ -345,7 +348,7 @@ void Core::messageArrived(const QByteArray& text, const QByteArray& source) {
     if (history_.messageArrived(text, source)) Q_EMIT messageDatagramArrived(text, source);
 }
 
-void Core::takeOverOwnStatus(char code, const QByteArray& status) {
+void Core::takeOverOwnStatus(StatusCode code, const QByteArray& status) {
     own_.text = status;
     const qsizetype stampAt = timeStampStart(status);
     if (stampAt >= 0) {

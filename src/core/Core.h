@@ -82,7 +82,7 @@ public:
     // A message to all, or one addressed to this copy, goes to the history.
     void messageArrived(const QByteArray& text, const QByteArray& source);
     // Takes over a status that another user gave this copy's user.
-    void takeOverOwnStatus(char code, const QByteArray& status);
+    void takeOverOwnStatus(StatusCode code, const QByteArray& status);
     // Rebuilds the display order after the roster changed: the colour sort when its option is
     // on, else the name sort.
     void resortStatusList();
@@ -153,7 +153,9 @@ Q_SIGNALS:
 
 private:
     bool stampsAtStartAndEnd() const { return options_.stampStartAndEnd || options_.stampChanges; }
-    void announceQuietly(char code, const QByteArray& text, bool stamp, bool recompute);
+    // Announces and sends; a send error is not reported.
+    void announceQuietly(StatusCode code, const QByteArray& text, AnnounceOptions how);
+    bool isInOrBusy() const { return own_.code == StatusCode::In || own_.code == StatusCode::Busy; }
     void reportSettingsProblem(const QString& message);
     // The own address as the network has it now; a change is announced from the new one.
     void followOwnAddress();

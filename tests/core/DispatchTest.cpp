@@ -12,8 +12,9 @@ using velmora::test::CoreHarness;
 using velmora::test::sep;
 
 TEST(DatagramFormat, BuildersLayOutFieldsInOrder) {
-    EXPECT_EQ(datagram::statusAnnouncement('f', "Ann", "Busy"), "afAnn" + sep() + " Busy");
-    EXPECT_EQ(datagram::proxyAnnouncement('r', "10.0.0.7", "Bob" + sep() + " Out"),
+    EXPECT_EQ(datagram::statusAnnouncement(StatusCode::Busy, "Ann", "Busy"),
+              "afAnn" + sep() + " Busy");
+    EXPECT_EQ(datagram::proxyAnnouncement(StatusCode::Out, "10.0.0.7", "Bob" + sep() + " Out"),
               "zr10.0.0.7" + sep() + "Bob" + sep() + " Out");
     EXPECT_EQ(datagram::receipt("10.0.0.5", "Cay"), "vl10.0.0.5" + sep() + "Cay");
     EXPECT_EQ(datagram::addressedMessage("10.0.0.9", "hi\r\n",
@@ -92,7 +93,7 @@ TEST(Dispatch, ProxyForTheOwnAddressBecomesTheOwnStatusWithoutSending) {
 
     core.dispatchDatagram("zy10.0.0.5" + sep() + "OPERATOR" + sep() + " At lunch ( 1:15 PM on Mon)",
                           "10.0.0.8");
-    EXPECT_EQ(core.own().code, 'y');
+    EXPECT_EQ(core.own().code, StatusCode::Remark);
     EXPECT_EQ(core.own().text, "At lunch");
     EXPECT_EQ(core.own().stamp, " ( 1:15 PM on Mon)");
     EXPECT_EQ(h.entry(0), "10.0.0.5=OPERATOR" + sep() + "yAt lunch ( 1:15 PM on Mon)");
@@ -100,20 +101,20 @@ TEST(Dispatch, ProxyForTheOwnAddressBecomesTheOwnStatusWithoutSending) {
     EXPECT_TRUE(h.sent.isEmpty());
 
     core.dispatchDatagram("zg10.0.0.5" + sep() + "OPERATOR" + sep() + " In", "10.0.0.8");
-    EXPECT_EQ(core.own().code, 'g');
+    EXPECT_EQ(core.own().code, StatusCode::In);
     EXPECT_EQ(core.own().text, "In");
     EXPECT_TRUE(core.own().stamp.isEmpty());
 
     // An address that merely starts with the own one is somebody else.
     core.dispatchDatagram("zr10.0.0.50" + sep() + "Eve" + sep() + " Out", "10.0.0.8");
-    EXPECT_EQ(core.own().code, 'g');
+    EXPECT_EQ(core.own().code, StatusCode::In);
 }
 
 TEST(Dispatch, OwnAnnouncementNeverCountsAsAddressedToMe) {
     CoreHarness h("10.0.0.5");
     Core& core = h.started();
     QSignalSpy takenOver(&core, &Core::ownStatusTakenOver);
-    core.presence().announceOwnStatus('f', "Busy - In but unavailable", true, false, false);
+    core.presence().announceOwnStatus(StatusCode::Busy, "Busy - In but unavailable", {});
     EXPECT_EQ(takenOver.count(), 0);
     ASSERT_EQ(h.sent.size(), 1);
     EXPECT_EQ(h.sent[0], "afOPERATOR" + sep() + " Busy - In but unavailable");

@@ -2,6 +2,7 @@
 // Status announcements as another copy sends them, for feeding a roster.
 
 #include "core/net/AnsiText.h"
+#include "core/net/Datagram.h"
 
 #include <QByteArray>
 
@@ -12,9 +13,9 @@ inline QByteArray S() {
     return QByteArray(1, kSep);
 }
 
-// "a" + status code + name + separator + " " + status text.
-inline QByteArray ann(const QByteArray& name, char code, const QByteArray& status) {
-    return QByteArray("a") + code + name + S() + " " + status;
+// "a" + colour code + name + separator + " " + status text.
+inline QByteArray ann(const QByteArray& name, StatusCode code, const QByteArray& status) {
+    return datagram::statusAnnouncement(code, name, status);
 }
 
 } // namespace velmora::test

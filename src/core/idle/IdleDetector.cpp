@@ -9,7 +9,6 @@ namespace velmora {
 namespace {
 constexpr int kChecksApart = 10; // ticks between input checks while the user is active
 constexpr int kCursorSlack = 2;  // horizontal pixels a resting mouse may drift
-constexpr char kIdleCode = 's';
 } // namespace
 
 IdleDetector::IdleDetector(Presence& presence, OwnStatus& own, Options& options, InputSource& input,
@@ -45,7 +44,7 @@ void IdleDetector::tick() {
     // Announcements of this tick repeat the own time stamp when there is one, or attach it
     // when every change is stamped; they never take a new one, since the status itself did
     // not change.
-    const bool stamp = presence_.reannounceStamps();
+    const AnnounceOptions how = presence_.reannouncing();
 
     try {
         presence_.reannounceStep();
@@ -56,7 +55,7 @@ void IdleDetector::tick() {
     if (counter_ == limit_ && limit_ != 0 && !idle_) {
         remembered_ = own_.code;
         idle_ = true;
-        announce(kIdleCode, stamp);
+        announce(StatusCode::Idle, how);
     }
 
     if (counter_ < qint64(limit_) + 2) ++counter_;
@@ -76,7 +75,7 @@ void IdleDetector::tick() {
         idle_ = false;
         // A status chosen while idle is the one the user wants to be back with; only the idle
         // colour itself gives way to the colour held before.
-        announce(own_.code == kIdleCode ? remembered_ : own_.code, stamp);
+        announce(own_.code == StatusCode::Idle ? remembered_ : own_.code, how);
     }
     counter_ = 0;
 }
@@ -90,9 +89,9 @@ bool IdleDetector::inputDetected() {
     return input_.inputSinceLastCheck();
 }
 
-void IdleDetector::announce(char code, bool stamp) {
+void IdleDetector::announce(StatusCode code, AnnounceOptions how) {
     try {
-        presence_.announceOwnStatus(code, QByteArray(own_.text), true, stamp, false);
+        presence_.announceOwnStatus(code, QByteArray(own_.text), how);
     } catch (const UdpError&) {
         // The own roster entry has changed all the same; the other copies learn the status
         // from the next answer to a refresh request.

@@ -1,8 +1,8 @@
 #pragma once
 // Idle detection and the one-second tick: after the Idle Timeout without keyboard or mouse
-// input the user is announced in the Idle colour (code "s") with the status text unchanged,
-// and the first input afterwards announces the user back. Time is counted in ticks, so tests
-// drive it by calling Tick() and inject the input through a InputSource.
+// input the user is announced in the Idle colour (StatusCode::Idle) with the status text
+// unchanged, and the first input afterwards announces the user back. Time is counted in ticks,
+// so tests drive it by calling tick() and inject the input through an InputSource.
 
 #include "core/presence/Presence.h"
 #include "core/settings/Settings.h"
@@ -69,7 +69,7 @@ public:
 
     int idleLimit() const { return limit_; }
     qint64 idleCounter() const { return counter_; }
-    char rememberedCode() const { return remembered_; }
+    StatusCode rememberedCode() const { return remembered_; }
     bool isIdle() const { return idle_; }
 
 Q_SIGNALS:
@@ -79,7 +79,7 @@ Q_SIGNALS:
 
 private:
     bool inputDetected();
-    void announce(char code, bool stamp);
+    void announce(StatusCode code, AnnounceOptions how);
 
     Presence& presence_;
     OwnStatus& own_;
@@ -88,7 +88,7 @@ private:
     int limit_ = kDefaultLimit;
     qint64 counter_ = 0; // seconds since the last check that saw input, up to limit + 2
     int subCounter_ = 0; // spreads the checks to every tenth tick while the user is active
-    char remembered_ = 'w';
+    StatusCode remembered_ = StatusCode::WhiteRemark;
     // Set by the idle announcement and cleared by the return, rather than read off the counter,
     // so that a limit changed while idle neither announces idle twice nor misses the return.
     bool idle_ = false;

@@ -56,7 +56,7 @@ MessageHistory::MessageHistory(Environment env, QObject* parent)
 
 bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray& source) {
     if (!env_.options.showOnNewMessage || datagram.isEmpty()) return false;
-    if (datagram[0] == 'm') {
+    if (datagram::kindOf(datagram) == datagram::Kind::AddressedMessage) {
         const auto target = datagram::addressedMessageTarget(datagram);
         if (!target || !sameAddress(*target, env_.own.address)) return false;
     }

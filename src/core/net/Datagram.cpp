@@ -2,30 +2,39 @@
 
 namespace velmora::datagram {
 
-QByteArray statusAnnouncement(char code, const QByteArray& name, const QByteArray& text) {
+namespace {
+// A datagram's first character as a text to append to.
+QByteArray start(Kind kind) {
+    return QByteArray(1, toWire(kind));
+}
+} // namespace
+
+QByteArray statusAnnouncement(StatusCode code, const QByteArray& name, const QByteArray& text) {
     QByteArray d;
     d.reserve(4 + name.size() + text.size());
-    d.append('a').append(code).append(name).append(kSep).append(' ').append(text);
+    d.append(toWire(Kind::StatusAnnouncement)).append(toWire(code));
+    d.append(name).append(kSep).append(' ').append(text);
     return d;
 }
 
-QByteArray proxyAnnouncement(char code, const QByteArray& target, const QByteArray& rest) {
+QByteArray proxyAnnouncement(StatusCode code, const QByteArray& target, const QByteArray& rest) {
     QByteArray d;
     d.reserve(3 + target.size() + rest.size());
-    d.append('z').append(code).append(target).append(kSep).append(rest);
+    d.append(toWire(Kind::ProxyAnnouncement)).append(toWire(code));
+    d.append(target).append(kSep).append(rest);
     return d;
 }
 
 QByteArray refreshRequest(const QByteArray& name) {
-    return QByteArray("r ") + name;
+    return start(Kind::RefreshRequest) + ' ' + name;
 }
 
 QByteArray rosterResetCommand(const QByteArray& name) {
-    return QByteArray("7 ") + name;
+    return start(Kind::RosterReset) + ' ' + name;
 }
 
 QByteArray broadcastProposal(const QByteArray& address) {
-    return QByteArray("b ") + address;
+    return start(Kind::BroadcastProposal) + ' ' + address;
 }
 
 QByteArray messageTrailer(const QByteArray& name, const QByteArray& ownAddress) {
@@ -33,27 +42,28 @@ QByteArray messageTrailer(const QByteArray& name, const QByteArray& ownAddress) 
 }
 
 QByteArray messageToAll(const QByteArray& body, const QByteArray& trailer) {
-    return QByteArray("M") + body + trailer;
+    return start(Kind::MessageToAll) + body + trailer;
 }
 
 QByteArray addressedMessage(const QByteArray& target, const QByteArray& body,
                             const QByteArray& trailer) {
-    return QByteArray("m") + target + kSep + body + trailer;
+    return start(Kind::AddressedMessage) + target + kSep + body + trailer;
 }
 
 QByteArray receipt(const QByteArray& senderAddress, const QByteArray& name) {
-    return QByteArray("vl") + senderAddress + kSep + name;
+    // The second character of a receipt is always "l".
+    return start(Kind::Receipt) + 'l' + senderAddress + kSep + name;
 }
 
 QByteArray discussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time) {
-    return QByteArray("d") + name + " > " + text + time;
+    return start(Kind::DiscussionEntry) + name + " > " + text + time;
 }
 
 std::optional<StatusAnnouncement> parseStatusAnnouncement(const QByteArray& text) {
     const qsizetype sep = text.indexOf(kSep) + 1; // 1-based; 0 when absent
     if (sep < 4) return std::nullopt;
     StatusAnnouncement a;
-    a.code = text[1];
+    a.code = fromWire(text[1]);
     a.name = normaliseName(text.mid(2, sep - 3));
     a.status = trimBlanks(copyFrom(text, sep + 1, kFieldLimit));
     return a;
@@ -74,7 +84,7 @@ std::optional<ProxyRewrite> rewriteProxy(const QByteArray& text) {
     r.target = sep > 3 ? text.mid(2, sep - 3) : QByteArray();
     // Name and status as they come: the status gets its own limit when the announcement is
     // parsed, as a direct one does.
-    r.announcement = QByteArray("a") + text[1] + copyFrom(text, sep + 1);
+    r.announcement = start(Kind::StatusAnnouncement) + text[1] + copyFrom(text, sep + 1);
     return r;
 }
 
@@ -85,7 +95,7 @@ std::optional<QByteArray> addressedMessageTarget(const QByteArray& text) {
 }
 
 QByteArray messageShownText(const QByteArray& text) {
-    if (text.startsWith('m')) {
+    if (kindOf(text) == Kind::AddressedMessage) {
         const qsizetype sep = text.indexOf(kSep) + 1;
         return sep == 0 ? QByteArray() : copyFrom(text, sep + 1);
     }

@@ -8,15 +8,65 @@
 #include <QByteArray>
 #include <optional>
 
+namespace velmora {
+
+// The colour code: the second character of every status announcement, kept in the roster
+// with the status; it selects the row's colour. A code that this program does not know is
+// kept as it came (stored, relayed and taken over unchanged, painted in the idle colour), so a
+// StatusCode holds any byte, not only the named ones.
+enum class StatusCode : char {
+    None = '\0', // a roster entry with nothing after its separator
+    In = 'g',
+    Out = 'r',
+    Busy = 'f',
+    Remark = 'y',
+    Idle = 's',
+    WhiteRemark = 'w',
+    Blue = 'b',
+    Aqua = 'z',
+};
+
+constexpr char toWire(StatusCode code) {
+    return static_cast<char>(code);
+}
+constexpr StatusCode fromWire(char byte) {
+    return static_cast<StatusCode>(byte);
+}
+
+} // namespace velmora
+
 namespace velmora::datagram {
+
+// The first character of a datagram: its kind. Any other first character is ignored.
+enum class Kind : char {
+    StatusAnnouncement = 'a',
+    ProxyAnnouncement = 'z', // a status announcement on behalf of the target address
+    MessageToAll = 'M',
+    AddressedMessage = 'm',
+    Receipt = 'v',
+    DiscussionEntry = 'd',
+    RefreshRequest = 'r',
+    RosterReset = '7',
+    BroadcastProposal = 'b',
+    BroadcastNotice = 'B',
+    BringToFront = 'x', // acted on only when it comes from the own address
+};
+
+constexpr char toWire(Kind kind) {
+    return static_cast<char>(kind);
+}
+// The kind of `text`; an empty text has none of the named kinds.
+inline Kind kindOf(const QByteArray& text) {
+    return static_cast<Kind>(text.isEmpty() ? '\0' : text[0]);
+}
 
 // A receiver copies at most this many characters of an open-ended field.
 inline constexpr qsizetype kFieldLimit = 999;
 
 // Builders. `code` is a colour code, `name` a display name, `text` a status text.
-QByteArray statusAnnouncement(char code, const QByteArray& name, const QByteArray& text);
+QByteArray statusAnnouncement(StatusCode code, const QByteArray& name, const QByteArray& text);
 // "z", code, target address, sep, then `rest` as it stands (name, sep, status text).
-QByteArray proxyAnnouncement(char code, const QByteArray& target, const QByteArray& rest);
+QByteArray proxyAnnouncement(StatusCode code, const QByteArray& target, const QByteArray& rest);
 QByteArray refreshRequest(const QByteArray& name);
 QByteArray rosterResetCommand(const QByteArray& name);
 QByteArray broadcastProposal(const QByteArray& address);
@@ -30,7 +80,7 @@ QByteArray discussionEntry(const QByteArray& name, const QByteArray& text, const
 
 // A status announcement taken apart. The name is already normalised.
 struct StatusAnnouncement {
-    char code = 0;
+    StatusCode code = StatusCode::None;
     QByteArray name;
     QByteArray status;
 };

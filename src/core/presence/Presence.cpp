@@ -8,27 +8,26 @@ namespace velmora {
 
 Presence::Presence(Environment env, QObject* parent) : QObject(parent), env_(std::move(env)) {}
 
-void Presence::announceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
-                                 bool recompute) {
+void Presence::announceOwnStatus(StatusCode code, const QByteArray& text, AnnounceOptions how) {
     reannounce_ = false;
     OwnStatus& own = env_.own;
     own.code = code;
     own.text = text;
     QByteArray shown = text;
-    if (stamp) {
-        if (recompute)
+    if (how.stamp) {
+        if (how.renewStamp)
             own.stamp = formatTimeStamp(env_.clock.now(), env_.locale, env_.options.clock24);
         shown += own.stamp;
     }
     const QByteArray d = datagram::statusAnnouncement(code, own.displayName, shown);
     env_.dispatch(d, own.address);
     Q_EMIT ownStatusAnnounced(code, shown, remarkMirroring);
-    if (send) env_.send(d);
+    if (how.send) env_.send(d);
     reannounce_ = false;
 }
 
-bool Presence::reannounceStamps() const {
-    return !env_.own.stamp.isEmpty() || env_.options.stampChanges;
+AnnounceOptions Presence::reannouncing() const {
+    return {.stamp = !env_.own.stamp.isEmpty() || env_.options.stampChanges};
 }
 
 void Presence::refreshRequestArrived() {
@@ -41,7 +40,7 @@ void Presence::refreshRequestArrived() {
 void Presence::reannounceStep() {
     if (!reannounce_) return;
     const OwnStatus& own = env_.own;
-    announceOwnStatus(own.code, own.text, true, reannounceStamps(), false);
+    announceOwnStatus(own.code, own.text, reannouncing());
     reannounce_ = false;
 }
 
@@ -84,8 +83,9 @@ void Presence::rosterReset() {
     const OwnStatus& own = env_.own;
     env_.roster.reset(own.address, own.loginName);
     env_.processEvents();
-    announceOwnStatus(own.code, QByteArray(own.text), false, env_.options.stampChanges,
-                      env_.options.stampChanges);
+    const bool stamp = env_.options.stampChanges;
+    announceOwnStatus(own.code, QByteArray(own.text),
+                      {.send = false, .stamp = stamp, .renewStamp = stamp});
     env_.processEvents();
     env_.send(datagram::refreshRequest(own.displayName));
 }
@@ -96,8 +96,8 @@ void Presence::refreshStatusList() {
 
 void Presence::resendMyStatus() {
     const OwnStatus& own = env_.own;
-    announceOwnStatus(own.code, QByteArray(own.text), true, env_.options.stampChanges,
-                      env_.options.stampChanges);
+    const bool stamp = env_.options.stampChanges;
+    announceOwnStatus(own.code, QByteArray(own.text), {.stamp = stamp, .renewStamp = stamp});
 }
 
 void Presence::broadcastProposalArrived(const QByteArray& text) {
@@ -105,7 +105,7 @@ void Presence::broadcastProposalArrived(const QByteArray& text) {
     // every copy an amplifier of it.
     if (!isProperBroadcastAddress(datagram::broadcastAddressOf(text))) return;
     QByteArray notice = text;
-    notice[0] = 'B';
+    notice[0] = toWire(datagram::Kind::BroadcastNotice);
     env_.send(notice);
 }
 

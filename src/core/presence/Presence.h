@@ -19,9 +19,16 @@ struct OwnStatus {
     QByteArray address;   // own IPv4 address as dotted text
     QByteArray loginName; // upper case
     QByteArray displayName;
-    char code = 'g';        // own colour code
+    StatusCode code = StatusCode::In;
     QByteArray text = "In"; // own status text, without time stamp
     QByteArray stamp;       // own time stamp with its leading blank, or empty
+};
+
+// How one announcement of the own status goes out.
+struct AnnounceOptions {
+    bool send = true;        // to every copy; false: only the own roster entry changes
+    bool stamp = false;      // the text carries the own time stamp
+    bool renewStamp = false; // with `stamp`: the time stamp is taken now rather than repeated
 };
 
 class Presence : public QObject {
@@ -45,12 +52,11 @@ public:
     explicit Presence(Environment env, QObject* parent = nullptr);
 
     // The one way every status of this user goes out.
-    void announceOwnStatus(char code, const QByteArray& text, bool send, bool stamp,
-                           bool recompute);
+    void announceOwnStatus(StatusCode code, const QByteArray& text, AnnounceOptions how);
 
-    // The arguments the re-announce step and the idle switching use: stamp when an own time
-    // stamp exists or "Time stamp my changes" is on, never a new one.
-    bool reannounceStamps() const;
+    // How the re-announce step and the idle switching announce: stamped when an own time stamp
+    // exists or "Time stamp my changes" is on, never with a new one.
+    AnnounceOptions reannouncing() const;
 
     void refreshRequestArrived();
     void reannounceStep();    // every second
@@ -80,7 +86,7 @@ public:
 Q_SIGNALS:
     // After every announcement: the remark box takes the colour of `code` and, when mirroring,
     // shows `text`; the tray menu's status line shows `text` (with its time stamp).
-    void ownStatusAnnounced(char code, const QByteArray& text, bool mirror);
+    void ownStatusAnnounced(StatusCode code, const QByteArray& text, bool mirror);
 
 private:
     Environment env_;

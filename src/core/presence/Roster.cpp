@@ -111,11 +111,11 @@ int Roster::FieldIndex::first(QByteArrayView field, const QList<QByteArray>& tex
     return found;
 }
 
-QByteArray Roster::makeEntry(const QByteArray& address, const QByteArray& name, char code,
+QByteArray Roster::makeEntry(const QByteArray& address, const QByteArray& name, StatusCode code,
                              const QByteArray& status) {
     QByteArray e;
     e.reserve(address.size() + name.size() + status.size() + 3);
-    e.append(address).append('=').append(name).append(kSep).append(code).append(status);
+    e.append(address).append('=').append(name).append(kSep).append(toWire(code)).append(status);
     return e;
 }
 
@@ -198,7 +198,7 @@ Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, cons
 bool Roster::seed(const QByteArray& ownAddress, const QByteArray& displayName,
                   const QList<ArchivedEntry>& archive) {
     std::lock_guard guard(lock_);
-    append(makeEntry(ownAddress, displayName, 'g', "In"), ownAddress, displayName);
+    append(makeEntry(ownAddress, displayName, StatusCode::In, "In"), ownAddress, displayName);
     bool titleNote = false;
     int kept = 0;
     for (const ArchivedEntry& a : archive) {
@@ -221,7 +221,7 @@ void Roster::reset(const QByteArray& ownAddress, const QByteArray& loginName) {
     nameIndex_.clear();
     addressIndex_.clear();
     nameLookup_.clear();
-    append(makeEntry(ownAddress, loginName, 'g', "In"), ownAddress, loginName);
+    append(makeEntry(ownAddress, loginName, StatusCode::In, "In"), ownAddress, loginName);
     displayOrder_ = {SortKey{0}};
     changes_ = Changes{{}, true};
     listRows_ = 1;
@@ -245,7 +245,7 @@ RosterFields Roster::split(const QByteArray& entry) {
         return f;
     }
     f.name = eq >= 0 && eq < sep ? entry.mid(eq + 1, sep - eq - 1) : QByteArray();
-    if (sep + 1 < entry.size()) f.code = entry[sep + 1];
+    if (sep + 1 < entry.size()) f.code = fromWire(entry[sep + 1]);
     f.status = trimBlanks(entry.mid(sep + 2));
     return f;
 }
@@ -254,23 +254,23 @@ bool Roster::isOffLine(const QByteArray& entry) {
     return entry.contains("(off-line)") || entry.contains("<shut down>");
 }
 
-quint32 colourForCode(char code, const ClassColours& colours) {
+quint32 colourForCode(StatusCode code, const ClassColours& colours) {
     switch (code) {
-    case 'g':
+    case StatusCode::In:
         return colours.in;
-    case 'r':
+    case StatusCode::Out:
         return colours.out;
-    case 'f':
+    case StatusCode::Busy:
         return colours.busy;
-    case 'y':
+    case StatusCode::Remark:
         return colours.others;
-    case 's':
+    case StatusCode::Idle:
         return colours.idle;
-    case 'w':
+    case StatusCode::WhiteRemark:
         return 16777215;
-    case 'b':
+    case StatusCode::Blue:
         return 16711680;
-    case 'z':
+    case StatusCode::Aqua:
         return 16776960;
     default:
         return colours.idle;

@@ -3,6 +3,7 @@
 // announcements come from, as the text address + "=" + name + 0xF7 + colour code + status.
 // Entries are appended or replaced in place, never removed one by one; a reset clears all.
 
+#include "core/net/Datagram.h"
 #include "core/settings/Settings.h"
 
 #include <QByteArray>
@@ -22,8 +23,8 @@ struct StatusSortCache;
 // The four parts of a roster entry.
 struct RosterFields {
     QByteArray address;
-    QByteArray name; // as stored; the status list shows it trimmed
-    char code = 0;   // 0 when the entry has nothing after its separator
+    QByteArray name;                    // as stored; the status list shows it trimmed
+    StatusCode code = StatusCode::None; // None when nothing follows the separator
     QByteArray status;
 };
 
@@ -54,7 +55,7 @@ public:
 
     // Runs before the roster update when a proxy announcement names this copy: colour code and
     // trimmed status text of the change.
-    using OwnTakeover = std::function<void(char code, const QByteArray& status)>;
+    using OwnTakeover = std::function<void(StatusCode code, const QByteArray& status)>;
 
     // The lock every reader and writer of the roster, the name index and the display order
     // takes. Re-entrant, so painting during a sort on the same thread proceeds.
@@ -102,7 +103,7 @@ public:
 
     static RosterFields split(const QByteArray& entry);
     static bool isOffLine(const QByteArray& entry);
-    static QByteArray makeEntry(const QByteArray& address, const QByteArray& name, char code,
+    static QByteArray makeEntry(const QByteArray& address, const QByteArray& name, StatusCode code,
                                 const QByteArray& status);
 
     // For StatusSort: the positions whose text was replaced since the last call (appended
@@ -163,8 +164,8 @@ private:
 inline constexpr char kArchivedMark[] = " **";
 inline constexpr char kArchivedTitleNote[] = " ** denotes archived status";
 
-// Background colour (0x00BBGGRR) of a colour code. A NUL code (or none) looks idle, as every
-// code the program does not know.
-quint32 colourForCode(char code, const ClassColours& colours);
+// Background colour (0x00BBGGRR) of a colour code. StatusCode::None looks idle, as every code
+// the program does not know.
+quint32 colourForCode(StatusCode code, const ClassColours& colours);
 
 } // namespace velmora

@@ -35,6 +35,15 @@ void appendFolded(QByteArray& key, const char* text, qsizetype size) {
         out[i] = fold(text[i]);
 }
 
+// The colour sort's class of an entry whose first 0xF7 stands at `sep`: its colour code, with In
+// first of all; an entry without a status sorts with the idle ones, whose colour it is painted
+// in.
+char colourClass(const QByteArray& entry, qsizetype sep) {
+    if (sep < 0 || entry.size() - sep - 1 < 2) return toWire(StatusCode::Idle);
+    const char code = entry[sep + 1];
+    return code == toWire(StatusCode::In) ? '0' : code;
+}
+
 void buildNameKey(QByteArray& key, const QByteArray& entry, char onTopLetter) {
     const qsizetype eq = entry.indexOf('=');
     const qsizetype from = eq > 0 ? eq + 1 : 0;
@@ -47,10 +56,8 @@ void buildNameKey(QByteArray& key, const QByteArray& entry, char onTopLetter) {
 
 void buildColourKey(QByteArray& key, const QByteArray& entry) {
     const qsizetype sep = entry.indexOf(kSep);
-    char cls = sep >= 0 && entry.size() - sep - 1 >= 2 ? entry[sep + 1] : 's';
-    if (cls == 'g') cls = '0';
     key.resize(0);
-    key.append(cls);
+    key.append(colourClass(entry, sep));
     appendFolded(key, entry.constData(), sep < 0 ? entry.size() : sep);
 }
 
@@ -106,8 +113,7 @@ void computeKeys(EntryKeys& k, const QByteArray& entry, const QCollator* collato
     k.first = size - k.nameFrom < 3 ? '0' : entry[k.nameFrom];
     k.colourEnd = sep < 0 ? size : sep;
     k.addressEnd = eq >= 0 && eq < k.colourEnd ? eq + 1 : k.colourEnd;
-    const char cls = sep >= 0 && size - sep - 1 >= 2 ? entry[sep + 1] : 's';
-    k.cls = cls == 'g' ? '0' : cls;
+    k.cls = colourClass(entry, sep);
 
     k.name.clear();
     k.colourName.clear();

@@ -1,6 +1,7 @@
 #include "core/settings/Settings.h"
 
 #include "core/net/AnsiText.h"
+#include "core/net/Datagram.h"
 
 #include <algorithm>
 #include <limits>
@@ -81,8 +82,9 @@ QByteArray archiveForm(const QByteArray& entry) {
     stored[eq] = kSep;
     const qsizetype sep = stored.indexOf(kSep, eq + 1);
     if (sep >= 0 && sep + 1 < stored.size()) {
-        const char code = stored[sep + 1];
-        if (code == 'f' || code == 'g' || code == 'r') stored.truncate(sep);
+        const StatusCode code = fromWire(stored[sep + 1]);
+        if (code == StatusCode::Busy || code == StatusCode::In || code == StatusCode::Out)
+            stored.truncate(sep);
     }
     return stored;
 }

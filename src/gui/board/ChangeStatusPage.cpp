@@ -129,27 +129,28 @@ void ChangeStatusPage::openInClassColours() {
 }
 
 void ChangeStatusPage::onInClicked() {
-    sendChange('g', " In");
+    sendChange(StatusCode::In, " In");
 }
 
 void ChangeStatusPage::onBusyClicked() {
-    sendChange('f', " Busy - In but unavailable");
+    sendChange(StatusCode::Busy, " Busy - In but unavailable");
 }
 
 void ChangeStatusPage::onOutClicked() {
-    sendChange('r', " Out");
+    sendChange(StatusCode::Out, " Out");
 }
 
 void ChangeStatusPage::onRemarkClicked(const QString& remark) {
     QByteArray status = ' ' + toAnsi(remark);
     if (core_.options().stampChanges) status += core_.timeStampNow();
-    sendChange(whiteBackgroundBox_->isChecked() ? 'w' : 'y', status);
+    sendChange(whiteBackgroundBox_->isChecked() ? StatusCode::WhiteRemark : StatusCode::Remark,
+               status);
 }
 
 void ChangeStatusPage::onCustomStatusClicked() {
     // A status of the user's own words is always white and never stamped.
     if (const auto text = host_.askText(latin1("Customize Status"), latin1("Enter Status")))
-        sendChange('w', ' ' + toAnsi(*text));
+        sendChange(StatusCode::WhiteRemark, ' ' + toAnsi(*text));
 }
 
 void ChangeStatusPage::onWhiteBackgroundClicked() {
@@ -160,7 +161,7 @@ void ChangeStatusPage::onCancelClicked() {
     host_.showPage(PageId::Status);
 }
 
-void ChangeStatusPage::sendChange(char code, const QByteArray& status) {
+void ChangeStatusPage::sendChange(StatusCode code, const QByteArray& status) {
     try {
         core_.sendDatagram(datagram::proxyAnnouncement(code, address_, name_ + kSep + status));
     } catch (const UdpError& e) {

@@ -4,6 +4,8 @@
 // the person's address; nothing changes here until that broadcast comes back like every
 // other copy's.
 
+#include "core/net/Datagram.h"
+
 #include <QByteArray>
 #include <QStringList>
 #include <QWidget>
@@ -44,7 +46,7 @@ public:
 
 private:
     // Broadcasts the change with colour `code` and `status` and returns to the Status page.
-    void sendChange(char code, const QByteArray& status);
+    void sendChange(StatusCode code, const QByteArray& status);
     void paintListBackground();
 
     Core& core_;

@@ -89,10 +89,10 @@ QString part(const QByteArray& text, qsizetype from, qsizetype to) {
 }
 
 // Where a roster entry ("address=name<sep>code status") keeps the name and the status text,
-// both trimmed, and its colour code (0 when it has none).
+// both trimmed, and its colour code.
 struct EntryParts {
     qsizetype nameFrom = 0, nameTo = 0, statusFrom = 0, statusTo = 0;
-    char code = 0;
+    StatusCode code = StatusCode::None;
 };
 
 EntryParts splitEntry(const QByteArray& entry) {
@@ -106,7 +106,7 @@ EntryParts splitEntry(const QByteArray& entry) {
     trim(entry, parts.nameFrom, parts.nameTo);
     parts.statusFrom = parts.statusTo = entry.size();
     if (sep >= 0) {
-        if (sep + 1 < entry.size()) parts.code = entry[sep + 1];
+        if (sep + 1 < entry.size()) parts.code = fromWire(entry[sep + 1]);
         parts.statusFrom = std::min(sep + 2, entry.size());
         trim(entry, parts.statusFrom, parts.statusTo);
     }

@@ -62,7 +62,7 @@ private:
         QStaticText name;
         QStaticText status;
         int width = 0;
-        char code = 0;
+        StatusCode code = StatusCode::None;
     };
     void prepare(ShownEntry& shown, const QByteArray& entry) const;
     void updateColumnWidth();

@@ -123,7 +123,7 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     l->addWidget(connectionLine_);
 
     connect(&core_.presence(), &Presence::ownStatusAnnounced, this,
-            [this](char code, const QByteArray& text, bool mirror) {
+            [this](StatusCode code, const QByteArray& text, bool mirror) {
                 setBackground(remarkBox_,
                               colourFromBgr(colourForCode(code, core_.options().colours)));
                 if (mirror) remarkBox_->setEditText(fromAnsi(text));
@@ -132,32 +132,33 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
             [this] { statusList_->viewport()->update(); });
 }
 
-void StatusPage::announceOwnStatus(char code, const QByteArray& text, const QIcon* picture) {
+void StatusPage::announceOwnStatus(StatusCode code, const QByteArray& text, const QIcon* picture) {
     if (picture) host_.showStatusPicture(*picture);
     const bool stamp = core_.options().stampChanges;
     try {
-        core_.presence().announceOwnStatus(code, text, true, stamp, stamp);
+        core_.presence().announceOwnStatus(code, text, {.stamp = stamp, .renewStamp = stamp});
     } catch (const UdpError& e) {
         host_.showError(latin1(e.what()));
     }
 }
 
-void StatusPage::announceFromStatusButton(char code, const QByteArray& text, const QIcon& picture) {
+void StatusPage::announceFromStatusButton(StatusCode code, const QByteArray& text,
+                                          const QIcon& picture) {
     host_.showPage(PageId::Status);
     announceOwnStatus(code, text, &picture);
     if (window()->isVisible()) focusParking_->setFocus();
 }
 
 void StatusPage::onInClicked() {
-    announceFromStatusButton('g', "In", pictures_.in);
+    announceFromStatusButton(StatusCode::In, "In", pictures_.in);
 }
 
 void StatusPage::onBusyClicked() {
-    announceFromStatusButton('f', "Busy - In but unavailable", pictures_.busy);
+    announceFromStatusButton(StatusCode::Busy, "Busy - In but unavailable", pictures_.busy);
 }
 
 void StatusPage::onOutClicked() {
-    announceFromStatusButton('r', "Out", pictures_.out);
+    announceFromStatusButton(StatusCode::Out, "Out", pictures_.out);
     host_.showPage(PageId::Status);
 }
 
@@ -169,12 +170,12 @@ void StatusPage::onChooseRemarkClicked() {
 
 void StatusPage::onRemarkChosen(const QString& remark) {
     core_.presence().remarkMirroring = true;
-    announceOwnStatus('y', toAnsi(remark), &pictures_.remark);
+    announceOwnStatus(StatusCode::Remark, toAnsi(remark), &pictures_.remark);
     statusList_->setFocus();
 }
 
 void StatusPage::onRemarkConfirmed() {
-    announceOwnStatus('y', toAnsi(remarkBox_->currentText()), nullptr);
+    announceOwnStatus(StatusCode::Remark, toAnsi(remarkBox_->currentText()), nullptr);
     statusList_->setFocus();
     core_.presence().remarkMirroring = true;
 }
@@ -194,7 +195,7 @@ void StatusPage::onPageLeft() {
 void StatusPage::onPersonalizeStatusClicked() {
     if (const auto text =
             host_.askText(latin1("Personalize my Status"), latin1("Enter my New Status")))
-        announceOwnStatus('y', toAnsi(*text), &pictures_.remark);
+        announceOwnStatus(StatusCode::Remark, toAnsi(*text), &pictures_.remark);
 }
 
 void StatusPage::onStatusListPressed(Qt::MouseButton button, bool ctrl, const QPoint& pos,

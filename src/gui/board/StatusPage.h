@@ -32,7 +32,7 @@ public:
 
     // Announces the own status with colour `code`; a picture, when given, becomes the tray's.
     // A transport failure is shown in the error box.
-    void announceOwnStatus(char code, const QByteArray& text, const QIcon* picture);
+    void announceOwnStatus(StatusCode code, const QByteArray& text, const QIcon* picture);
     // "&In", "&Busy", "&Out": the Status page, the announcement, and the focus parked where
     // typing cannot change anything by accident.
     void onInClicked();
@@ -68,7 +68,7 @@ Q_SIGNALS:
                              const QPoint& globalPos);
 
 private:
-    void announceFromStatusButton(char code, const QByteArray& text, const QIcon& picture);
+    void announceFromStatusButton(StatusCode code, const QByteArray& text, const QIcon& picture);
 
     Core& core_;
     PageHost& host_;

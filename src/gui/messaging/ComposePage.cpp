@@ -3,6 +3,7 @@
 #include "core/Core.h"
 #include "core/messaging/MessageHistory.h"
 #include "core/net/AnsiText.h"
+#include "core/net/Datagram.h"
 #include "core/net/UdpError.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/messaging/VisibleLines.h"
@@ -140,7 +141,7 @@ void ComposePage::focusComposeBox() {
 void ComposePage::onSendClicked() {
     if (composeBoxBlank()) return;
     setComposeLime(false);
-    sendComposedMessage("m" + recipient_);
+    sendComposedMessage(toWire(datagram::Kind::AddressedMessage) + recipient_);
 }
 
 void ComposePage::onSendToAllClicked() {
@@ -157,7 +158,7 @@ void ComposePage::onSendToAllClicked() {
     focusComposeBox();
     if (answer != QMessageBox::Ok) return;
     setComposeLime(false);
-    sendComposedMessage("M");
+    sendComposedMessage(QByteArray(1, toWire(datagram::Kind::MessageToAll)));
 }
 
 void ComposePage::sendComposedMessage(const QByteArray& prefix) {

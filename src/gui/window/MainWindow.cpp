@@ -181,7 +181,7 @@ void MainWindow::connectCore() {
     connect(core, &Core::windowTitleChanged, this,
             [this](const QByteArray& title) { setWindowTitle(fromAnsi(title)); });
     connect(&core->presence(), &Presence::ownStatusAnnounced, this,
-            [this](char, const QByteArray& text, bool) {
+            [this](StatusCode, const QByteArray& text, bool) {
                 menus_->statusAction->setText(menuText(text));
             });
     // Nothing leaves the computer: said once, in the tray's tooltip and under the list, until a

@@ -240,8 +240,8 @@ void OptionsPage::onNameBoxLeft() {
     nameBox_->setText(fromAnsi(own.displayName));
     // Every copy, this one included, shows the new name in a white row with the plain status.
     try {
-        core_.sendDatagram(
-            datagram::proxyAnnouncement('w', own.address, own.displayName + kSep + own.text));
+        core_.sendDatagram(datagram::proxyAnnouncement(StatusCode::WhiteRemark, own.address,
+                                                       own.displayName + kSep + own.text));
     } catch (const UdpError& e) {
         host_.showError(latin1(e.what()));
     }

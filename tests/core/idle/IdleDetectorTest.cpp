@@ -32,7 +32,8 @@ public:
 struct IdleCopy {
     explicit IdleCopy(const QByteArray& box = "1")
         : core(h.started()), idle(core.presence(), core.own(), core.options(), input) {
-        core.presence().announceOwnStatus('r', "Out to lunch", true, true, true);
+        core.presence().announceOwnStatus(StatusCode::Out, "Out to lunch",
+                                          {.stamp = true, .renewStamp = true});
         h.sent.clear();
         core.options().idle = box;
         idle.applyIdleBox();
@@ -82,10 +83,10 @@ TEST(Idle, ShownIdleSixtyOneSecondsAfterTheLastSampleWithInputKeepingTheText) {
     EXPECT_EQ(sampled.secsTo(c.h.clock.now()), 61);
     // The old time stamp goes along: going idle is not a change the user made.
     EXPECT_EQ(c.h.sent, QList<QByteArray>{"asOPERATOR" + sep() + " Out to lunch" + stamp()});
-    EXPECT_EQ(c.core.own().code, 's');
+    EXPECT_EQ(c.core.own().code, StatusCode::Idle);
     EXPECT_EQ(c.core.own().text, "Out to lunch");
     EXPECT_EQ(c.core.own().stamp, stamp());
-    EXPECT_EQ(c.idle.rememberedCode(), 'r');
+    EXPECT_EQ(c.idle.rememberedCode(), StatusCode::Out);
     EXPECT_TRUE(c.idle.isIdle());
 
     // Staying away says nothing more.
@@ -102,7 +103,7 @@ TEST(Idle, ReturnReannouncesTheRememberedColourWithinOneTickAndCountsAgainFromZe
     c.input.reportKeyOrButton();
     c.tick();
     EXPECT_EQ(c.h.sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out to lunch" + stamp()});
-    EXPECT_EQ(c.core.own().code, 'r');
+    EXPECT_EQ(c.core.own().code, StatusCode::Out);
     EXPECT_EQ(c.idle.idleCounter(), 0);
     EXPECT_FALSE(c.idle.isIdle());
 
@@ -181,7 +182,8 @@ TEST(Idle, BoxAtZeroNeverGoesIdleButTheTickStillAnswersRefreshRequests) {
 TEST(Idle, StatusChosenWhileIdleComesBackInItsOwnColour) {
     IdleCopy c("1");
     c.tickUntilSent();
-    c.core.presence().announceOwnStatus('y', "Meeting", true, true, true);
+    c.core.presence().announceOwnStatus(StatusCode::Remark, "Meeting",
+                                        {.stamp = true, .renewStamp = true});
     c.h.sent.clear();
 
     c.input.reportKeyOrButton(); // the click that chose it
@@ -198,7 +200,7 @@ TEST(Idle, StatusChosenWhileIdleComesBackInItsOwnColour) {
 
 TEST(Idle, AnnouncementThatCannotBeSentNeitherStopsTheTickNorLosesTheColour) {
     Roster roster;
-    OwnStatus own{"10.0.0.5", "OPERATOR", "OPERATOR", 'r', "Out", {}};
+    OwnStatus own{"10.0.0.5", "OPERATOR", "OPERATOR", StatusCode::Out, "Out", {}};
     Options options;
     ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5)));
     bool networkDown = true;
@@ -218,7 +220,7 @@ TEST(Idle, AnnouncementThatCannotBeSentNeitherStopsTheTickNorLosesTheColour) {
     for (int i = 0; i < 200; ++i)
         idle.tick();
     EXPECT_TRUE(idle.isIdle());
-    EXPECT_EQ(own.code, 's');
+    EXPECT_EQ(own.code, StatusCode::Idle);
 
     networkDown = false;
     input.reportKeyOrButton();

@@ -17,10 +17,10 @@ QByteArray stamp() {
     return " ( 9:05 AM on Mon)";
 }
 
-int countStartingWith(const QList<QByteArray>& sent, char kind) {
+int countOfKind(const QList<QByteArray>& sent, datagram::Kind kind) {
     int n = 0;
     for (const QByteArray& d : sent)
-        n += d.startsWith(kind);
+        n += datagram::kindOf(d) == kind;
     return n;
 }
 
@@ -62,7 +62,7 @@ TEST(Presence, RefreshRequestsWithinOneSecondGiveOneAnswer) {
     core.dispatchDatagram("r Bob", "10.0.0.8");
     core.everySecond();
     core.everySecond();
-    EXPECT_EQ(countStartingWith(h.sent, 'a'), 1);
+    EXPECT_EQ(countOfKind(h.sent, datagram::Kind::StatusAnnouncement), 1);
 }
 
 TEST(Presence, AnswerCarriesTheStampAnotherUserGaveMe) {
@@ -100,7 +100,7 @@ TEST(Presence, RosterResetRebuildsFromTheOwnStatusAndAsksAgain) {
     Core& core = h.started();
     core.dispatchDatagram("agAnn" + sep() + " In", "10.0.0.7");
     core.dispatchDatagram("agAnn" + sep() + " In", "10.0.0.7");
-    core.presence().announceOwnStatus('y', "At lunch", true, false, false);
+    core.presence().announceOwnStatus(StatusCode::Remark, "At lunch", {});
     h.sent.clear();
 
     core.dispatchDatagram("7 Ann", "10.0.0.7");
@@ -135,7 +135,7 @@ TEST(Presence, RelayPassesOnSilentPeopleFromTheThirdTick) {
         core.everyTenSeconds();
     EXPECT_EQ(h.sent.count("zr10.0.0.7" + sep() + "Ann" + sep() + " Out  (off-line)"), 1);
     EXPECT_EQ(h.sent.count("zg10.0.0.5" + sep() + "OPERATOR" + sep() + " In" + stamp()), 1);
-    EXPECT_EQ(countStartingWith(h.sent, 'z'), 2);
+    EXPECT_EQ(countOfKind(h.sent, datagram::Kind::ProxyAnnouncement), 2);
     EXPECT_EQ(core.presence().relayDelayCounter(), 5);
 }
 
@@ -153,7 +153,7 @@ TEST(Presence, RelayWrapsAndNeverTouchesPositionsFrom208) {
     for (int i = 0; i < 2 + 301 * 2; ++i)
         core.everyTenSeconds();
     // Every marked person once per pass, twice in two passes; nobody from position 208 on.
-    EXPECT_EQ(countStartingWith(h.sent, 'z'), 2 * 208);
+    EXPECT_EQ(countOfKind(h.sent, datagram::Kind::ProxyAnnouncement), 2 * 208);
     for (const QByteArray& d : h.sent) {
         const int number =
             d.mid(d.indexOf(kSep) + 2, d.lastIndexOf(kSep) - d.indexOf(kSep) - 2).toInt();
@@ -175,23 +175,24 @@ TEST(Presence, SubnetBroadcastCommandValidatesAndRestoresTheSetting) {
 
 TEST(Presence, LastWordsAtExit) {
     struct Case {
-        char code;
+        StatusCode code;
         QByteArray text;
         bool delBusyIn;
         QByteArray expected;
     };
     const QList<Case> cases = {
-        {'f', "Busy - In but unavailable", true, "arOPERATOR" + sep() + " Out  (off-line)"},
-        {'f', "Busy - In but unavailable", false,
+        {StatusCode::Busy, "Busy - In but unavailable", true,
+         "arOPERATOR" + sep() + " Out  (off-line)"},
+        {StatusCode::Busy, "Busy - In but unavailable", false,
          "afOPERATOR" + sep() + " Busy - In but unavailable (off-line)"},
-        {'y', "At lunch", true, "ayOPERATOR" + sep() + " At lunch (off-line)"},
+        {StatusCode::Remark, "At lunch", true, "ayOPERATOR" + sep() + " At lunch (off-line)"},
     };
     for (const Case& c : cases) {
         CoreHarness h;
         Core& core = h.started();
         core.options().stampChanges = core.options().stampStartAndEnd = false;
         core.options().exitAsOut = c.delBusyIn;
-        core.presence().announceOwnStatus(c.code, c.text, false, false, false);
+        core.presence().announceOwnStatus(c.code, c.text, {.send = false});
         core.shutDown();
         EXPECT_EQ(h.sent, QList<QByteArray>{c.expected});
     }

@@ -37,7 +37,8 @@ TEST(RosterLoad, AFullRosterIgnoresNewcomersButUpdatesThoseItKnows) {
     Roster r;
     r.seed("10.0.0.1", "Me", {});
     for (int i = 1; i < Roster::kMaxEntries; ++i)
-        r.applyStatusAnnouncement(ann("P" + QByteArray::number(i), 'g', "In"), addressOf(i));
+        r.applyStatusAnnouncement(ann("P" + QByteArray::number(i), StatusCode::In, "In"),
+                                  addressOf(i));
     ASSERT_EQ(r.count(), Roster::kMaxEntries);
 
     const struct {
@@ -50,7 +51,8 @@ TEST(RosterLoad, AFullRosterIgnoresNewcomersButUpdatesThoseItKnows) {
         {"Someone", addressOf(4095), false, 4095}, // a known address under a new name
     };
     for (const auto& t : table) {
-        const auto result = r.applyStatusAnnouncement(ann(t.name, 'r', "Out"), t.address);
+        const auto result =
+            r.applyStatusAnnouncement(ann(t.name, StatusCode::Out, "Out"), t.address);
         EXPECT_EQ(result.ignored, t.ignored) << t.name.constData();
         EXPECT_FALSE(result.appended) << t.name.constData();
         EXPECT_EQ(result.position, t.position) << t.name.constData();
@@ -79,10 +81,10 @@ TEST(RosterLoad, NameLookupsIgnoreTheCaseOfEveryWindows1252Letter) {
     for (const auto& t : table) {
         Roster r;
         r.seed("10.0.0.1", "Me", {});
-        r.applyStatusAnnouncement(ann(t.stored, 'g', "In"), "10.0.0.2");
+        r.applyStatusAnnouncement(ann(t.stored, StatusCode::In, "In"), "10.0.0.2");
         EXPECT_EQ(r.findName(t.asked), t.found ? 1 : -1) << t.stored.toHex().constData();
         // So an announcement under the other form from a new address updates the same person.
-        r.applyStatusAnnouncement(ann(t.asked, 'r', "Out"), "10.0.0.3");
+        r.applyStatusAnnouncement(ann(t.asked, StatusCode::Out, "Out"), "10.0.0.3");
         EXPECT_EQ(r.count(), t.found ? 2 : 3) << t.stored.toHex().constData();
     }
 }
@@ -105,7 +107,8 @@ TEST(RosterLoad, NamesSortInTheLocalesTextOrder) {
         Roster r;
         r.seed("10.0.0.1", people[0], {});
         for (qsizetype i = 1; i < people.size(); ++i)
-            r.applyStatusAnnouncement(ann(people[i], i % 2 ? 'g' : 'r', "In"), addressOf(int(i)));
+            r.applyStatusAnnouncement(
+                ann(people[i], i % 2 ? StatusCode::In : StatusCode::Out, "In"), addressOf(int(i)));
         sortDisplayOrder(r, false, '!', t.locale);
         EXPECT_EQ(namesInOrder(r), t.order) << t.locale.name().toStdString();
     }
@@ -117,7 +120,9 @@ TEST(RosterLoad, NamesSortInTheLocalesTextOrder) {
 TEST(RosterLoad, UpdatedOrderAlwaysEqualsASortFromScratch) {
     const QByteArray names[] = {"Ann",      "anna",      "B\xE9z", "Bo",  "Zo\xEB",
                                 "\xC9mile", "Ann-Marie", "bob",    "C=D", "Eve"};
-    const char codes[] = "gryfsgwbz";
+    const StatusCode codes[] = {StatusCode::In,          StatusCode::Out,  StatusCode::Remark,
+                                StatusCode::Busy,        StatusCode::Idle, StatusCode::In,
+                                StatusCode::WhiteRemark, StatusCode::Blue, StatusCode::Aqua};
     const QLocale table[] = {QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()};
     for (const QLocale& locale : table) {
         Roster live;
@@ -174,7 +179,7 @@ TEST(RosterLoad, LookupsAfterManyMovesFindWhatAScanFinds) {
         QByteArray address = step % 3 ? addressOf((step * 13) % 131) : hostOf(step);
         if (step % 5 == 0) name = name.toUpper().replace('\xC9', '\xE9');
         if (step % 7 == 0) address = address.toUpper();
-        r.applyStatusAnnouncement(ann(name, 'g', "In"), address);
+        r.applyStatusAnnouncement(ann(name, StatusCode::In, "In"), address);
         for (int probe = 0; probe < 6; ++probe) {
             const QByteArray a =
                 probe % 2 ? addressOf((step + probe * 29) % 131) : hostOf(step + probe).toUpper();

@@ -20,14 +20,14 @@ struct Seeded : Roster {
 
 TEST(Roster, EntriesAreKeyedByAddressThenFoundByName) {
     Seeded r;
-    auto first = r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
+    auto first = r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_TRUE(first.appended);
     EXPECT_EQ(r.entries()[1], "10.0.0.2=Ann" + S() + "gIn");
     EXPECT_EQ(r.nameIndex()[1], "Ann=10.0.0.2");
 
     // The same name, letter case ignored, from another address shares the entry; the name
     // index keeps the old address.
-    auto moved = r.applyStatusAnnouncement(ann("ANN", 'r', "Out"), "10.0.0.3");
+    auto moved = r.applyStatusAnnouncement(ann("ANN", StatusCode::Out, "Out"), "10.0.0.3");
     EXPECT_FALSE(moved.appended);
     EXPECT_EQ(moved.position, 1);
     EXPECT_EQ(r.entries()[1], "10.0.0.3=ANN" + S() + "rOut");
@@ -35,50 +35,52 @@ TEST(Roster, EntriesAreKeyedByAddressThenFoundByName) {
     EXPECT_EQ(r.count(), 2);
 
     // Found by address again, whatever the name now says.
-    r.applyStatusAnnouncement(ann("Annie", 'f', "Busy"), "10.0.0.3");
+    r.applyStatusAnnouncement(ann("Annie", StatusCode::Busy, "Busy"), "10.0.0.3");
     EXPECT_EQ(r.entries()[1], "10.0.0.3=Annie" + S() + "fBusy");
 }
 
 TEST(Roster, ReplacementReportsWhetherTheTextChanged) {
     Seeded r;
-    r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
-    EXPECT_FALSE(r.applyStatusAnnouncement(ann("Ann", 'g', " In  "), "10.0.0.2").changed);
-    EXPECT_TRUE(r.applyStatusAnnouncement(ann("Ann", 'y', "In"), "10.0.0.2").changed);
+    r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
+    EXPECT_FALSE(
+        r.applyStatusAnnouncement(ann("Ann", StatusCode::In, " In  "), "10.0.0.2").changed);
+    EXPECT_TRUE(
+        r.applyStatusAnnouncement(ann("Ann", StatusCode::Remark, "In"), "10.0.0.2").changed);
 }
 
 TEST(Roster, NameWithEqualsSignIsIndexedByItsFirstPart) {
     Seeded r;
-    r.applyStatusAnnouncement(ann("A=B", 'g', "In"), "10.0.0.2");
+    r.applyStatusAnnouncement(ann("A=B", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_EQ(r.findName("A=B"), -1);
     EXPECT_EQ(r.findName("a"), 1);
     // So a new announcement under "A=B" from another address appends a second entry...
-    r.applyStatusAnnouncement(ann("A=B", 'g', "In"), "10.0.0.3");
+    r.applyStatusAnnouncement(ann("A=B", StatusCode::In, "In"), "10.0.0.3");
     EXPECT_EQ(r.count(), 3);
     // ...while "A" takes over the first.
-    r.applyStatusAnnouncement(ann("A", 'r', "Out"), "10.0.0.4");
+    r.applyStatusAnnouncement(ann("A", StatusCode::Out, "Out"), "10.0.0.4");
     EXPECT_EQ(r.entries()[1], "10.0.0.4=A" + S() + "rOut");
 }
 
 TEST(Roster, PresenceMarks) {
     Seeded r;
     // A first announcement appends without marking; the next one marks.
-    r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
+    r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_FALSE(r.seen().test(1));
-    r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
+    r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_TRUE(r.seen().test(1));
     EXPECT_TRUE(r.answered().test(1));
 
     // The 209th person and later are updated but never marked.
     for (int i = 2; i < 300; ++i)
-        r.applyStatusAnnouncement(ann("P" + QByteArray::number(i), 'g', "In"),
+        r.applyStatusAnnouncement(ann("P" + QByteArray::number(i), StatusCode::In, "In"),
                                   "10.1.0." + QByteArray::number(i));
-    const auto last = r.applyStatusAnnouncement(ann("P299", 'r', "Out"), "10.1.0.299");
+    const auto last = r.applyStatusAnnouncement(ann("P299", StatusCode::Out, "Out"), "10.1.0.299");
     EXPECT_EQ(last.position, 299);
     EXPECT_EQ(r.entries()[299], "10.1.0.299=P299" + S() + "rOut");
-    const auto at207 = r.applyStatusAnnouncement(ann("P207", 'g', "In"), "10.1.0.207");
+    const auto at207 = r.applyStatusAnnouncement(ann("P207", StatusCode::In, "In"), "10.1.0.207");
     EXPECT_EQ(at207.position, 207);
     EXPECT_TRUE(r.seen().test(207));
-    r.applyStatusAnnouncement(ann("P208", 'g', "In"), "10.1.0.208");
+    r.applyStatusAnnouncement(ann("P208", StatusCode::In, "In"), "10.1.0.208");
     EXPECT_EQ(r.seen().count(), 2u); // positions 1 and 207 only
 }
 
@@ -94,23 +96,23 @@ TEST(Roster, TakeoverRunsOnlyWhenAddressedAndBeforeTheUpdate) {
     Seeded r;
     int calls = 0;
     QByteArray seenBefore;
-    const Roster::OwnTakeover takeover = [&](char code, const QByteArray& status) {
+    const Roster::OwnTakeover takeover = [&](StatusCode code, const QByteArray& status) {
         ++calls;
-        EXPECT_EQ(code, 'r');
+        EXPECT_EQ(code, StatusCode::Out);
         EXPECT_EQ(status, "Out");
         seenBefore = r.entries()[0];
     };
-    r.applyStatusAnnouncement(ann("Me", 'r', "Out"), "10.0.0.1", false, takeover);
+    r.applyStatusAnnouncement(ann("Me", StatusCode::Out, "Out"), "10.0.0.1", false, takeover);
     EXPECT_EQ(calls, 0);
-    r.applyStatusAnnouncement(ann("Me", 'r', "Out "), "10.0.0.1", true, takeover);
+    r.applyStatusAnnouncement(ann("Me", StatusCode::Out, "Out "), "10.0.0.1", true, takeover);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(seenBefore, "10.0.0.1=Me" + S() + "rOut"); // still the entry of the first call
 }
 
 TEST(Roster, ResetLeavesOnlyThePlaceholderAndKeepsMarks) {
     Seeded r;
-    r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
-    r.applyStatusAnnouncement(ann("Ann", 'g', "In"), "10.0.0.2");
+    r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
+    r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     r.reset("10.0.0.1", "OPERATOR");
     ASSERT_EQ(r.count(), 1);
     EXPECT_EQ(r.entries()[0], "10.0.0.1=OPERATOR" + S() + "gIn");
@@ -146,10 +148,10 @@ TEST(Roster, SplitAndOffLine) {
     const RosterFields f = Roster::split("10.0.0.2=Ann" + S() + "yAt lunch  ");
     EXPECT_EQ(f.address, "10.0.0.2");
     EXPECT_EQ(f.name, "Ann");
-    EXPECT_EQ(f.code, 'y');
+    EXPECT_EQ(f.code, StatusCode::Remark);
     EXPECT_EQ(f.status, "At lunch");
     const RosterFields empty = Roster::split("10.0.0.2=Ann" + S());
-    EXPECT_EQ(empty.code, 0);
+    EXPECT_EQ(empty.code, StatusCode::None);
     EXPECT_TRUE(empty.status.isEmpty());
 
     EXPECT_TRUE(Roster::isOffLine("1=A" + S() + "rOut  (off-line)"));
@@ -161,14 +163,14 @@ TEST(Roster, ColourForCode) {
     ClassColours c;
     c.in = 1;
     c.idle = 5;
-    EXPECT_EQ(colourForCode('g', c), 1u);
-    EXPECT_EQ(colourForCode('r', c), 255u);
-    EXPECT_EQ(colourForCode('f', c), 16711935u);
-    EXPECT_EQ(colourForCode('y', c), 65535u);
-    EXPECT_EQ(colourForCode('s', c), 5u);
-    EXPECT_EQ(colourForCode('w', c), 16777215u);
-    EXPECT_EQ(colourForCode('b', c), 16711680u);
-    EXPECT_EQ(colourForCode('z', c), 16776960u);
-    EXPECT_EQ(colourForCode('q', c), 5u); // unknown codes look idle
-    EXPECT_EQ(colourForCode(0, c), 5u);   // and so does NUL
+    EXPECT_EQ(colourForCode(StatusCode::In, c), 1u);
+    EXPECT_EQ(colourForCode(StatusCode::Out, c), 255u);
+    EXPECT_EQ(colourForCode(StatusCode::Busy, c), 16711935u);
+    EXPECT_EQ(colourForCode(StatusCode::Remark, c), 65535u);
+    EXPECT_EQ(colourForCode(StatusCode::Idle, c), 5u);
+    EXPECT_EQ(colourForCode(StatusCode::WhiteRemark, c), 16777215u);
+    EXPECT_EQ(colourForCode(StatusCode::Blue, c), 16711680u);
+    EXPECT_EQ(colourForCode(StatusCode::Aqua, c), 16776960u);
+    EXPECT_EQ(colourForCode(fromWire('q'), c), 5u);    // unknown codes look idle
+    EXPECT_EQ(colourForCode(StatusCode::None, c), 5u); // and so does NUL
 }

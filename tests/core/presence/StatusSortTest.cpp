@@ -1,18 +1,15 @@
 // The two orders of the status list and the window titles that name them.
 
 #include "core/presence/StatusSort.h"
+#include "support/Announcements.h"
 #include "support/CoreHarness.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::test::sep;
+using velmora::test::ann;
 
 namespace {
-
-QByteArray ann(char code, const QByteArray& name, const QByteArray& status) {
-    return QByteArray("a") + code + name + sep() + status;
-}
 
 // The names in display order.
 QList<QByteArray> namesInDisplayOrder(const Roster& roster) {
@@ -28,18 +25,23 @@ TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
     Roster roster;
     roster.seed("10.0.0.5", "Me", {});
     const struct {
-        char code;
+        StatusCode code;
         QByteArray name, address, status;
     } people[] = {
-        {'z', "Zoe", "10.0.0.30", "Aqua"},  {'y', "Yan", "10.0.0.21", "Lunch"},
-        {'w', "Wes", "10.0.0.22", "White"}, {'s', "Sam", "10.0.0.23", "Idle"},
-        {'r', "Rob", "10.0.0.24", "Out"},   {'f', "Fay", "10.0.0.25", "Busy"},
-        {'b', "Bea", "10.0.0.26", "Blue"},  {'g', "Gus", "10.0.0.2", "In"},
-        {'g', "Gil", "10.0.0.12", "In"},    {'g', "Eve", "10.0.0.27", ""}, // no status: Idle
-        {'r', "Ray", "10.0.0.3", "Out"},
+        {StatusCode::Aqua, "Zoe", "10.0.0.30", "Aqua"},
+        {StatusCode::Remark, "Yan", "10.0.0.21", "Lunch"},
+        {StatusCode::WhiteRemark, "Wes", "10.0.0.22", "White"},
+        {StatusCode::Idle, "Sam", "10.0.0.23", "Idle"},
+        {StatusCode::Out, "Rob", "10.0.0.24", "Out"},
+        {StatusCode::Busy, "Fay", "10.0.0.25", "Busy"},
+        {StatusCode::Blue, "Bea", "10.0.0.26", "Blue"},
+        {StatusCode::In, "Gus", "10.0.0.2", "In"},
+        {StatusCode::In, "Gil", "10.0.0.12", "In"},
+        {StatusCode::In, "Eve", "10.0.0.27", ""}, // no status: Idle
+        {StatusCode::Out, "Ray", "10.0.0.3", "Out"},
     };
     for (const auto& p : people)
-        roster.applyStatusAnnouncement(ann(p.code, p.name, p.status), p.address);
+        roster.applyStatusAnnouncement(ann(p.name, p.code, p.status), p.address);
 
     sortDisplayOrder(roster, true, ' ');
     // Within a class, addresses compare character by character: 10.0.0.12 before 10.0.0.2.
@@ -48,7 +50,7 @@ TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
     EXPECT_GE(roster.listRows(), roster.count());
 
     // A person's status moves them between classes on the next sort, keys rebuilt in place.
-    roster.applyStatusAnnouncement(ann('g', "Zoe", "Back"), "10.0.0.30");
+    roster.applyStatusAnnouncement(ann("Zoe", StatusCode::In, "Back"), "10.0.0.30");
     sortDisplayOrder(roster, true, ' ');
     EXPECT_EQ(namesInDisplayOrder(roster).mid(0, 5), (Order{"Gil", "Gus", "Zoe", "Me", "Bea"}));
     EXPECT_EQ(roster.displayOrder().size(), roster.count());
@@ -59,7 +61,7 @@ TEST(StatusSort, NameSortIgnoresLetterCaseAndPutsTheOnTopLetterFirst) {
     roster.seed("10.0.0.1", "Nora", {});
     const QByteArray names[] = {"mike", "Zed", "adam", "Mary", "Bob", "Mo"};
     for (int i = 0; i < 6; ++i)
-        roster.applyStatusAnnouncement(ann('g', names[i], "In"),
+        roster.applyStatusAnnouncement(ann(names[i], StatusCode::In, "In"),
                                        "10.0.0." + QByteArray::number(i + 2));
 
     sortDisplayOrder(roster, false, '!');
@@ -85,9 +87,9 @@ TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
     QList<QByteArray> titles;
     QObject::connect(&core, &Core::windowTitleChanged,
                      [&](const QByteArray& t) { titles.append(t); });
-    core.dispatchDatagram(ann('r', "Mary", "Out"), "10.0.0.7");
-    core.dispatchDatagram(ann('g', "adam", "In"), "10.0.0.8");
-    core.dispatchDatagram(ann('g', "mike", "In"), "10.0.0.9");
+    core.dispatchDatagram(ann("Mary", StatusCode::Out, "Out"), "10.0.0.7");
+    core.dispatchDatagram(ann("adam", StatusCode::In, "In"), "10.0.0.8");
+    core.dispatchDatagram(ann("mike", StatusCode::In, "In"), "10.0.0.9");
     // Colour sort by default: In first, by address (the own entry is 10.0.0.5).
     EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 

@@ -78,7 +78,8 @@ TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
     h.click("submitButton");
     h.click("submitButton"); // empty now: nothing
     // Leaving the name field announced the new name; only the discussion lines count here.
-    h.sent.removeIf([](const QByteArray& d) { return !d.startsWith('d'); });
+    h.sent.removeIf(
+        [](const QByteArray& d) { return datagram::kindOf(d) != datagram::Kind::DiscussionEntry; });
     EXPECT_EQ(h.sent,
               (QList<QByteArray>{
                   "dOPERATOR > Enter your text here and click on the submit button. ( 9:05 AM)",

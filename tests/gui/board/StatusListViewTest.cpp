@@ -48,9 +48,9 @@ protected:
     Core& core = harness.started();
     StatusListView list{core};
 
-    void add(const QByteArray& address, const QByteArray& name, char code,
+    void add(const QByteArray& address, const QByteArray& name, StatusCode code,
              const QByteArray& status) {
-        core.dispatchDatagram(QByteArray("a") + code + name + sep() + status, address);
+        core.dispatchDatagram(datagram::statusAnnouncement(code, name, status), address);
     }
     // The row that shows `address` now.
     int rowOf(const QByteArray& address) {
@@ -77,11 +77,11 @@ protected:
 };
 
 TEST_F(StatusListTest, RowsArePaintedInTheirClassColourWithStatusesAtTheNameColumn) {
-    add("10.0.0.7", "Ann", 'g', "In");
-    add("10.0.0.8", "Bartholomew Longname", 'r', "Out to lunch");
-    add("10.0.0.9", "Cy", 'b', "Blue");
-    add("10.0.0.10", "Di", 'g', "");      // no status: Idle colour whatever the code says
-    add("10.0.0.11", "<i>", 'y', "<br>"); // peer texts are never markup
+    add("10.0.0.7", "Ann", StatusCode::In, "In");
+    add("10.0.0.8", "Bartholomew Longname", StatusCode::Out, "Out to lunch");
+    add("10.0.0.9", "Cy", StatusCode::Blue, "Blue");
+    add("10.0.0.10", "Di", StatusCode::In, ""); // no status: Idle colour whatever the code says
+    add("10.0.0.11", "<i>", StatusCode::Remark, "<br>"); // peer texts are never markup
     const int rows = core.roster().count();
     ASSERT_EQ(list.rowCount(), rows);
 
@@ -133,13 +133,13 @@ TEST_F(StatusListTest, RowsArePaintedInTheirClassColourWithStatusesAtTheNameColu
     EXPECT_EQ(image.pixel(0, rowOf("10.0.0.7") * h), qRgb(0, 128, 255));
 
     // A new status of the same person shows at the next paint.
-    add("10.0.0.7", "Ann", 'r', "Out");
+    add("10.0.0.7", "Ann", StatusCode::Out, "Out");
     image = render(rows);
     EXPECT_EQ(image.pixel(0, rowOf("10.0.0.7") * h), kRed);
 }
 
 TEST_F(StatusListTest, NameColumnShrinksOnlyWhenAPassBegins) {
-    add("10.0.0.7", "A", 'g', "In");
+    add("10.0.0.7", "A", StatusCode::In, "In");
     list.setNameColumnWidth(200); // the stored value holds for the whole first pass
     const int rows = core.roster().count();
     QImage image = render(rows);
@@ -162,8 +162,8 @@ TEST_F(StatusListTest, NameColumnShrinksOnlyWhenAPassBegins) {
 
 TEST_F(StatusListTest, RowsFollowTheRosterAndRowsBeyondItStayBlank) {
     EXPECT_EQ(list.rowCount(), 2); // as the list starts, before any roster change
-    add("10.0.0.7", "Ann", 'g', "In");
-    add("10.0.0.8", "Bob", 'r', "Out");
+    add("10.0.0.7", "Ann", StatusCode::In, "In");
+    add("10.0.0.8", "Bob", StatusCode::Out, "Out");
     EXPECT_EQ(list.rowCount(), 3);
 
     list.applyFontSize("8");
@@ -201,7 +201,7 @@ TEST_F(StatusListTest, FontSizeSetsFontAndRowHeight) {
 }
 
 TEST_F(StatusListTest, ShownListIgnoresSelectionAndFocus) {
-    add("10.0.0.7", "Ann", 'g', "In");
+    add("10.0.0.7", "Ann", StatusCode::In, "In");
     list.resize(300, 120);
     list.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
@@ -220,7 +220,8 @@ TEST_F(StatusListTest, ShownListIgnoresSelectionAndFocus) {
 TEST_F(StatusListTest, ColumnsRunDownThenAcrossAndCutLongStatuses) {
     const QByteArray longStatus(120, 'W');
     for (int i = 0; i < 12; ++i)
-        add("10.0.1." + QByteArray::number(10 + i), "P" + QByteArray::number(i), 'g', longStatus);
+        add("10.0.1." + QByteArray::number(10 + i), "P" + QByteArray::number(i), StatusCode::In,
+            longStatus);
     list.resize(402, 16 * 10 + 40);
     list.setColumns(2);
     list.show();
@@ -264,8 +265,8 @@ TEST_F(StatusListTest, ColumnsRunDownThenAcrossAndCutLongStatuses) {
 } // namespace
 
 TEST_F(StatusListTest, AScreenReaderReadsNameAndStatusOfEveryRowAndHearsOfChanges) {
-    add("10.0.0.7", "Ann", 'g', "In");
-    add("10.0.0.8", "Bob & Co", 'r', "Out  <b>lunch</b>");
+    add("10.0.0.7", "Ann", StatusCode::In, "In");
+    add("10.0.0.8", "Bob & Co", StatusCode::Out, "Out  <b>lunch</b>");
     QAccessibleInterface* view = QAccessible::queryAccessibleInterface(&list);
     ASSERT_TRUE(view && view->tableInterface());
     auto spoken = [&](const QByteArray& address) {
@@ -278,7 +279,7 @@ TEST_F(StatusListTest, AScreenReaderReadsNameAndStatusOfEveryRowAndHearsOfChange
 
     // A new status reaches the view (which tells the screen reader) as a change of that row.
     QSignalSpy changes(list.model(), &QAbstractItemModel::dataChanged);
-    add("10.0.0.8", "Bob & Co", 'r', "Out to lunch");
+    add("10.0.0.8", "Bob & Co", StatusCode::Out, "Out to lunch");
     EXPECT_EQ(spoken("10.0.0.8"),
               QStringLiteral("Bob & Co") + dash + QStringLiteral("Out to lunch"));
     ASSERT_EQ(changes.size(), 1);

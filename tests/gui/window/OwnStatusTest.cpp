@@ -79,7 +79,7 @@ TEST(OwnStatus, DisplayNameRules) {
     // The rename comes back as a white row under the new name.
     window.core().dispatchDatagram(h.sent[0], "10.0.0.5");
     EXPECT_EQ(window.core().roster().entries()[0], "10.0.0.5=" + QByteArray(60, 'b') + "\xF7wIn");
-    EXPECT_EQ(window.core().own().code, 'w');
+    EXPECT_EQ(window.core().own().code, StatusCode::WhiteRemark);
 }
 
 TEST(ListMouse, RightClickBelowTheRowsOpensTheMenuForTheFirstRow) {
