@@ -23,9 +23,8 @@ constexpr int kVisibleRows = 45; // a large window on an 800-pixel screen
 constexpr int kRowWidth = 420;
 
 void fill(Roster& roster) {
-    static const StatusCode codes[] = {StatusCode::In,          StatusCode::Out,  StatusCode::Busy,
-                                       StatusCode::Remark,      StatusCode::Idle, StatusCode::In,
-                                       StatusCode::WhiteRemark, StatusCode::Blue, StatusCode::Aqua};
+    using enum StatusCode;
+    static const StatusCode codes[] = {In, Out, Busy, Remark, Idle, In, WhiteRemark, Blue, Aqua};
     static const char* const statuses[] = {"In", "Out to lunch", "Busy on the phone", "Meeting",
                                            "",   "In 9:05 AM"};
     roster.seed("10.0.0.1", "Me", {});

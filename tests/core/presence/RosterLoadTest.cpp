@@ -120,9 +120,8 @@ TEST(RosterLoad, NamesSortInTheLocalesTextOrder) {
 TEST(RosterLoad, UpdatedOrderAlwaysEqualsASortFromScratch) {
     const QByteArray names[] = {"Ann",      "anna",      "B\xE9z", "Bo",  "Zo\xEB",
                                 "\xC9mile", "Ann-Marie", "bob",    "C=D", "Eve"};
-    const StatusCode codes[] = {StatusCode::In,          StatusCode::Out,  StatusCode::Remark,
-                                StatusCode::Busy,        StatusCode::Idle, StatusCode::In,
-                                StatusCode::WhiteRemark, StatusCode::Blue, StatusCode::Aqua};
+    using enum StatusCode;
+    const StatusCode codes[] = {In, Out, Remark, Busy, Idle, In, WhiteRemark, Blue, Aqua};
     const QLocale table[] = {QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()};
     for (const QLocale& locale : table) {
         Roster live;

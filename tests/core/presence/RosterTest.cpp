@@ -163,14 +163,15 @@ TEST(Roster, ColourForCode) {
     ClassColours c;
     c.in = 1;
     c.idle = 5;
-    EXPECT_EQ(colourForCode(StatusCode::In, c), 1u);
-    EXPECT_EQ(colourForCode(StatusCode::Out, c), 255u);
-    EXPECT_EQ(colourForCode(StatusCode::Busy, c), 16711935u);
-    EXPECT_EQ(colourForCode(StatusCode::Remark, c), 65535u);
-    EXPECT_EQ(colourForCode(StatusCode::Idle, c), 5u);
-    EXPECT_EQ(colourForCode(StatusCode::WhiteRemark, c), 16777215u);
-    EXPECT_EQ(colourForCode(StatusCode::Blue, c), 16711680u);
-    EXPECT_EQ(colourForCode(StatusCode::Aqua, c), 16776960u);
-    EXPECT_EQ(colourForCode(fromWire('q'), c), 5u);    // unknown codes look idle
-    EXPECT_EQ(colourForCode(StatusCode::None, c), 5u); // and so does NUL
+    using enum StatusCode;
+    EXPECT_EQ(colourForCode(In, c), 1u);
+    EXPECT_EQ(colourForCode(Out, c), 255u);
+    EXPECT_EQ(colourForCode(Busy, c), 16711935u);
+    EXPECT_EQ(colourForCode(Remark, c), 65535u);
+    EXPECT_EQ(colourForCode(Idle, c), 5u);
+    EXPECT_EQ(colourForCode(WhiteRemark, c), 16777215u);
+    EXPECT_EQ(colourForCode(Blue, c), 16711680u);
+    EXPECT_EQ(colourForCode(Aqua, c), 16776960u);
+    EXPECT_EQ(colourForCode(fromWire('q'), c), 5u); // unknown codes look idle
+    EXPECT_EQ(colourForCode(None, c), 5u);          // and so does NUL
 }

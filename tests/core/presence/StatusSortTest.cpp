@@ -22,23 +22,24 @@ QList<QByteArray> namesInDisplayOrder(const Roster& roster) {
 using Order = QList<QByteArray>;
 
 TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
+    using enum StatusCode;
     Roster roster;
     roster.seed("10.0.0.5", "Me", {});
     const struct {
         StatusCode code;
         QByteArray name, address, status;
     } people[] = {
-        {StatusCode::Aqua, "Zoe", "10.0.0.30", "Aqua"},
-        {StatusCode::Remark, "Yan", "10.0.0.21", "Lunch"},
-        {StatusCode::WhiteRemark, "Wes", "10.0.0.22", "White"},
-        {StatusCode::Idle, "Sam", "10.0.0.23", "Idle"},
-        {StatusCode::Out, "Rob", "10.0.0.24", "Out"},
-        {StatusCode::Busy, "Fay", "10.0.0.25", "Busy"},
-        {StatusCode::Blue, "Bea", "10.0.0.26", "Blue"},
-        {StatusCode::In, "Gus", "10.0.0.2", "In"},
-        {StatusCode::In, "Gil", "10.0.0.12", "In"},
-        {StatusCode::In, "Eve", "10.0.0.27", ""}, // no status: Idle
-        {StatusCode::Out, "Ray", "10.0.0.3", "Out"},
+        {Aqua, "Zoe", "10.0.0.30", "Aqua"},
+        {Remark, "Yan", "10.0.0.21", "Lunch"},
+        {WhiteRemark, "Wes", "10.0.0.22", "White"},
+        {Idle, "Sam", "10.0.0.23", "Idle"},
+        {Out, "Rob", "10.0.0.24", "Out"},
+        {Busy, "Fay", "10.0.0.25", "Busy"},
+        {Blue, "Bea", "10.0.0.26", "Blue"},
+        {In, "Gus", "10.0.0.2", "In"},
+        {In, "Gil", "10.0.0.12", "In"},
+        {In, "Eve", "10.0.0.27", ""}, // no status: Idle
+        {Out, "Ray", "10.0.0.3", "Out"},
     };
     for (const auto& p : people)
         roster.applyStatusAnnouncement(ann(p.name, p.code, p.status), p.address);
