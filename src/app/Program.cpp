@@ -86,7 +86,8 @@ void runCommand(MainWindow& window, ControlCommand command, const QString& remar
     case ControlCommand::StatusOut:
         return status.onOutClicked();
     case ControlCommand::Remark:
-        // Typed into the remark box (which cuts it to what the box takes) and confirmed.
+        // Typed into the remark box (which keeps only what a person can type there and cuts it
+        // to what the box takes) and confirmed.
         status.remarkBox().setEditText(remark);
         return status.onRemarkConfirmed();
     case ControlCommand::Show:
@@ -100,10 +101,12 @@ void runCommand(MainWindow& window, ControlCommand command, const QString& remar
     }
 }
 
-// The port cannot be bound. Another copy of the program: it is asked to come forward, and this
-// start gives way. Another program: the user is told which port and why.
-int startFailed(Core& core, const UdpError& e, bool anotherCopy) {
-    if (anotherCopy) {
+// The port cannot be bound. Another copy of this user's: it is asked to come forward, and this
+// start gives way. A program of another user's that holds the per-computer name (its copy, or
+// one that took the name first): the user is told, since a copy of that user's would not
+// answer the "x" on this desk. Another program: the user is told which port and why.
+int startFailed(Core& core, const UdpError& e, const PortHolderName& name) {
+    if (!name.held() && name.holder() == ::geteuid()) {
         try {
             core.sendDatagram("x");
         } catch (const UdpError&) {
@@ -111,9 +114,16 @@ int startFailed(Core& core, const UdpError& e, bool anotherCopy) {
         return 0;
     }
     QString text = QString::fromLatin1(e.what());
-    if (e.code() == EADDRINUSE)
+    if (e.code() == EADDRINUSE && name.held()) {
         text = QStringLiteral("UDP port 55555 is in use by another program (%1).")
                    .arg(QString::fromLocal8Bit(std::strerror(e.code())));
+    } else if (e.code() == EADDRINUSE) {
+        text = holderOf(name.holder()) +
+               QStringLiteral(" holds the name that marks the running copy of Dazuviz Velmora "
+                              "on this computer, and UDP port 55555 is in use: this copy cannot "
+                              "start.");
+        text[0] = text[0].toUpper();
+    }
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     if (!headless()) QMessageBox::critical(nullptr, QStringLiteral("Dazuviz Velmora"), text);
     return 1;
@@ -137,14 +147,14 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     config.loginName = determineLoginName();
     config.programPath = QCoreApplication::applicationFilePath().toLocal8Bit();
 
-    const int portHolder = claimPortHolderName();
+    PortHolderName portHolder;
     SystemClock clock;
     MainWindow window(config, clock);
     if (commandLine.trace) traceDatagrams(window.core());
     try {
         window.startUp();
     } catch (const UdpError& e) {
-        return startFailed(window.core(), e, portHolder < 0);
+        return startFailed(window.core(), e, portHolder);
     }
 
     ControlServer control([&window](ControlCommand command, const QString& remark) {
@@ -185,7 +195,6 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     const int status = QApplication::exec();
     window.shutDown();
     control.confirmEnd();
-    if (portHolder >= 0) ::close(portHolder);
     return status;
 }
 

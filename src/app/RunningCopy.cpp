@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velmora {
 
@@ -19,6 +22,17 @@ namespace {
 
 constexpr int kAnswerTimeoutMs = 20000;
 constexpr qint64 kLongestRequest = 1 << 20;
+
+struct Closer {
+    int fd;
+    ~Closer() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 socklen_t abstractAddress(const QByteArray& name, sockaddr_un& address) {
     address = {};
@@ -28,9 +42,80 @@ socklen_t abstractAddress(const QByteArray& name, sockaddr_un& address) {
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size);
 }
 
-// The user's name in the abstract namespace; the user id keeps users apart.
-QByteArray controlName() {
-    return "dazuviz-velmora-control-" + QByteArray::number(::geteuid());
+// Where this user's copy takes commands, or why there is no safe place for that.
+struct ControlAddress {
+    sockaddr_un address{};
+    socklen_t size = 0;
+    QByteArray file; // the socket file; empty for a name in the abstract namespace
+    QString shown;   // the file or the name, for messages
+    QString problem; // not empty: the runtime folder cannot be trusted with the socket
+};
+
+// The socket file lives in the user's runtime folder, which the folder's mode keeps every
+// other user out of: nobody else can take its place or connect to it. A folder that is not the
+// user's own with mode 0700 is refused, since others could then do both. Only where there is
+// no runtime folder at all does the socket take a name in the abstract namespace, which any
+// user could take first; the user id in the name and the peer checks keep users apart there.
+ControlAddress controlAddress() {
+    ControlAddress a;
+    const QByteArray folder = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    // A relative path is no runtime folder: it would depend on the current folder.
+    const bool absolute = folder.startsWith('/');
+    const bool examined = absolute && ::lstat(folder.constData(), &st) == 0;
+    const int error = errno;
+    if (!absolute || (!examined && error == ENOENT)) {
+        const QByteArray name = "dazuviz-velmora-control-" + QByteArray::number(::geteuid());
+        a.size = abstractAddress(name, a.address);
+        a.shown = QStringLiteral("its name %1").arg(QString::fromLatin1(name));
+        return a;
+    }
+    const QString shownFolder = QString::fromLocal8Bit(folder);
+    if (!examined) {
+        a.problem = QStringLiteral("the runtime folder %1 cannot be examined (%2)")
+                        .arg(shownFolder, errnoText(error));
+        return a;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 0777) != 0700) {
+        a.problem =
+            QStringLiteral("the runtime folder %1 (XDG_RUNTIME_DIR) is not a folder of this "
+                           "user's own with mode 0700")
+                .arg(shownFolder);
+        return a;
+    }
+    a.file = folder + "/dazuviz-velmora-control";
+    a.shown = QStringLiteral("its socket file %1").arg(QString::fromLocal8Bit(a.file));
+    if (a.file.size() >= qsizetype(sizeof a.address.sun_path)) {
+        a.problem = QStringLiteral("the path of the socket file %1 is too long")
+                        .arg(QString::fromLocal8Bit(a.file));
+        return a;
+    }
+    a.address.sun_family = AF_UNIX;
+    std::memcpy(a.address.sun_path, a.file.constData(), a.file.size());
+    a.size = socklen_t(offsetof(sockaddr_un, sun_path) + a.file.size() + 1);
+    return a;
+}
+
+// The user id of the process that listens at `address`, learnt by connecting without waiting
+// (the kernel keeps the listener's credentials); nothing when no stream socket listens there.
+std::optional<uid_t> listenerUid(const sockaddr_un& address, socklen_t size) {
+    const Closer fd{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (fd.fd < 0 || ::connect(fd.fd, reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
+        ::getsockopt(fd.fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
+        return std::nullopt;
+    return peer.uid;
+}
+
+// A socket file that nobody listens on any more: a copy that crashed left it behind.
+bool staleSocketFile(const ControlAddress& a) {
+    struct stat st {};
+    if (::lstat(a.file.constData(), &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    const Closer fd{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
+    return fd.fd >= 0 &&
+           ::connect(fd.fd, reinterpret_cast<const sockaddr*>(&a.address), a.size) != 0 &&
+           errno == ECONNREFUSED;
 }
 
 bool peerIsThisUser(int fd) {
@@ -71,8 +156,8 @@ ControlCommand decode(const QByteArray& line, QString& remark) {
     return ControlCommand::None;
 }
 
-int complain(const char* text) {
-    std::fprintf(stderr, "velmora: %s\n", text);
+int complain(const QString& text) {
+    std::fprintf(stderr, "velmora: %s\n", text.toLocal8Bit().constData());
     return 1;
 }
 
@@ -84,38 +169,64 @@ void answer(QLocalSocket* connection) {
 
 } // namespace
 
-int claimPortHolderName() {
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
+QString holderOf(std::optional<uid_t> uid) {
+    if (!uid) return QStringLiteral("another program");
+    if (*uid == ::geteuid()) return QStringLiteral("another program of this user");
+    const QString id = QString::number(*uid);
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(*uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QStringLiteral("another user's program (%1, user id %2)")
+            .arg(QString::fromLocal8Bit(found->pw_name), id);
+    return QStringLiteral("another user's program (user id %1)").arg(id);
+}
+
+PortHolderName::PortHolderName(QObject* parent) : QObject(parent) {
     sockaddr_un address;
     const socklen_t size = abstractAddress("dazuviz-velmora-55555", address);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
-        ::close(fd);
-        return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::listen(fd, 8) == 0) {
+        fd_ = fd;
+        notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, &PortHolderName::onAsked);
+        return;
     }
-    return fd;
+    if (fd >= 0) ::close(fd);
+    holder_ = listenerUid(address, size);
+}
+
+PortHolderName::~PortHolderName() {
+    delete notifier_;
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void PortHolderName::onAsked() {
+    // The connection itself told the asker whose copy this is.
+    for (int fd; (fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
+        ::close(fd);
 }
 
 int sendToRunningCopy(ControlCommand command, const QString& remark) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return complain("cannot make a socket to reach the running copy");
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    sockaddr_un address;
-    const socklen_t size = abstractAddress(controlName(), address);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), size) != 0)
-        return complain("no copy of Dazuviz Velmora is running for this user");
+    const ControlAddress a = controlAddress();
+    if (!a.problem.isEmpty())
+        return complain(QStringLiteral("cannot reach the running copy: ") + a.problem);
+    const Closer closer{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    const int fd = closer.fd;
+    if (fd < 0) return complain(QStringLiteral("cannot make a socket to reach the running copy"));
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.size) != 0)
+        return complain(QStringLiteral("no copy of Dazuviz Velmora is running for this user"));
     // Anybody may take a name in the abstract namespace first; only the user's own copy counts.
-    if (!peerIsThisUser(fd)) return complain("the running copy's socket belongs to another user");
+    if (!peerIsThisUser(fd))
+        return complain(QStringLiteral("the running copy's socket belongs to another user"));
 
     const QByteArray request = encode(command, remark);
     for (qsizetype done = 0; done < request.size();) {
         const ssize_t n =
             ::send(fd, request.constData() + done, request.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return complain("the running copy did not take the command");
+        if (n <= 0) return complain(QStringLiteral("the running copy did not take the command"));
         done += n;
     }
     QByteArray reply;
@@ -130,7 +241,8 @@ int sendToRunningCopy(ControlCommand command, const QString& remark) {
         if (n <= 0) break;
         reply.append(buffer, n);
     }
-    if (reply != "done\n") return complain("the running copy did not confirm the command");
+    if (reply != "done\n")
+        return complain(QStringLiteral("the running copy did not confirm the command"));
     return 0;
 }
 
@@ -138,21 +250,53 @@ ControlServer::ControlServer(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)) {}
 
 ControlServer::~ControlServer() {
+    // A later copy may have replaced the file already; only this copy's own goes.
+    struct stat st {};
+    if (!socketFile_.isEmpty() && ::lstat(socketFile_.constData(), &st) == 0 &&
+        st.st_dev == fileDevice_ && st.st_ino == fileInode_)
+        ::unlink(socketFile_.constData());
     if (listening_ >= 0) ::close(listening_);
 }
 
 bool ControlServer::listen(QString& reason) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_un address;
-    const socklen_t size = abstractAddress(controlName(), address);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(fd, 8) != 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        if (fd >= 0) ::close(fd);
+    const ControlAddress a = controlAddress();
+    if (!a.problem.isEmpty()) {
+        reason = a.problem;
         return false;
     }
-    listening_ = fd;
-    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    Closer fd{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
+    const auto bindTo = [&a, &fd] {
+        return ::bind(fd.fd, reinterpret_cast<const sockaddr*>(&a.address), a.size) == 0;
+    };
+    if (fd.fd < 0) {
+        reason = errnoText(errno);
+        return false;
+    }
+    bool bound = bindTo();
+    // A file left by a crashed copy is replaced; one that a live program listens on is not.
+    if (!bound && errno == EADDRINUSE && !a.file.isEmpty() && staleSocketFile(a)) {
+        ::unlink(a.file.constData());
+        bound = bindTo();
+    }
+    if (!bound) {
+        const int error = errno;
+        reason = error == EADDRINUSE ? QStringLiteral("%1 holds %2")
+                                           .arg(holderOf(listenerUid(a.address, a.size)), a.shown)
+                                     : errnoText(error);
+        return false;
+    }
+    struct stat st {};
+    if (!a.file.isEmpty() && ::lstat(a.file.constData(), &st) == 0) {
+        socketFile_ = a.file;
+        fileDevice_ = st.st_dev;
+        fileInode_ = st.st_ino;
+    }
+    if (::listen(fd.fd, 8) != 0) {
+        reason = errnoText(errno);
+        return false;
+    }
+    listening_ = std::exchange(fd.fd, -1);
+    notifier_ = new QSocketNotifier(listening_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ControlServer::onIncoming);
     return true;
 }
@@ -161,7 +305,8 @@ void ControlServer::onIncoming() {
     for (;;) {
         const int fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) return;
-        // The name can be reached by every user of the computer: others are hung up on.
+        // A name in the abstract namespace can be reached by every user of the computer, and
+        // a socket file is checked the same way: others are hung up on.
         if (!peerIsThisUser(fd)) {
             ::close(fd);
             continue;

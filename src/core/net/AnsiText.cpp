@@ -126,6 +126,12 @@ QString fromAnsi(const QByteArray& ansi) {
     return out;
 }
 
+QString typeableText(const QString& text) {
+    QString kept = text;
+    kept.removeIf([](QChar c) { return c.category() == QChar::Other_Control || c == u'\u00F7'; });
+    return kept;
+}
+
 QByteArray toAnsi(const QString& typed) {
     // A letter typed as base letter and combining accent becomes the one character first, which
     // Windows-1252 may well hold (e + U+0301 -> é).

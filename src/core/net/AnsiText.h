@@ -25,6 +25,12 @@ QByteArray copyFrom(const QByteArray& text, qsizetype from, qsizetype maxLen = -
 QString fromAnsi(const QByteArray& ansi);
 QByteArray toAnsi(const QString& text);
 
+// `text` as far as a person can type it into one of the program's one-line boxes: control
+// characters (line breaks, NUL, tabs, ...) are dropped, since a keyboard never types them and
+// only a paste or a script brings them, and so is the division sign, whose byte is the
+// separator of every announcement and stored entry.
+QString typeableText(const QString& text);
+
 // The lower-case form of a Windows-1252 letter: A-Z, \xC0-\xDE except the multiplication
 // sign \xD7, and the four pairs that Windows-1252 keeps apart from Latin-1 (S, OE and Z with
 // caron or ligature, Y with diaeresis). Every other byte stays as it is.

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <functional>
 
 namespace velmora {
@@ -69,6 +70,21 @@ private:
     bool listOpen_ = false;
 };
 
+// The remark box's input rule, for typed and pasted text and for a script's --status alike:
+// only what a person can type.
+class TypeableText : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        const QString kept = typeableText(input);
+        if (kept.size() != input.size()) {
+            pos = int(typeableText(input.left(pos)).size());
+            input = kept;
+        }
+        return Acceptable;
+    }
+};
+
 } // namespace
 
 StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& pictures, QWidget* parent)
@@ -89,6 +105,7 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     };
     remarkBox_ = named<QComboBox>(remarkBox, "remarkBox");
     remarkBox_->setEditable(true);
+    remarkBox_->setValidator(new TypeableText(remarkBox_));
     // No inline completion: a completion the user did not confirm must never be announced.
     remarkBox_->setCompleter(nullptr);
     remarkBox_->setInsertPolicy(QComboBox::NoInsert);

@@ -8,30 +8,6 @@
 
 namespace velmora {
 
-namespace {
-
-// An argument of an Exec line: quoted when it holds anything but plain characters, with the
-// characters that are special inside quotes escaped (and the backslash again for the file).
-QString execArgument(const QString& argument) {
-    static const QString plain =
-        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-,:@");
-    bool quote = argument.isEmpty();
-    for (QChar c : argument)
-        quote = quote || !plain.contains(c);
-    if (!quote) return argument;
-    QString quoted;
-    for (QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$'))
-            quoted += QLatin1String("\\\\");
-        else if (c == QLatin1Char('\\'))
-            quoted += QLatin1String("\\\\\\");
-        quoted += c;
-    }
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-} // namespace
-
 QString Autostart::entryPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart/dazuviz-velmora.desktop");
@@ -41,12 +17,36 @@ bool Autostart::isOn() {
     return QFileInfo::exists(entryPath());
 }
 
-QString Autostart::command() {
+QString Autostart::program() {
     const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("velmora"));
     if (!onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self)
         return QStringLiteral("velmora");
-    return execArgument(self);
+    return self;
+}
+
+std::optional<QString> Autostart::execLine(const QString& program) {
+    static const QString plain =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-,:@");
+    bool quote = program.isEmpty();
+    for (QChar c : program) {
+        if (c.category() == QChar::Other_Control) return std::nullopt;
+        quote = quote || !plain.contains(c);
+    }
+    // Three layers, undone in the opposite order by the desktop: "%" alone would start a field
+    // code; inside the quotes a backslash marks '"', '`', '$' and itself; and every backslash
+    // is doubled again because the value is a string of the entry file.
+    QString line;
+    for (QChar c : program) {
+        if (c == u'"' || c == u'`' || c == u'$')
+            line += QLatin1String("\\\\");
+        else if (c == u'\\')
+            line += QLatin1String("\\\\\\");
+        else if (c == u'%')
+            line += u'%';
+        line += c;
+    }
+    return quote ? QLatin1Char('"') + line + QLatin1Char('"') : line;
 }
 
 QString Autostart::setOn(bool on) {
@@ -57,6 +57,12 @@ QString Autostart::setOn(bool on) {
         return QStringLiteral("The autostart entry %1 could not be removed: %2")
             .arg(path, entry.errorString());
     }
+    const std::optional<QString> exec = execLine(program());
+    if (!exec)
+        return QStringLiteral("The autostart entry %1 was not written: the program's path holds a "
+                              "line break or another control character, which the entry cannot "
+                              "carry.")
+            .arg(path);
     QDir().mkpath(QFileInfo(path).path());
     QSaveFile entry(path);
     if (entry.open(QIODevice::WriteOnly)) {
@@ -68,7 +74,7 @@ QString Autostart::setOn(bool on) {
                                             "Icon=dazuviz-velmora\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n")
-                                 .arg(command());
+                                 .arg(*exec);
         entry.write(text.toUtf8());
         if (entry.commit()) return {};
     }

@@ -4,6 +4,7 @@
 // the only record of the choice, so the tray menu's "Start when I log in" reads it every time.
 
 #include <QString>
+#include <optional>
 
 namespace velmora {
 
@@ -13,9 +14,13 @@ public:
     static bool isOn();
     // Writes or removes the entry; the reason when that failed, else an empty text.
     static QString setOn(bool on);
-    // The Exec line's command: "velmora" when that name on the PATH is this program, else this
+    // What the entry starts: "velmora" when that name on the PATH is this program, else this
     // program's full path. The program itself starts hidden unless "Program startup" is ticked.
-    static QString command();
+    static QString program();
+    // The Exec line's value that starts `program`, quoted and escaped as desktop entries
+    // require; nothing when it holds a line break or another control character, which no
+    // Exec line can carry.
+    static std::optional<QString> execLine(const QString& program);
 };
 
 } // namespace velmora

@@ -33,3 +33,21 @@ TEST(AnsiText, TypedTextIsReducedToWhatWindows1252Holds) {
         everyByte[b] = char(b);
     EXPECT_EQ(toAnsi(fromAnsi(everyByte)), everyByte);
 }
+
+// The rule of the remark box, which a script's --status text goes through as well.
+TEST(AnsiText, OnlyWhatCanBeTypedIsKept) {
+    const struct {
+        QString given;
+        QString kept;
+    } table[] = {
+        {QStringLiteral("In a meeting"), QStringLiteral("In a meeting")},
+        {QStringLiteral("Back\r\nat\tthree"), QStringLiteral("Backatthree")},
+        {QStringLiteral("a") + QChar(0) + QStringLiteral("b\u0007c\u007Fd\u0085e\u0081f"),
+         QStringLiteral("abcdef")},
+        {QStringLiteral("6 \u00F7 2 = 3"), QStringLiteral("6  2 = 3")},
+        {QStringLiteral("caf\u00E9 \u20AC \u0141ucja \U0001F600"),
+         QStringLiteral("caf\u00E9 \u20AC \u0141ucja \U0001F600")},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(typeableText(row.given), row.kept) << row.given.toStdString();
+}

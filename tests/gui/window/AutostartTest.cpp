@@ -1,6 +1,7 @@
 // "Start when I log in" in the tray menu: the desktop's autostart entry, written, read back
 // and removed by clicks on the item.
 
+#include "gui/window/Autostart.h"
 #include "gui/controls/TrayIcon.h"
 #include "support/WindowUser.h"
 
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using velmora::Autostart;
 using velmora::test::WindowUser;
 
 namespace {
@@ -70,4 +72,27 @@ TEST(Autostart, StartWhenILogInWritesReadsAndRemovesTheEntry) {
     openMenu();
     EXPECT_FALSE(item->isChecked());
     h.input.key(Qt::Key_Escape);
+}
+
+// The Exec line as the entry file holds it: quoted where the desktop would split or expand,
+// with its backslashes doubled once more for the file; a control character cannot be written.
+TEST(Autostart, ExecLineIsQuotedAndEscaped) {
+    const struct {
+        const char* program;
+        const char* line; // nullptr: refused
+    } table[] = {
+        {"velmora", "velmora"},
+        {"/usr/bin/velmora", "/usr/bin/velmora"},
+        {"/opt/my apps/velmora", "\"/opt/my apps/velmora\""},
+        {"/opt/a\"b`c$d\\e/velmora", "\"/opt/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/velmora\""},
+        {"/opt/100%/velmora", "\"/opt/100%%/velmora\""},
+        {"/opt/caf\xC3\xA9/velmora", "\"/opt/caf\xC3\xA9/velmora\""},
+        {"/opt/two\nlines/velmora", nullptr},
+        {"/opt/tab\there/velmora", nullptr},
+    };
+    for (const auto& row : table) {
+        const std::optional<QString> line = Autostart::execLine(QString::fromUtf8(row.program));
+        EXPECT_EQ(line.has_value(), row.line != nullptr) << row.program;
+        if (line && row.line) EXPECT_EQ(*line, QString::fromUtf8(row.line)) << row.program;
+    }
 }

@@ -36,16 +36,24 @@ TEST(OwnStatus, RemarksFromTheListAndTypedRemarksDifferInTheirPicture) {
     EXPECT_EQ(h.sent[0], "ayOPERATOR\xF7 Back at three ( 9:05 AM on Mon)");
     EXPECT_EQ(window.trayIcon().icon().cacheKey(), inPicture);
 
+    // A paste keeps only what could be typed.
+    h.click(box);
+    QApplication::clipboard()->setText(QString::fromUtf8("Back\r\nat \xC3\xB7 four\t"));
+    h.input.key(Qt::Key_A, Qt::ControlModifier);
+    h.input.key(Qt::Key_V, Qt::ControlModifier);
+    h.input.key(Qt::Key_Return);
+    EXPECT_EQ(h.sent.value(1), "ayOPERATOR\xF7 Backat  four ( 9:05 AM on Mon)");
+
     h.click("chooseRemarkButton");
     h.click(box->view(), box->findText(Q("At lunch")));
-    EXPECT_EQ(h.sent.value(1), "ayOPERATOR\xF7 At lunch ( 9:05 AM on Mon)");
+    EXPECT_EQ(h.sent.value(2), "ayOPERATOR\xF7 At lunch ( 9:05 AM on Mon)");
     EXPECT_NE(window.trayIcon().icon().cacheKey(), inPicture);
 
     // Without stamps the text goes out bare and the old stamp is kept for later.
     h.tab("Options");
     h.click("stampChangesBox");
     h.click("outButton");
-    EXPECT_EQ(h.sent.value(2), "arOPERATOR\xF7 Out");
+    EXPECT_EQ(h.sent.value(3), "arOPERATOR\xF7 Out");
     EXPECT_EQ(window.core().own().stamp, " ( 9:05 AM on Mon)");
 }
 
