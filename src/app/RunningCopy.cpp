@@ -67,7 +67,7 @@ ControlAddress controlAddress() {
     if (!absolute || (!examined && error == ENOENT)) {
         const QByteArray name = "dazuviz-velmora-control-" + QByteArray::number(::geteuid());
         a.size = abstractAddress(name, a.address);
-        a.shown = QStringLiteral("its name %1").arg(QString::fromLatin1(name));
+        a.shown = QStringLiteral("the name %1").arg(QString::fromLatin1(name));
         return a;
     }
     const QString shownFolder = QString::fromLocal8Bit(folder);
@@ -84,7 +84,7 @@ ControlAddress controlAddress() {
         return a;
     }
     a.file = folder + "/dazuviz-velmora-control";
-    a.shown = QStringLiteral("its socket file %1").arg(QString::fromLocal8Bit(a.file));
+    a.shown = QStringLiteral("the socket file %1").arg(QString::fromLocal8Bit(a.file));
     if (a.file.size() >= qsizetype(sizeof a.address.sun_path)) {
         a.problem = QStringLiteral("the path of the socket file %1 is too long")
                         .arg(QString::fromLocal8Bit(a.file));
@@ -96,16 +96,20 @@ ControlAddress controlAddress() {
     return a;
 }
 
+std::optional<uid_t> peerUid(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return std::nullopt;
+    return peer.uid;
+}
+
 // The user id of the process that listens at `address`, learnt by connecting without waiting
 // (the kernel keeps the listener's credentials); nothing when no stream socket listens there.
 std::optional<uid_t> listenerUid(const sockaddr_un& address, socklen_t size) {
     const Closer fd{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    if (fd.fd < 0 || ::connect(fd.fd, reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
-        ::getsockopt(fd.fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
+    if (fd.fd < 0 || ::connect(fd.fd, reinterpret_cast<const sockaddr*>(&address), size) != 0)
         return std::nullopt;
-    return peer.uid;
+    return peerUid(fd.fd);
 }
 
 // A socket file that nobody listens on any more: a copy that crashed left it behind.
@@ -116,12 +120,6 @@ bool staleSocketFile(const ControlAddress& a) {
     return fd.fd >= 0 &&
            ::connect(fd.fd, reinterpret_cast<const sockaddr*>(&a.address), a.size) != 0 &&
            errno == ECONNREFUSED;
-}
-
-bool peerIsThisUser(int fd) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
 }
 
 // The word of each command on the line; a remark's text follows its word, percent-encoded as
@@ -218,8 +216,9 @@ int sendToRunningCopy(ControlCommand command, const QString& remark) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.size) != 0)
         return complain(QStringLiteral("no copy of Dazuviz Velmora is running for this user"));
     // Anybody may take a name in the abstract namespace first; only the user's own copy counts.
-    if (!peerIsThisUser(fd))
-        return complain(QStringLiteral("the running copy's socket belongs to another user"));
+    if (const std::optional<uid_t> uid = peerUid(fd); uid != ::geteuid())
+        return complain(QStringLiteral("no copy of this user answers: %1 holds %2")
+                            .arg(holderOf(uid), a.shown));
 
     const QByteArray request = encode(command, remark);
     for (qsizetype done = 0; done < request.size();) {
@@ -307,7 +306,7 @@ void ControlServer::onIncoming() {
         if (fd < 0) return;
         // A name in the abstract namespace can be reached by every user of the computer, and
         // a socket file is checked the same way: others are hung up on.
-        if (!peerIsThisUser(fd)) {
+        if (peerUid(fd) != ::geteuid()) {
             ::close(fd);
             continue;
         }

@@ -6,21 +6,23 @@ the per-computer name and, for a copy without a runtime folder, the control name
  a. No copy behind the runtime folder given: every command exits 1 with one line on stderr and
     nothing on the wire; so does a command given a runtime folder that others may enter.
  b. ANN takes commands through the socket file in its runtime folder, whatever the other user
-    holds. Each --status does what its button does: the same single datagram on the wire, byte
+    holds, and in place of the one a crashed copy left there. Each --status does what its button does: the same single datagram on the wire, byte
     for byte; a remark as typed into the remark box and confirmed (only what can be typed, a
     long one cut where the box cuts it). --show sends nothing. Each command exits 0, silently.
  c. The other user cannot touch ANN's copy: its command is refused for ANN's runtime folder,
     and a connection to ANN's socket is refused, with nothing done.
  d. A second start on host 1 finds the per-computer name held by the other user: it says so
     and ends with 1, sending nothing.
- e. --exit-out: Out, then the copy ends with its last word. BOB on host 2 has no runtime
-    folder and takes commands on a name in the abstract namespace: the other user's
-    connection there is hung up on, and --exit ends BOB as Ctrl+C does. Both clients return
-    once the copy has sent its last word and saved.
+ e. --exit-out: Out, then the copy ends with its last word. BOB on host 2 and DOT on host 1
+    have no runtime folder and take commands on a name in the abstract namespace. DOT finds
+    its name held by the other user and says so; a command there finds that user's program
+    and refuses it. At BOB the other user's connection is hung up on, and --exit ends BOB as
+    Ctrl+C does. Both clients return once the copy has sent its last word and saved.
 """
 
 import os
 import re
+import socket
 import subprocess
 import sys
 import tempfile
@@ -124,8 +126,12 @@ def run(net, workdir, program, probe_program):
     squatter = net.popen(1, [*NOBODY, sys.executable, "-c", SQUATTER, "dazuviz-velmora-55555",
                              CONTROL_NAME], stdout=subprocess.PIPE)
     assert squatter.stdout.readline() == b"held\n", "the other user's names were not taken"
+    # ANN's runtime folder holds a socket file that a crashed copy left behind.
+    ann_runtime = folder(os.path.join(workdir, "copy1-ANN", "runtime"), 0o700)
+    left = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    left.bind(os.path.join(ann_runtime, "dazuviz-velmora-control"))
+    left.close()
     ann = Copy.start(net, 1, "ANN", workdir, program)
-    ann_runtime = os.path.join(ann.folder, "runtime")
     copies = [ann]
     try:
         # a. Nobody runs behind an empty runtime folder; one that others may enter is refused.
@@ -198,7 +204,14 @@ def run(net, workdir, program, probe_program):
         assert not os.path.exists(socket_file), "ANN left its socket file behind"
 
         bob = Copy.start(net, 2, "BOB", workdir, program, env={"XDG_RUNTIME_DIR": ""})
-        copies.append(bob)
+        dot = Copy.start(net, 1, "DOT", workdir, program, env={"XDG_RUNTIME_DIR": ""})
+        copies += [bob, dot]
+        said = dot._trace.wait_for(
+            lambda t: t.kind == "other" and b"scripts cannot reach this copy" in t.data, WAIT)
+        assert said and re.search(rb"another user's program \(.*user id 65534\) holds the name "
+                                  + CONTROL_NAME.encode(), said.data), dot.describe()
+        done = control(net, 1, program, "--show", runtime=None)
+        assert one_line_failure(done) and b"another user" in done.stderr, f"DOT's --show: {done}"
         started(bob)
         mark = len(bob.sent())
         done = net.exec(2, [*NOBODY, sys.executable, "-c", INTRUDER, "@" + CONTROL_NAME],
