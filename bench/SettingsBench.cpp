@@ -45,8 +45,10 @@ struct FullCore {
             core->dispatchDatagram(
                 datagram::statusAnnouncement(StatusCode::Remark, name(i), "On vacation"),
                 address(i));
+        QList<QByteArray> history;
         for (int i = 0; i < messages; ++i)
-            core->messages().append(message(i));
+            history.append(message(i));
+        core->history().load(history);
         core->saveAllSettings(); // the file exists, as it does after the first save
     }
     QString path() const { return dir.filePath(QStringLiteral("vlx.ini")); }

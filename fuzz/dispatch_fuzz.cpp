@@ -36,8 +36,8 @@ using velmora::fuzz::shown;
 
 namespace {
 
-constexpr const char* kSources[] = {"10.0.0.5",   "10.0.0.6",   "10.0.0.7",     "10.0.0.50",
-                                    "127.0.0.1",  "10.0.0.255", "192.168.1.20", "10.0.0.8"};
+constexpr const char* kSources[] = {"10.0.0.5",  "10.0.0.6",   "10.0.0.7",     "10.0.0.50",
+                                    "127.0.0.1", "10.0.0.255", "192.168.1.20", "10.0.0.8"};
 constexpr const char* kOwnAddress = "10.0.0.5";
 // Ticks of the one-second timer one input may ask for: enough to go idle three times over,
 // few enough that an input never takes seconds.
@@ -125,7 +125,7 @@ void checkLookups(Core& core) {
 void checkOrder(Core& core) {
     core.resortStatusList(); // as after every announcement: the order in use is now known
     Roster& roster = core.roster();
-    const bool byColour = core.options().colorSort;
+    const bool byColour = core.options().sortByColour;
     const char onTop = core.onTopLetter();
     const auto keys = [&] {
         QList<QByteArray> k;
@@ -233,7 +233,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char op = record[0];
         const QByteArray payload = record.mid(1);
         switch (op) {
-        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
             // The receiver's path: exceptions of a datagram's handling are dropped there.
             core->onDatagramReceived(nullptr, payload.constData(), int(payload.size()),
                                      kSources[op - '0'], 55555);

@@ -16,8 +16,8 @@
 #include "core/net/AnsiText.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Profile.h"
-#include "core/settings/SettingsFile.h"
 #include "core/settings/Settings.h"
+#include "core/settings/SettingsFile.h"
 
 #include <optional>
 
@@ -66,7 +66,6 @@ SettingsSnapshot snapshotOf(const Read& r) {
     s.versionLabel = kVersionLabel;
     s.programPath = "/usr/bin/velmora";
     s.options = r.options;
-    s.bigHToSave = r.options.bigH;
     s.rosterEntries = seededRoster(r);
     s.messages = r.history;
     s.remarks = r.remarks;
@@ -108,16 +107,16 @@ void reportText(const char* what, const QByteArray& expected, const QByteArray& 
                  shown(got).constData());
 }
 
-#define SAME_TEXT(what, expected, got)                                                          \
-    do {                                                                                        \
-        if ((expected) != (got)) reportText(what, expected, got);                               \
-        FUZZ_CHECK((expected) == (got));                                                        \
+#define SAME_TEXT(what, expected, got)                                                             \
+    do {                                                                                           \
+        if ((expected) != (got)) reportText(what, expected, got);                                  \
+        FUZZ_CHECK((expected) == (got));                                                           \
     } while (false)
 
-#define SAME_FIELD(field)                                                                       \
-    do {                                                                                        \
-        if (a.field != b.field) std::fprintf(stderr, "option %s differs\n", #field);            \
-        FUZZ_CHECK(a.field == b.field);                                                         \
+#define SAME_FIELD(field)                                                                          \
+    do {                                                                                           \
+        if (a.field != b.field) std::fprintf(stderr, "option %s differs\n", #field);               \
+        FUZZ_CHECK(a.field == b.field);                                                            \
     } while (false)
 
 void checkSameOptions(const Options& a, const Options& b) {
@@ -126,24 +125,24 @@ void checkSameOptions(const Options& a, const Options& b) {
     SAME_FIELD(showOnStatusChange);
     SAME_FIELD(showOnStartup);
     SAME_FIELD(messagingHidden);
-    SAME_FIELD(discuss);
+    SAME_FIELD(discussionHidden);
     SAME_FIELD(stampChanges);
     SAME_FIELD(outOnPowerDown);
     SAME_FIELD(exitAsOut);
     SAME_FIELD(stampStartAndEnd);
-    SAME_FIELD(colorSort);
-    SAME_FIELD(lock);
-    SAME_FIELD(clock24);
+    SAME_FIELD(sortByColour);
+    SAME_FIELD(optionsLocked);
+    SAME_FIELD(use24HourClock);
     SAME_FIELD(broadcastAddress);
     SAME_FIELD(columns);
-    SAME_FIELD(idle);
-    SAME_FIELD(namesize);
-    SAME_FIELD(size);
-    SAME_FIELD(top);
-    SAME_FIELD(left);
-    SAME_FIELD(h);
-    SAME_FIELD(bigH);
-    SAME_FIELD(w);
+    SAME_FIELD(idleTimeoutText);
+    SAME_FIELD(nameColumnWidth);
+    SAME_FIELD(fontPointSize);
+    SAME_FIELD(windowTop);
+    SAME_FIELD(windowLeft);
+    SAME_FIELD(windowHeight);
+    SAME_FIELD(largeHeight);
+    SAME_FIELD(rememberedWidth);
     SAME_FIELD(colours.in);
     SAME_FIELD(colours.out);
     SAME_FIELD(colours.busy);
@@ -187,10 +186,7 @@ void checkFirstRound(const Read& first, const Read& second) {
 
     Options expected = first.options;
     expected.broadcastAddress = expectedText(first.options.broadcastAddress);
-    expected.idle = expectedText(first.options.idle);
-    expected.size = expectedText(first.options.size);
-    expected.h = expectedText(first.options.h);
-    if (expected.h.size() < 3) expected.h = Options().h;
+    expected.idleTimeoutText = expectedText(first.options.idleTimeoutText);
     checkSameOptions(expected, second.options);
 
     checkSameHistory(first.history, second.history);
@@ -215,7 +211,8 @@ void checkFirstRound(const Read& first, const Read& second) {
         while (next < second.archive.size() && second.archive[next].entry != e)
             ++next;
         if (next == second.archive.size()) {
-            std::fprintf(stderr, "archived entry \"%s\" was lost; read back:\n", shown(e).constData());
+            std::fprintf(stderr, "archived entry \"%s\" was lost; read back:\n",
+                         shown(e).constData());
             for (const ArchivedEntry& a : second.archive)
                 std::fprintf(stderr, "  \"%s\"\n", shown(a.entry).constData());
         }

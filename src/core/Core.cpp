@@ -28,7 +28,7 @@ QList<QByteArray> Core::defaultRemarks() {
 }
 
 QByteArray Core::timeStampNow() const {
-    return formatTimeStamp(clock_.now(), config_.locale, options_.clock24);
+    return formatTimeStamp(clock_.now(), config_.locale, options_.use24HourClock);
 }
 
 Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
@@ -41,14 +41,13 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
                                       [] { QCoreApplication::processEvents(); }}),
       history_(MessageHistory::Environment{options_, own_, clock_, config_.locale,
                                            [this](const QByteArray& text) { sendDatagram(text); }}),
-      idle_(presence_, own_, options_, config_.input ? *config_.input : reportedInput_) {
+      idle_(presence_, own_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
     sender_.setSourceAddress(own_.address);
     if (config_.lookUpLocalAddresses) localAddresses_ = config_.lookUpLocalAddresses();
     own_.loginName = config_.loginName;
     own_.displayName = config_.loginName;
-    currentHeight = config_.designedHeight;
-    options_.w = config_.designedWidth;
+    options_.rememberedWidth = config_.designedWidth;
     remarks_ = defaultRemarks();
 
     // The sender's destination never changes while the program runs.
@@ -96,7 +95,7 @@ void Core::startUp() {
     options_ = readOptions(profile_, config_.designedWidth, config_.designedHeight,
                            config_.screenLargeHeight);
     presence_.setBroadcastAddress(options_.broadcastAddress);
-    idle_.applyIdleBox();
+    options_.idleTimeoutText = idle_.applyIdleBox(options_.idleTimeoutText);
 
     if (roster_.seed(own_.address, own_.displayName, readRosterArchive(profile_))) {
         titleNote_ = kArchivedTitleNote;
@@ -128,8 +127,8 @@ void Core::finishStartUp() {
     const bool stamp = stampsAtStartAndEnd();
     own_.code = StatusCode::In;
     own_.text = "In";
-    own_.stamp =
-        stamp ? formatTimeStamp(clock_.now(), config_.locale, options_.clock24) : QByteArray();
+    own_.stamp = stamp ? formatTimeStamp(clock_.now(), config_.locale, options_.use24HourClock)
+                       : QByteArray();
     announceQuietly(StatusCode::In, "In", {.stamp = stamp, .renewStamp = stamp});
     try {
         sendDatagram(datagram::refreshRequest(own_.displayName));
@@ -202,7 +201,6 @@ bool Core::saveAllSettings() {
     s.programPath = config_.programPath;
     s.options = options_;
     s.options.broadcastAddress = presence_.broadcastAddress();
-    s.bigHToSave = options_.h.contains("Large") ? currentHeight : config_.designedHeight;
     {
         std::lock_guard guard(roster_.lock());
         s.rosterEntries = roster_.entries();
@@ -231,6 +229,11 @@ bool Core::saveAllSettings() {
     problemReported_ = false;
     Q_EMIT settingsSaved();
     return true;
+}
+
+void Core::changeOptions(const std::function<void(Options&)>& change) {
+    change(options_);
+    Q_EMIT optionsChanged();
 }
 
 void Core::reportSettingsProblem(const QString& message) {
@@ -372,7 +375,7 @@ void Core::nameSort() {
 }
 
 void Core::colourSort() {
-    if (!options_.colorSort) {
+    if (!options_.sortByColour) {
         nameSort();
         return;
     }

@@ -102,21 +102,24 @@ public:
 
     Roster& roster() { return roster_; }
     Presence& presence() { return presence_; }
-    OwnStatus& own() { return own_; }
-    Options& options() { return options_; }
+    const OwnStatus& own() const { return own_; }
+    // The display name as committed on the Options page; announcing it is the caller's part.
+    void setDisplayName(const QByteArray& name) { own_.displayName = name; }
+    const Options& options() const { return options_; }
+    // Every change of an option goes through here: `change` edits them in place, then
+    // optionsChanged tells. Saving stays with the callers that save.
+    void changeOptions(const std::function<void(Options&)>& change);
     const CoreConfig& config() const { return config_; }
-    QList<QByteArray>& messages() { return history_.entries(); }
+    const QList<QByteArray>& messages() const { return history_.entries(); }
     MessageHistory& history() { return history_; }
     IdleDetector& idle() { return idle_; }
     // Input the program's own windows saw, used when the configuration names no source.
     ReportedInput& reportedInput() { return reportedInput_; }
-    QList<QByteArray>& remarks() { return remarks_; }
+    const QList<QByteArray>& remarks() const { return remarks_; }
+    void setRemarks(const QList<QByteArray>& remarks) { remarks_ = remarks; }
     const QByteArray& titleNote() const { return titleNote_; }
     UdpSender& sender() { return sender_; }
     UdpReceiver& receiver() { return receiver_; }
-    // The window's current height, kept by the main window; a save stores it as the large
-    // height while "Large" is chosen.
-    int currentHeight = 0;
 
     static QList<QByteArray> defaultRemarks();
     QDateTime now() const { return clock_.now(); }
@@ -127,6 +130,7 @@ Q_SIGNALS:
     void bringIntoViewRequested();
     void rosterChanged();
     void titleNoteChanged(const QByteArray& note);
+    void optionsChanged();
     void windowTitleChanged(const QByteArray& title);
     void ownStatusTakenOver(const QByteArray& status);
     // A message the history accepted and a receipt datagram as it came (the message pages

@@ -59,16 +59,18 @@ TEST(CoreLifecycle, ArchivedColleaguesComeBackMarkedAndAreSavedAgain) {
 TEST(CoreLifecycle, UsersOfOneComputerShareOptionsButNotNames) {
     CoreHarness ann("10.0.0.5", "ANN");
     ann.started();
-    ann.core->own().displayName = "Ann Smith";
-    ann.core->options().colorSort = false;
+    ann.core->setDisplayName("Ann Smith");
+    QSignalSpy optionsChanged(ann.core.get(), &Core::optionsChanged);
+    ann.core->changeOptions([](Options& o) { o.sortByColour = false; });
+    EXPECT_EQ(optionsChanged.count(), 1);
     ann.core->saveAllSettings();
 
     CoreHarness bob("10.0.0.5", "BOB");
     bob.config.settingsPath = ann.config.settingsPath;
     bob.started();
     EXPECT_EQ(bob.core->own().displayName, "BOB");
-    EXPECT_FALSE(bob.core->options().colorSort);
-    bob.core->own().displayName = "Bob Jones";
+    EXPECT_FALSE(bob.core->options().sortByColour);
+    bob.core->setDisplayName("Bob Jones");
     bob.core->saveAllSettings();
 
     // Ann saves again after Bob: his name survives her save.
@@ -94,7 +96,7 @@ TEST(CoreLifecycle, BadSettingsFilesGiveDefaultsAndAGoodNextSave) {
         writeFile(h.config.settingsPath, content);
         Core& core = h.started();
         EXPECT_LE(core.roster().count(), 302);
-        EXPECT_EQ(core.options().top, 20);
+        EXPECT_EQ(core.options().windowTop, 20);
         core.saveAllSettings();
         const Profile saved = loadProfile(h.config.settingsPath);
         EXPECT_EQ(saved.readSetting("Info", "IP", ""), "10.0.0.5");
@@ -113,8 +115,8 @@ TEST(CoreLifecycle, BadSettingsFilesGiveDefaultsAndAGoodNextSave) {
 TEST(CoreLifecycle, HistoryAndRemarksLoadAtTheDeferredStart) {
     CoreHarness h;
     Core& first = h.started();
-    first.messages() = {"first\r\nline two\r\n", "x\ty\rz\r\n"};
-    first.remarks() = {"Gone fishing", "Back at 3"};
+    first.history().load({"first\r\nline two\r\n", "x\ty\rz\r\n"});
+    first.setRemarks({"Gone fishing", "Back at 3"});
     first.saveAllSettings();
 
     CoreHarness second;

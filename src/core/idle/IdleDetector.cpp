@@ -11,9 +11,9 @@ constexpr int kChecksApart = 10; // ticks between input checks while the user is
 constexpr int kCursorSlack = 2;  // horizontal pixels a resting mouse may drift
 } // namespace
 
-IdleDetector::IdleDetector(Presence& presence, OwnStatus& own, Options& options, InputSource& input,
+IdleDetector::IdleDetector(Presence& presence, const OwnStatus& own, InputSource& input,
                            QObject* parent)
-    : QObject(parent), presence_(presence), own_(own), options_(options), input_(input) {}
+    : QObject(parent), presence_(presence), own_(own), input_(input) {}
 
 IdleBox IdleDetector::idleBoxRule(const QByteArray& text, int currentLimit) {
     QByteArray digits;
@@ -29,10 +29,10 @@ IdleBox IdleDetector::idleBoxRule(const QByteArray& text, int currentLimit) {
     return {digits, int(minutes * 60)};
 }
 
-void IdleDetector::applyIdleBox() {
-    const IdleBox box = idleBoxRule(options_.idle, limit_);
-    options_.idle = box.shown;
+QByteArray IdleDetector::applyIdleBox(const QByteArray& text) {
+    const IdleBox box = idleBoxRule(text, limit_);
     limit_ = box.limit;
+    return box.shown;
 }
 
 void IdleDetector::tick() {

@@ -5,7 +5,6 @@
 // so tests drive it by calling tick() and inject the input through an InputSource.
 
 #include "core/presence/Presence.h"
-#include "core/settings/Settings.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -53,15 +52,15 @@ class IdleDetector : public QObject {
 public:
     static constexpr int kDefaultLimit = 900; // 15 minutes
 
-    IdleDetector(Presence& presence, OwnStatus& own, Options& options, InputSource& input,
+    IdleDetector(Presence& presence, const OwnStatus& own, InputSource& input,
                  QObject* parent = nullptr);
 
     // The box's digits in minutes; the current limit stays when the text has no digit, and a
     // number too large to convert gives the default.
     static IdleBox idleBoxRule(const QByteArray& text, int currentLimit);
-    // Applies the Idle Timeout box text kept in the options (leaving the box, Enter in it, and
-    // once at start-up after the settings are read) and puts back what the box shows.
-    void applyIdleBox();
+    // Applies the Idle Timeout box's text (leaving the box, Enter in it, and once at start-up
+    // after the settings are read); gives what the box shows afterwards.
+    QByteArray applyIdleBox(const QByteArray& text);
 
     // The one-second tick: the repaint after start, the answer to refresh requests, going
     // idle, and the input check that spots the user's return.
@@ -82,8 +81,7 @@ private:
     void announce(StatusCode code, AnnounceOptions how);
 
     Presence& presence_;
-    OwnStatus& own_;
-    Options& options_;
+    const OwnStatus& own_;
     InputSource& input_;
     int limit_ = kDefaultLimit;
     qint64 counter_ = 0; // seconds since the last check that saw input, up to limit + 2

@@ -65,9 +65,9 @@ bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray
     if (datagram == lastDatagram_) return false;
     lastDatagram_ = datagram;
 
-    const QByteArray entry = datagram::messageShownText(datagram) + "\r\n" +
-                             arrivalLine(env_.clock.now(), env_.locale, env_.options.clock24) +
-                             "\r\n ";
+    const QByteArray entry =
+        datagram::messageShownText(datagram) + "\r\n" +
+        arrivalLine(env_.clock.now(), env_.locale, env_.options.use24HourClock) + "\r\n ";
     entries_.prepend(entry);
     keepLimit();
     position_ = 0;

@@ -63,7 +63,6 @@ public:
     // The message datagram ("M" or "m" + recipient) for the given compose box lines.
     QByteArray composedDatagram(const QByteArray& prefix, const QList<QByteArray>& lines) const;
 
-    QList<QByteArray>& entries() { return entries_; }
     const QList<QByteArray>& entries() const { return entries_; }
     // The history as read at start-up, after the messages accepted before it; shows entry 0.
     void load(QList<QByteArray> entries);

@@ -16,12 +16,12 @@ void Presence::announceOwnStatus(StatusCode code, const QByteArray& text, Announ
     QByteArray shown = text;
     if (how.stamp) {
         if (how.renewStamp)
-            own.stamp = formatTimeStamp(env_.clock.now(), env_.locale, env_.options.clock24);
+            own.stamp = formatTimeStamp(env_.clock.now(), env_.locale, env_.options.use24HourClock);
         shown += own.stamp;
     }
     const QByteArray d = datagram::statusAnnouncement(code, own.displayName, shown);
     env_.dispatch(d, own.address);
-    Q_EMIT ownStatusAnnounced(code, shown, remarkMirroring);
+    Q_EMIT ownStatusAnnounced(code, shown);
     if (how.send) env_.send(d);
     reannounce_ = false;
 }

@@ -80,13 +80,10 @@ public:
     const QByteArray& broadcastAddress() const { return broadcastAddress_; }
     void setBroadcastAddress(const QByteArray& address) { broadcastAddress_ = address; }
 
-    // Whether the remark box follows announcements; off while the user picks from its list.
-    bool remarkMirroring = true;
-
 Q_SIGNALS:
-    // After every announcement: the remark box takes the colour of `code` and, when mirroring,
-    // shows `text`; the tray menu's status line shows `text` (with its time stamp).
-    void ownStatusAnnounced(StatusCode code, const QByteArray& text, bool mirror);
+    // After every announcement, with `text` as announced (with its time stamp): the remark box
+    // and the tray menu's status line follow it.
+    void ownStatusAnnounced(StatusCode code, const QByteArray& text);
 
 private:
     Environment env_;

@@ -31,6 +31,9 @@ constexpr char kExactMark = '~';
 constexpr qint64 kArchiveKeyLast = 9999;
 constexpr qint64 kRemarkLast = 9999;
 
+// The Height option's stored words, in the order of WindowHeight.
+constexpr const char* kHeightWords[] = {"Small", "Medium", "Large"};
+
 // A section name reads back as written only without brackets, line and control bytes and
 // surrounding blanks; a login name holding such bytes would otherwise land in (or read)
 // another user's section.
@@ -115,28 +118,32 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
     o.showOnStatusChange = readFlag(profile, kMain, "stChg", d.showOnStatusChange);
     o.showOnStartup = readFlag(profile, kMain, "strtShw", d.showOnStartup);
     o.messagingHidden = readFlag(profile, kMain, "msgOn", d.messagingHidden);
-    o.discuss = readFlag(profile, kMain, "discuss", d.discuss);
+    o.discussionHidden = readFlag(profile, kMain, "discuss", d.discussionHidden);
     o.stampChanges = readFlag(profile, kMain, "ShwTime", d.stampChanges);
     o.outOnPowerDown = readFlag(profile, kMain, "shtdwnOut", d.outOnPowerDown);
     o.exitAsOut = readFlag(profile, kMain, "DelbsyIn", d.exitAsOut);
     o.stampStartAndEnd = readFlag(profile, kMain, "TimeStrEnd", d.stampStartAndEnd);
-    o.colorSort = readFlag(profile, kMain, "colorSort", d.colorSort);
-    o.clock24 = readFlag(profile, kMain, "clock24", d.clock24);
-    o.lock = readFlag(profile, kInfo, "lock", d.lock);
+    o.sortByColour = readFlag(profile, kMain, "colorSort", d.sortByColour);
+    o.use24HourClock = readFlag(profile, kMain, "clock24", d.use24HourClock);
+    o.optionsLocked = readFlag(profile, kInfo, "lock", d.optionsLocked);
 
     o.broadcastAddress = profile.readSetting(kMain, "IPAdr", d.broadcastAddress);
     o.columns = readInt(profile, kMain, "Cols", d.columns);
     // Read as the box would take it typed; the idle rule applies it at start.
-    o.idle = profile.readSetting(kMain, "idle", d.idle);
-    o.namesize = readInt(profile, kMain, "namesize", d.namesize);
-    o.size = profile.readSetting(kMain, "size", d.size);
-    o.top = readInt(profile, kMain, "top", d.top);
-    o.left = readInt(profile, kMain, "left", d.left);
-    o.h = profile.readSetting(kMain, "h", d.h);
-    if (o.h.size() < 3) o.h = d.h;
-    const int storedBigH = readInt(profile, kMain, "bigH", d.bigH);
-    o.bigH = storedBigH > designedHeight ? storedBigH : screenLargeHeight;
-    o.w = readInt(profile, kMain, "w", designedWidth);
+    o.idleTimeoutText = profile.readSetting(kMain, "idle", d.idleTimeoutText);
+    o.nameColumnWidth = readInt(profile, kMain, "namesize", d.nameColumnWidth);
+    // Sizes other than the Font size box's three are its first, 8 points.
+    const QByteArray size = profile.readSetting(kMain, "size", {});
+    o.fontPointSize = size == "10" ? 10 : size == "12" ? 12 : d.fontPointSize;
+    o.windowTop = readInt(profile, kMain, "top", d.windowTop);
+    o.windowLeft = readInt(profile, kMain, "left", d.windowLeft);
+    // A word that is not one of the Height box's leaves it at "Medium".
+    const QByteArray height = profile.readSetting(kMain, "h", {});
+    for (int i = 0; i < 3; ++i)
+        if (height == kHeightWords[i]) o.windowHeight = WindowHeight(i);
+    const int storedLargeHeight = readInt(profile, kMain, "bigH", d.largeHeight);
+    o.largeHeight = storedLargeHeight > designedHeight ? storedLargeHeight : screenLargeHeight;
+    o.rememberedWidth = readInt(profile, kMain, "w", designedWidth);
 
     o.colours.in = readColour(profile, "In", d.colours.in);
     o.colours.out = readColour(profile, "Out", d.colours.out);
@@ -201,7 +208,7 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     const Options& o = snapshot.options;
     profile.eraseSection(kMain);
 
-    profile.writeSetting(kInfo, "lock", flag(o.lock));
+    profile.writeSetting(kInfo, "lock", flag(o.optionsLocked));
     profile.writeSetting(kInfo, "IP", snapshot.ownAddress);
     profile.writeSetting(kInfo, "v", snapshot.versionLabel);
     profile.writeSetting(kInfo, "d", kVersionDate);
@@ -216,22 +223,22 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kMain, "stChg", flag(o.showOnStatusChange));
     profile.writeSetting(kMain, "strtShw", flag(o.showOnStartup));
     profile.writeSetting(kMain, "msgOn", flag(o.messagingHidden));
-    profile.writeSetting(kMain, "discuss", flag(o.discuss));
+    profile.writeSetting(kMain, "discuss", flag(o.discussionHidden));
     profile.writeSetting(kMain, "ShwTime", flag(o.stampChanges));
     profile.writeSetting(kMain, "shtdwnOut", flag(o.outOnPowerDown));
     profile.writeSetting(kMain, "DelbsyIn", flag(o.exitAsOut));
     profile.writeSetting(kMain, "TimeStrEnd", flag(o.stampStartAndEnd));
-    profile.writeSetting(kMain, "colorSort", flag(o.colorSort));
+    profile.writeSetting(kMain, "colorSort", flag(o.sortByColour));
     profile.writeSetting(kMain, "Cols", QByteArray::number(o.columns));
-    profile.writeSetting(kMain, "idle", o.idle);
-    profile.writeSetting(kMain, "namesize", QByteArray::number(o.namesize));
-    profile.writeSetting(kMain, "size", o.size);
-    profile.writeSetting(kMain, "top", QByteArray::number(o.top));
-    profile.writeSetting(kMain, "left", QByteArray::number(o.left));
-    profile.writeSetting(kMain, "h", o.h);
-    profile.writeSetting(kMain, "bigH", QByteArray::number(snapshot.bigHToSave));
-    profile.writeSetting(kMain, "w", QByteArray::number(o.w));
-    profile.writeSetting(kMain, "clock24", flag(o.clock24));
+    profile.writeSetting(kMain, "idle", o.idleTimeoutText);
+    profile.writeSetting(kMain, "namesize", QByteArray::number(o.nameColumnWidth));
+    profile.writeSetting(kMain, "size", QByteArray::number(o.fontPointSize));
+    profile.writeSetting(kMain, "top", QByteArray::number(o.windowTop));
+    profile.writeSetting(kMain, "left", QByteArray::number(o.windowLeft));
+    profile.writeSetting(kMain, "h", kHeightWords[int(o.windowHeight)]);
+    profile.writeSetting(kMain, "bigH", QByteArray::number(o.largeHeight));
+    profile.writeSetting(kMain, "w", QByteArray::number(o.rememberedWidth));
+    profile.writeSetting(kMain, "clock24", flag(o.use24HourClock));
 
     // The two large sections are written anew as a whole, with no lookup per key.
     profile.eraseSection(kIpList);

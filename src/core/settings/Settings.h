@@ -19,6 +19,9 @@ struct ClassColours {
     quint32 idle = 12632256; // silver, "Idle"
 };
 
+// The Height option: how the Status page sizes the window.
+enum class WindowHeight { Small, Medium, Large };
+
 // The options of the Options tab and the window geometry, with their first-start defaults.
 struct Options {
     bool showOnNewMessage = true;    // "&New message arrival"
@@ -27,24 +30,28 @@ struct Options {
     bool showOnStatusChange = false; // "&Status change"
     bool showOnStartup = true;       // "&Program startup"
     bool messagingHidden = false;    // message system "Hide and disable *"
-    bool discuss = false;            // discuss screen "Hide and disable *"
+    bool discussionHidden = false;   // discuss screen "Hide and disable *"
     bool stampChanges = true;        // "Time stamp my changes"
     bool outOnPowerDown = true;      // Show "Out" on power down
     bool exitAsOut = true;           // Exit as "Out" if "In" or "Busy"
     bool stampStartAndEnd = true;    // "Time stamp startup && shutdown"
-    bool colorSort = true;           // "Sort by status background color "
-    bool lock = false;               // options lock
-    bool clock24 = false;            // time stamps on the 24-hour clock ("Time format ")
+    bool sortByColour = true;        // "Sort by status background color "
+    bool optionsLocked = false;      // the Lock button
+    bool use24HourClock = false;     // "Time format "
     QByteArray broadcastAddress = "255.255.255.255";
     int columns = 0;
-    QByteArray idle = "15"; // the Idle Timeout box's text
-    int namesize = 8;
-    QByteArray size = "8";
-    int top = 20;
-    int left = 20;
-    QByteArray h = "Medium";
-    int bigH = 261;
-    int w = 0; // remembered width; 0 means "the window's designed width"
+    // The Idle Timeout box's text, kept as typed: its digits are the minutes, and the idle
+    // rule puts back what the box shows.
+    QByteArray idleTimeoutText = "15";
+    int nameColumnWidth = 8;
+    int fontPointSize = 8; // 8, 10 or 12
+    int windowTop = 20;
+    int windowLeft = 20;
+    WindowHeight windowHeight = WindowHeight::Medium;
+    // The height "Large" comes back at. A save stores the window's height while "Large" is
+    // chosen, else the designed height.
+    int largeHeight = 261;
+    int rememberedWidth = 0; // 0 means "the window's designed width"
     ClassColours colours;
 };
 
@@ -64,7 +71,6 @@ struct SettingsSnapshot {
     QByteArray versionLabel; // " Dazuviz Velmora 2.9"
     QByteArray programPath;
     Options options;
-    int bigHToSave = 261;            // current height when "Large", else the designed height
     QList<QByteArray> rosterEntries; // address=name<sep>code+status, in roster order
     QList<QByteArray> messages;      // message history, first to last
     QList<QByteArray> remarks;       // remark list
@@ -80,8 +86,8 @@ QByteArray displayNameFrom(const QByteArray& text);
 QByteArray readDisplayName(const Profile& profile, const QByteArray& loginName);
 
 // Reads every option and geometry key. A non-numeric value in a numeric key takes that key's
-// default. `designedWidth` is the default of `w`; `designedHeight` and `screenLargeHeight` give
-// the large height's rule (the stored `bigH` counts only when it exceeds the designed height).
+// default. `designedWidth` is the default width; `designedHeight` and `screenLargeHeight` give
+// the large height's rule (the stored one counts only when it exceeds the designed height).
 Options readOptions(const Profile& profile, int designedWidth, int designedHeight,
                     int screenLargeHeight);
 

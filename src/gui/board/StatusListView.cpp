@@ -118,7 +118,8 @@ EntryParts splitEntry(const QByteArray& entry) {
 StatusListView::StatusListView(Core& core, QWidget* parent)
     : QListView(parent), core_(core), rows_(new StatusRows(*this)),
       delegate_(new StatusRowDelegate(*this)), metrics_(listFont(8)),
-      nameColumnWidth_(core.options().namesize), runningMax_(core.options().namesize) {
+      nameColumnWidth_(core.options().nameColumnWidth),
+      runningMax_(core.options().nameColumnWidth) {
     setObjectName(QStringLiteral("statusList"));
     setToolTip(QStringLiteral("Click on a name to send them a message or right click for a menu"));
     setFont(listFont(8));
@@ -133,12 +134,7 @@ StatusListView::StatusListView(Core& core, QWidget* parent)
     connect(&core_, &Core::rosterChanged, this, &StatusListView::onRosterChanged);
 }
 
-void StatusListView::applyFontSize(const QByteArray& sizeText) {
-    int points = 8;
-    if (sizeText == "10")
-        points = 10;
-    else if (sizeText == "12")
-        points = 12;
+void StatusListView::applyFontSize(int points) {
     rowHeight_ = points == 12 ? 20 : points == 10 ? 18 : 16;
     setFont(listFont(points)); // the metrics follow through changeEvent
     relayout();

@@ -22,8 +22,8 @@ public:
     // Follows the core's rosterChanged signal by itself.
     StatusListView(Core& core, QWidget* parent = nullptr);
 
-    // "8", "10" or "12" points with rows of 16, 18 or 20 pixels; any other text is 8 points.
-    void applyFontSize(const QByteArray& sizeText);
+    // 8, 10 or 12 points with rows of 16, 18 or 20 pixels.
+    void applyFontSize(int points);
     int rowHeight() const;
     // 0 or 1: one column across the list; 2 or more: that many columns of equal width.
     void setColumns(int count);

@@ -140,10 +140,10 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     l->addWidget(connectionLine_);
 
     connect(&core_.presence(), &Presence::ownStatusAnnounced, this,
-            [this](StatusCode code, const QByteArray& text, bool mirror) {
+            [this](StatusCode code, const QByteArray& text) {
                 setBackground(remarkBox_,
                               colourFromBgr(colourForCode(code, core_.options().colours)));
-                if (mirror) remarkBox_->setEditText(fromAnsi(text));
+                if (remarkMirroring_) remarkBox_->setEditText(fromAnsi(text));
             });
     connect(&core_.idle(), &IdleDetector::statusListRepaintDue, this,
             [this] { statusList_->viewport()->update(); });
@@ -181,12 +181,12 @@ void StatusPage::onOutClicked() {
 
 void StatusPage::onChooseRemarkClicked() {
     setBackground(remarkBox_, colourFromBgr(core_.options().colours.others));
-    core_.presence().remarkMirroring = false; // announcements must not overwrite the choice
+    remarkMirroring_ = false; // announcements must not overwrite the choice
     remarkBox_->showPopup();
 }
 
 void StatusPage::onRemarkChosen(const QString& remark) {
-    core_.presence().remarkMirroring = true;
+    remarkMirroring_ = true;
     announceOwnStatus(StatusCode::Remark, toAnsi(remark), &pictures_.remark);
     statusList_->setFocus();
 }
@@ -194,17 +194,17 @@ void StatusPage::onRemarkChosen(const QString& remark) {
 void StatusPage::onRemarkConfirmed() {
     announceOwnStatus(StatusCode::Remark, toAnsi(remarkBox_->currentText()), nullptr);
     statusList_->setFocus();
-    core_.presence().remarkMirroring = true;
+    remarkMirroring_ = true;
 }
 
 void StatusPage::onRemarkBoxLeft() {
     setBackground(remarkBox_,
                   colourFromBgr(colourForCode(core_.own().code, core_.options().colours)));
-    core_.presence().remarkMirroring = true;
+    remarkMirroring_ = true;
 }
 
 void StatusPage::onPageLeft() {
-    if (!core_.presence().remarkMirroring) return;
+    if (!remarkMirroring_) return;
     remarkBox_->hidePopup();
     remarkBox_->clearFocus();
 }

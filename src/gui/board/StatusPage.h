@@ -77,6 +77,8 @@ private:
     QWidget* focusParking_;
     QLabel* connectionLine_;
     StatusListView* statusList_;
+    // Whether the remark box shows each announcement; off while the user picks from its list.
+    bool remarkMirroring_ = true;
 };
 
 } // namespace velmora

@@ -53,7 +53,7 @@ void DiscussPage::onSubmitClicked() {
     const Options& options = core_.options();
     const QByteArray time =
         options.stampChanges
-            ? formatShortTimeStamp(core_.now(), core_.config().locale, options.clock24)
+            ? formatShortTimeStamp(core_.now(), core_.config().locale, options.use24HourClock)
             : QByteArray();
     try {
         core_.sendDatagram(datagram::discussionEntry(displayName_(), text, time));
@@ -67,7 +67,7 @@ void DiscussPage::onSubmitClicked() {
 }
 
 void DiscussPage::discussionArrived(const QByteArray& text) {
-    if (!core_.options().discuss) {
+    if (!core_.options().discussionHidden) {
         // One arrival is one line: line breaks inside another copy's text become blanks, so
         // that the board's length stays what the line count says.
         QString line = fromAnsi(text.mid(1));

@@ -76,7 +76,7 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     layout->addWidget(pages_);
 
     buildPages();
-    sizing_ = std::make_unique<WindowSizing>(*this, *optionsPage_,
+    sizing_ = std::make_unique<WindowSizing>(*this, core_->options(),
                                              QSize(kDesignedWidth, kDesignedHeight));
 
     auto* corner = new QWidget;
@@ -181,7 +181,7 @@ void MainWindow::connectCore() {
     connect(core, &Core::windowTitleChanged, this,
             [this](const QByteArray& title) { setWindowTitle(fromAnsi(title)); });
     connect(&core->presence(), &Presence::ownStatusAnnounced, this,
-            [this](StatusCode, const QByteArray& text, bool) {
+            [this](StatusCode, const QByteArray& text) {
                 menus_->statusAction->setText(menuText(text));
             });
     // Nothing leaves the computer: said once, in the tray's tooltip and under the list, until a
@@ -245,20 +245,21 @@ void MainWindow::optionsToControls() {
     setTabShown(PageId::Messages, !o.messagingHidden);
     setTabShown(PageId::Compose, !o.messagingHidden);
     showPage(PageId::Status);
-    sizing_->restore(o.w > 0 ? o.w : kDesignedWidth,
-                     o.bigH > kDesignedHeight ? o.bigH : config_.screenLargeHeight);
+    sizing_->restore(o.rememberedWidth > 0 ? o.rememberedWidth : kDesignedWidth,
+                     o.largeHeight > kDesignedHeight ? o.largeHeight : config_.screenLargeHeight);
     sizing_->prepareFrame();
     onPageChanged();
-    move(o.left, o.top);
+    move(o.windowLeft, o.windowTop);
 }
 
 void MainWindow::controlsToOptions() {
     optionsPage_->storeOptions();
-    Options& o = core_->options();
-    o.top = y();
-    o.left = x();
-    o.w = sizing_->rememberedWidth();
-    core_->currentHeight = height();
+    core_->changeOptions([this](Options& o) {
+        o.windowTop = y();
+        o.windowLeft = x();
+        o.rememberedWidth = sizing_->rememberedWidth();
+        o.largeHeight = sizing_->heightToSave();
+    });
     // Remarks typed into the editor count even when the program ends before the field is left.
     if (isCurrentPage(PageId::RemarkEditor)) remarkEditor_->applyText();
 }
@@ -276,7 +277,7 @@ void MainWindow::finishStartUp() {
     core_->finishStartUp();
     setRemarkList(core_->remarks());
     statusPage_->remarkBox().setEditText(fromAnsi(core_->own().text));
-    setTabShown(PageId::Discuss, !core_->options().discuss);
+    setTabShown(PageId::Discuss, !core_->options().discussionHidden);
     showPage(PageId::Status);
 }
 
@@ -403,7 +404,7 @@ void MainWindow::restoreTrayPicture() {
 }
 
 void MainWindow::setRemarkList(const QList<QByteArray>& remarks) {
-    core_->remarks() = remarks;
+    core_->setRemarks(remarks);
     statusPage_->setRemarks(remarks);
 }
 
@@ -441,7 +442,7 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::onActivated() {
-    statusPage_->statusList().applyFontSize(toAnsi(optionsPage_->fontSizeText()));
+    statusPage_->statusList().applyFontSize(core_->options().fontPointSize);
     // When the program itself brought the window forward (a message arrived, say), the page
     // it chose stays; so it does when the window manager hands the activation back after one
     // of the program's dialogs. Only the user's own activation returns to the Status page.

@@ -23,6 +23,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
+
 namespace velmora {
 
 namespace {
@@ -40,13 +43,21 @@ constexpr OptionBox kOptionBoxes[] = {
     {"hideMessagingBox", "Hide and disable *", &Options::messagingHidden},
     {"newMessageSoundBox", "New message sound", &Options::newMessageSound},
     {"notifyDesktopBox", "Desktop notification", &Options::notifyDesktop},
-    {"hideDiscussBox", "Hide and disable *", &Options::discuss},
-    {"colourSortBox", "Sort by status background color ", &Options::colorSort},
+    {"hideDiscussBox", "Hide and disable *", &Options::discussionHidden},
+    {"colourSortBox", "Sort by status background color ", &Options::sortByColour},
     {"stampChangesBox", "Time stamp my changes", &Options::stampChanges},
     {"stampStartAndEndBox", "Time stamp startup && shutdown", &Options::stampStartAndEnd},
     {"exitAsOutBox", "Exit as \"Out\" if \"In\" or \"Busy\"", &Options::exitAsOut},
     {"outOnPowerDownBox", "Show \"Out\" on power down", &Options::outOnPowerDown},
 };
+
+// The Font size box's items, in points.
+constexpr std::array kFontSizes{8, 10, 12};
+
+int fontSizeIndex(int points) {
+    const auto at = std::find(kFontSizes.begin(), kFontSizes.end(), points);
+    return at == kFontSizes.end() ? 0 : int(at - kFontSizes.begin());
+}
 
 } // namespace
 
@@ -73,8 +84,9 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
                     QCheckBox* c = checkBox(option.name, latin1(option.caption));
                     c->setFixedHeight(16);
                     into->addWidget(c);
-                    connect(c, &QCheckBox::toggled, this,
-                            [this, o = option.option](bool on) { core_.options().*o = on; });
+                    connect(c, &QCheckBox::toggled, this, [this, o = option.option](bool on) {
+                        core_.changeOptions([&](Options& options) { options.*o = on; });
+                    });
                 }
     };
 
@@ -175,49 +187,41 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     connect(box("hideDiscussBox"), &QCheckBox::clicked, this, &OptionsPage::onHideDiscussClicked);
     connect(box("colourSortBox"), &QCheckBox::clicked, this, &OptionsPage::onColourSortClicked);
     connect(twoColumns, &QCheckBox::clicked, this, &OptionsPage::onTwoColumnsClicked);
-    connect(fontSizeBox_, &QComboBox::currentTextChanged, this, &OptionsPage::onFontSizeChanged);
-    connect(timeFormatBox_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { core_.options().clock24 = index == 1; });
-    connect(heightBox_, &QComboBox::currentTextChanged, this, &OptionsPage::onHeightChanged);
+    connect(fontSizeBox_, &QComboBox::currentIndexChanged, this, &OptionsPage::onFontSizeChanged);
+    connect(timeFormatBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        core_.changeOptions([&](Options& o) { o.use24HourClock = index == 1; });
+    });
+    connect(heightBox_, &QComboBox::currentIndexChanged, this, &OptionsPage::onHeightChanged);
 }
 
 QCheckBox* OptionsPage::box(const char* name) const {
     return findChild<QCheckBox*>(latin1(name));
 }
 
-QString OptionsPage::heightText() const {
-    return heightBox_->currentText();
-}
-
-QString OptionsPage::fontSizeText() const {
-    return fontSizeBox_->currentText();
-}
-
 void OptionsPage::showOptions(const Options& o) {
-    if (o.lock) showLock(true);
+    if (o.optionsLocked) showLock(true);
     for (const OptionBox& option : kOptionBoxes)
         box(option.name)->setChecked(o.*option.option);
     box("twoColumnsBox")->setChecked(o.columns != 0);
     statusList_.setColumns(o.columns);
-    fontSizeBox_->setCurrentText(fromAnsi(o.size));
-    statusList_.applyFontSize(o.size);
+    fontSizeBox_->setCurrentIndex(fontSizeIndex(o.fontPointSize));
+    statusList_.applyFontSize(o.fontPointSize);
     {
         const QSignalBlocker quiet(heightBox_);
-        heightBox_->setCurrentText(fromAnsi(o.h));
+        heightBox_->setCurrentIndex(int(o.windowHeight));
     }
-    statusList_.setNameColumnWidth(o.namesize);
-    idleTimeoutBox_->setText(fromAnsi(o.idle));
-    timeFormatBox_->setCurrentIndex(o.clock24 ? 1 : 0);
+    statusList_.setNameColumnWidth(o.nameColumnWidth);
+    idleTimeoutBox_->setText(fromAnsi(o.idleTimeoutText));
+    timeFormatBox_->setCurrentIndex(o.use24HourClock ? 1 : 0);
     paintColourPanels();
 }
 
 void OptionsPage::storeOptions() {
-    Options& o = core_.options();
-    o.columns = statusList_.columns();
-    o.size = toAnsi(fontSizeBox_->currentText());
-    o.h = toAnsi(heightBox_->currentText());
     onIdleTimeoutBoxLeft(); // the box as it would stand after leaving it
-    o.namesize = statusList_.nameColumnWidth();
+    core_.changeOptions([this](Options& o) {
+        o.columns = statusList_.columns();
+        o.nameColumnWidth = statusList_.nameColumnWidth();
+    });
 }
 
 void OptionsPage::onNameBoxLeft() {
@@ -235,8 +239,8 @@ void OptionsPage::onNameBoxLeft() {
         nameBox_->setText(fromAnsi(core_.own().displayName));
         return;
     }
-    OwnStatus& own = core_.own();
-    own.displayName = text.left(60);
+    core_.setDisplayName(text.left(60));
+    const OwnStatus& own = core_.own();
     nameBox_->setText(fromAnsi(own.displayName));
     // Every copy, this one included, shows the new name in a white row with the plain status.
     try {
@@ -249,9 +253,9 @@ void OptionsPage::onNameBoxLeft() {
 }
 
 void OptionsPage::onIdleTimeoutBoxLeft() {
-    core_.options().idle = toAnsi(idleTimeoutBox_->text());
-    core_.idle().applyIdleBox();
-    idleTimeoutBox_->setText(fromAnsi(core_.options().idle));
+    const QByteArray shown = core_.idle().applyIdleBox(toAnsi(idleTimeoutBox_->text()));
+    core_.changeOptions([&](Options& o) { o.idleTimeoutText = shown; });
+    idleTimeoutBox_->setText(fromAnsi(shown));
 }
 
 void OptionsPage::onHideMessagingClicked() {
@@ -280,17 +284,19 @@ void OptionsPage::onColourSortClicked() {
 void OptionsPage::onTwoColumnsClicked() {
     const bool two = box("twoColumnsBox")->isChecked();
     statusList_.setColumns(two ? 2 : 0);
-    core_.options().columns = two ? 2 : 0;
+    core_.changeOptions([two](Options& o) { o.columns = two ? 2 : 0; });
 }
 
 void OptionsPage::onFontSizeChanged() {
-    core_.options().size = toAnsi(fontSizeBox_->currentText());
-    statusList_.applyFontSize(core_.options().size);
+    const int points = kFontSizes[fontSizeBox_->currentIndex()];
+    core_.changeOptions([points](Options& o) { o.fontPointSize = points; });
+    statusList_.applyFontSize(points);
     host_.showPage(PageId::Status);
 }
 
 void OptionsPage::onHeightChanged() {
-    core_.options().h = toAnsi(heightBox_->currentText());
+    const auto height = WindowHeight(heightBox_->currentIndex());
+    core_.changeOptions([height](Options& o) { o.windowHeight = height; });
     Q_EMIT heightChanged();
     if (host_.isCurrentPage(PageId::Options)) box("colourSortBox")->setFocus();
 }
@@ -299,8 +305,8 @@ void OptionsPage::onLockClicked() {
     const auto code = host_.askText(fromAnsi(options_lock::dialogCaption()),
                                     fromAnsi(options_lock::dialogPrompt()), true);
     if (!code || !options_lock::isAccessCode(toAnsi(*code))) return;
-    core_.options().lock = !core_.options().lock;
-    showLock(core_.options().lock);
+    core_.changeOptions([](Options& o) { o.optionsLocked = !o.optionsLocked; });
+    showLock(core_.options().optionsLocked);
 }
 
 void OptionsPage::showLock(bool locked) {
@@ -320,25 +326,26 @@ void OptionsPage::paintColourPanels() {
 }
 
 void OptionsPage::onColourPanelClicked(QPushButton* panel) {
-    ClassColours& c = core_.options().colours;
-    quint32* target = panel->objectName() == latin1("inColourPanel")     ? &c.in
-                      : panel->objectName() == latin1("busyColourPanel") ? &c.busy
-                      : panel->objectName() == latin1("outColourPanel")  ? &c.out
-                      : panel->objectName() == latin1("idleColourPanel") ? &c.idle
-                                                                         : &c.others;
+    using C = ClassColours;
+    quint32 C::*target = panel->objectName() == latin1("inColourPanel")     ? &C::in
+                         : panel->objectName() == latin1("busyColourPanel") ? &C::busy
+                         : panel->objectName() == latin1("outColourPanel")  ? &C::out
+                         : panel->objectName() == latin1("idleColourPanel") ? &C::idle
+                                                                            : &C::others;
     host_.setDialogOpen(true);
     const QColor chosen = QColorDialog::getColor(
-        lastChosenColour_.isValid() ? lastChosenColour_ : colourFromBgr(*target),
+        lastChosenColour_.isValid() ? lastChosenColour_
+                                    : colourFromBgr(core_.options().colours.*target),
         host_.dialogParent());
     host_.setDialogOpen(false);
     if (!chosen.isValid()) return;
     lastChosenColour_ = chosen;
-    *target = bgrFromColour(chosen);
+    core_.changeOptions([&](Options& o) { o.colours.*target = bgrFromColour(chosen); });
     paintColourPanels();
 }
 
 void OptionsPage::onResetColoursClicked() {
-    core_.options().colours = ClassColours{};
+    core_.changeOptions([](Options& o) { o.colours = ClassColours{}; });
     paintColourPanels();
 }
 

@@ -2,7 +2,7 @@
 // The Options page: the display name, when the window comes into view, the message system and
 // the discussion board, the status list's height, font, clock, sort and columns, the time
 // stamps, the idle timeout, the class colours, the options lock and the remark list editor.
-// Every control writes its option into the core as it changes.
+// Every control changes its option in the core as it changes.
 
 #include <QColor>
 #include <QList>
@@ -32,8 +32,6 @@ public:
 
     QLineEdit& nameBox() { return *nameBox_; }
     QLineEdit& idleTimeoutBox() { return *idleTimeoutBox_; }
-    QString heightText() const;
-    QString fontSizeText() const;
     // The display name field's "edited" mark; entering the Compose page clears it.
     void setNameEdited(bool edited) { nameEdited_ = edited; }
     bool nameEdited() const { return nameEdited_; }

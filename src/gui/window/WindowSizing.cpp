@@ -1,14 +1,13 @@
 #include "gui/window/WindowSizing.h"
 
-#include "gui/controls/WidgetKit.h"
-#include "gui/window/OptionsPage.h"
+#include "core/settings/Settings.h"
 
 #include <QScreen>
 #include <QWidget>
 
 namespace velmora {
 
-WindowSizing::WindowSizing(QWidget& window, const OptionsPage& options, QSize designed)
+WindowSizing::WindowSizing(QWidget& window, const Options& options, QSize designed)
     : window_(window), options_(options), designed_(designed), rememberedWidth_(designed.width()) {}
 
 void WindowSizing::restore(int width, int largeHeight) {
@@ -17,7 +16,11 @@ void WindowSizing::restore(int width, int largeHeight) {
 }
 
 bool WindowSizing::heightIsLarge() const {
-    return options_.heightText().contains(latin1("Large"));
+    return options_.windowHeight == WindowHeight::Large;
+}
+
+int WindowSizing::heightToSave() const {
+    return heightIsLarge() ? window_.height() : designed_.height();
 }
 
 void WindowSizing::makeResizable() {
@@ -47,7 +50,7 @@ void WindowSizing::fit(bool statusPageShown) {
         if (heightIsLarge()) {
             w = rememberedWidth_;
             h = largeHeight_;
-        } else if (options_.heightText().contains(latin1("Small"))) {
+        } else if (options_.windowHeight == WindowHeight::Small) {
             h = designed_.height() / 2 + 9;
         }
     }

@@ -9,16 +9,19 @@ class QWidget;
 
 namespace velmora {
 
-class OptionsPage;
+struct Options;
 
 class WindowSizing {
 public:
-    WindowSizing(QWidget& window, const OptionsPage& options, QSize designed);
+    WindowSizing(QWidget& window, const Options& options, QSize designed);
 
     // The size "Large" comes back to: from the stored options, or the screen's at first start.
     void restore(int width, int largeHeight);
     int rememberedWidth() const { return rememberedWidth_; }
     int largeHeight() const { return largeHeight_; }
+    // What a save keeps as the large height: the window's height while "Large" is chosen, else
+    // the designed height.
+    int heightToSave() const;
 
     // Under "Large" the window may be resized; otherwise each page fixes its size in fit().
     void prepareFrame();
@@ -35,7 +38,7 @@ private:
     void makeResizable();
 
     QWidget& window_;
-    const OptionsPage& options_;
+    const Options& options_;
     const QSize designed_;
     int largeHeight_ = 0;
     int rememberedWidth_ = 0;

@@ -31,12 +31,11 @@ public:
 // A started copy that is "Out to lunch" (red), with the Idle Timeout box at `box` minutes.
 struct IdleCopy {
     explicit IdleCopy(const QByteArray& box = "1")
-        : core(h.started()), idle(core.presence(), core.own(), core.options(), input) {
+        : core(h.started()), idle(core.presence(), core.own(), input) {
         core.presence().announceOwnStatus(StatusCode::Out, "Out to lunch",
                                           {.stamp = true, .renewStamp = true});
         h.sent.clear();
-        core.options().idle = box;
-        idle.applyIdleBox();
+        idle.applyIdleBox(box);
     }
     // One second passes.
     void tick() {
@@ -213,9 +212,8 @@ TEST(Idle, AnnouncementThatCannotBeSentNeitherStopsTheTickNorLosesTheColour) {
                        },
                        [] {}});
     ReportedInput input;
-    IdleDetector idle(presence, own, options, input);
-    options.idle = "1";
-    idle.applyIdleBox();
+    IdleDetector idle(presence, own, input);
+    idle.applyIdleBox("1");
 
     for (int i = 0; i < 200; ++i)
         idle.tick();
@@ -254,15 +252,11 @@ TEST(Idle, BoxKeepsItsDigitsAndTurnsThemIntoSeconds) {
     CoreHarness h;
     Core& core = h.started();
     ReportedInput input;
-    IdleDetector idle(core.presence(), core.own(), core.options(), input);
+    IdleDetector idle(core.presence(), core.own(), input);
     EXPECT_EQ(idle.idleLimit(), 900);
-    core.options().idle = "abc";
-    idle.applyIdleBox();
-    EXPECT_EQ(core.options().idle, "15");
+    EXPECT_EQ(idle.applyIdleBox("abc"), "15");
     EXPECT_EQ(idle.idleLimit(), 900);
-    core.options().idle = "1a2";
-    idle.applyIdleBox();
-    EXPECT_EQ(core.options().idle, "12");
+    EXPECT_EQ(idle.applyIdleBox("1a2"), "12");
     EXPECT_EQ(idle.idleLimit(), 720);
 }
 

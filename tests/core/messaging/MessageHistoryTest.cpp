@@ -86,13 +86,13 @@ TEST(MessageHistory, AcceptedMessagesAreKeptNewestFirstAndConfirmedOnce) {
 TEST(MessageHistory, NewMessageArrivalOffIgnoresMessagesWithoutReceipt) {
     CoreHarness h;
     Core& core = h.started();
-    core.options().showOnNewMessage = false;
+    core.changeOptions([](Options& o) { o.showOnNewMessage = false; });
     core.dispatchDatagram(fromAnn("hello\r\n"), "10.0.0.7");
     EXPECT_TRUE(core.messages().isEmpty());
     EXPECT_TRUE(h.sent.isEmpty());
 
     // Being ignored does not make it "the last one": once switched on, it is accepted.
-    core.options().showOnNewMessage = true;
+    core.changeOptions([](Options& o) { o.showOnNewMessage = true; });
     core.dispatchDatagram(fromAnn("hello\r\n"), "10.0.0.7");
     EXPECT_EQ(core.messages().size(), 1);
 }

@@ -48,8 +48,7 @@ TEST(Presence, StartUpWithoutStampOptionsSendsNoStamp) {
     CoreHarness h;
     Core& core = h.make();
     core.startUp();
-    core.options().stampChanges = false;
-    core.options().stampStartAndEnd = false;
+    core.changeOptions([](Options& o) { o.stampChanges = o.stampStartAndEnd = false; });
     core.finishStartUp();
     EXPECT_EQ(h.sent.value(0), "agOPERATOR" + sep() + " In");
     EXPECT_TRUE(core.own().stamp.isEmpty());
@@ -68,7 +67,7 @@ TEST(Presence, RefreshRequestsWithinOneSecondGiveOneAnswer) {
 TEST(Presence, AnswerCarriesTheStampAnotherUserGaveMe) {
     CoreHarness h("10.0.0.5");
     Core& core = h.started();
-    core.options().stampChanges = false;
+    core.changeOptions([](Options& o) { o.stampChanges = false; });
     core.dispatchDatagram("zy10.0.0.5" + sep() + "OPERATOR" + sep() + " Meeting ( 2:00 PM on Tue)",
                           "10.0.0.8");
     h.clock.advance(3600 * 1000);
@@ -84,12 +83,12 @@ TEST(Presence, ResendMyStatusFollowsTheStampOption) {
     const QByteArray oldStamp = core.own().stamp;
     ASSERT_FALSE(oldStamp.isEmpty());
 
-    core.options().stampChanges = false;
+    core.changeOptions([](Options& o) { o.stampChanges = false; });
     core.presence().resendMyStatus();
     EXPECT_EQ(h.sent.value(0), "agOPERATOR" + sep() + " In");
     EXPECT_EQ(core.own().stamp, oldStamp);
 
-    core.options().stampChanges = true;
+    core.changeOptions([](Options& o) { o.stampChanges = true; });
     h.clock.advance(60 * 60 * 1000 + 60 * 1000); // 10:06
     core.presence().resendMyStatus();
     EXPECT_EQ(h.sent.value(1), "agOPERATOR" + sep() + " In ( 10:06 AM on Mon)");
@@ -190,8 +189,10 @@ TEST(Presence, LastWordsAtExit) {
     for (const Case& c : cases) {
         CoreHarness h;
         Core& core = h.started();
-        core.options().stampChanges = core.options().stampStartAndEnd = false;
-        core.options().exitAsOut = c.delBusyIn;
+        core.changeOptions([&](Options& o) {
+            o.stampChanges = o.stampStartAndEnd = false;
+            o.exitAsOut = c.delBusyIn;
+        });
         core.presence().announceOwnStatus(c.code, c.text, {.send = false});
         core.shutDown();
         EXPECT_EQ(h.sent, QList<QByteArray>{c.expected});
@@ -202,7 +203,7 @@ TEST(Presence, LogOffAnnouncesOnceAndSaves) {
     {
         CoreHarness h;
         Core& core = h.started();
-        core.options().stampChanges = core.options().stampStartAndEnd = false;
+        core.changeOptions([](Options& o) { o.stampChanges = o.stampStartAndEnd = false; });
         core.logOff();
         core.shutDown(); // the teardown that follows sends nothing more
         EXPECT_EQ(h.sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out <shut down>"});
@@ -211,9 +212,10 @@ TEST(Presence, LogOffAnnouncesOnceAndSaves) {
     {
         CoreHarness h;
         Core& core = h.started();
-        core.options().stampChanges = core.options().stampStartAndEnd = false;
-        core.options().outOnPowerDown = false;
-        core.options().exitAsOut = false;
+        core.changeOptions([](Options& o) {
+            o.stampChanges = o.stampStartAndEnd = false;
+            o.outOnPowerDown = o.exitAsOut = false;
+        });
         core.logOff();
         core.shutDown();
         EXPECT_EQ(h.sent, QList<QByteArray>{"arOPERATOR" + sep() + " Out (off-line)"});
@@ -237,7 +239,7 @@ TEST(TimeStamp, TwelveAndTwentyFourHourForms) {
 TEST(Presence, TheTwentyFourHourChoiceStampsAndIsKept) {
     CoreHarness h;
     Core& core = h.started();
-    core.options().clock24 = true;
+    core.changeOptions([](Options& o) { o.use24HourClock = true; });
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(17, 4)));
     core.presence().resendMyStatus();
     EXPECT_EQ(h.sent.value(0), "agOPERATOR" + sep() + " In ( 17:04 on Mon)");
@@ -246,5 +248,5 @@ TEST(Presence, TheTwentyFourHourChoiceStampsAndIsKept) {
     CoreHarness again;
     again.config.settingsPath = h.config.settingsPath;
     again.make().startUp();
-    EXPECT_TRUE(again.core->options().clock24);
+    EXPECT_TRUE(again.core->options().use24HourClock);
 }

@@ -106,7 +106,7 @@ TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
     EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 
     // With the colour sort off the plain order is the name order.
-    core.options().colorSort = false;
+    core.changeOptions([](Options& o) { o.sortByColour = false; });
     core.typedLetter('m');
     core.typedLetter('m');
     EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"adam", "Mary", "mike", "OPERATOR"}));

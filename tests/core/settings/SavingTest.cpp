@@ -86,7 +86,7 @@ TEST(Saving, AFailedSaveIsToldOnceUntilASaveWorksAndTheDataStays) {
     QSignalSpy problems(&core, &Core::settingsProblem);
     // The settings path is taken by a folder: nothing can be written there.
     ASSERT_TRUE(QDir().mkdir(h.config.settingsPath));
-    core.own().displayName = "Renamed";
+    core.setDisplayName("Renamed");
     EXPECT_FALSE(core.saveAllSettings());
     EXPECT_FALSE(core.saveAllSettings());
     ASSERT_EQ(problems.count(), 1);
@@ -111,7 +111,7 @@ TEST(Saving, AFileThatCannotBeReadIsNeverReplaced) {
     h.core->finishStartUp();
     ASSERT_EQ(problems.count(), 1);
     EXPECT_TRUE(problems[0][0].toString().contains(QStringLiteral("cannot be read")));
-    EXPECT_EQ(h.core->options().idle, "15"); // defaults
+    EXPECT_EQ(h.core->options().idleTimeoutText, "15"); // defaults
     EXPECT_FALSE(h.core->saveAllSettings());
     EXPECT_EQ(problems.count(), 1);
     EXPECT_TRUE(QFileInfo(h.config.settingsPath).isDir());
@@ -135,7 +135,7 @@ TEST(Saving, TheStoredIdleTimeoutFollowsTheRuleOfTheBox) {
         CoreHarness h;
         writeFile(h.config.settingsPath, QByteArray("[VLX]\nidle=") + c.stored + "\n");
         Core& core = h.started();
-        EXPECT_EQ(core.options().idle, c.shown) << c.stored;
+        EXPECT_EQ(core.options().idleTimeoutText, c.shown) << c.stored;
         EXPECT_EQ(core.idle().idleLimit(), c.limit) << c.stored;
     }
 }

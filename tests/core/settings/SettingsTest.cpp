@@ -32,7 +32,6 @@ Options readVlx(const QByteArray& lines) {
 QByteArray written(const Options& options) {
     SettingsSnapshot snapshot = makeSnapshot();
     snapshot.options = options;
-    snapshot.bigHToSave = options.bigH;
     Profile profile;
     saveAllSettings(profile, snapshot);
     return profile.serialize();
@@ -54,10 +53,10 @@ QList<QByteArray> saveAndReloadHistory(const QList<QByteArray>& messages) {
 TEST(SettingsTest, FirstStartGivesTheDefaults) {
     const Profile empty;
     Options expected;
-    expected.w = kDesignedWidth;
-    expected.bigH = kScreenLarge; // the default 261 is not above the designed height
+    expected.rememberedWidth = kDesignedWidth;
+    expected.largeHeight = kScreenLarge; // the default 261 is not above the designed height
     EXPECT_EQ(written(read(empty)), written(expected));
-    EXPECT_EQ(readOptions(empty, kDesignedWidth, 200, kScreenLarge).bigH, 261);
+    EXPECT_EQ(readOptions(empty, kDesignedWidth, 200, kScreenLarge).largeHeight, 261);
     EXPECT_EQ(readDisplayName(empty, "OPERATOR"), "OPERATOR");
     EXPECT_TRUE(readRosterArchive(empty).isEmpty());
     EXPECT_TRUE(readMessageHistory(empty).isEmpty());
@@ -72,9 +71,9 @@ TEST(SettingsTest, OnlyTheExactTextOneIsTrue) {
         EXPECT_FALSE(readVlx(QByteArray("msg1=") + value).showOnNewMessage) << value;
     EXPECT_TRUE(readVlx("stChg=1").showOnStatusChange);
     EXPECT_FALSE(readVlx("stChg=0").showOnStatusChange);
-    EXPECT_TRUE(read(parsed("[INFO]\nLOCK=1")).lock);
-    EXPECT_FALSE(read(parsed("[Info]\nlock=on")).lock);
-    EXPECT_FALSE(readVlx("lock=1").lock); // the lock lives in Info, not in VLX
+    EXPECT_TRUE(read(parsed("[INFO]\nLOCK=1")).optionsLocked);
+    EXPECT_FALSE(read(parsed("[Info]\nlock=on")).optionsLocked);
+    EXPECT_FALSE(readVlx("lock=1").optionsLocked); // the lock lives in Info, not in VLX
 }
 
 TEST(SettingsTest, NumbersAndTextsFallBackSensibly) {
@@ -82,33 +81,38 @@ TEST(SettingsTest, NumbersAndTextsFallBackSensibly) {
                                   "IPAdr=10.77.0.255\nsize=12\nh=Sm\n"
                                   "[Color]\nIn=blue\nOut=-1\nBusy=16777216\nRest=255\n"));
     EXPECT_EQ(o.columns, 0);
-    EXPECT_EQ(o.namesize, 8);
-    EXPECT_EQ(o.top, -40);
-    EXPECT_EQ(o.left, 20);
-    EXPECT_EQ(o.w, kDesignedWidth);
+    EXPECT_EQ(o.nameColumnWidth, 8);
+    EXPECT_EQ(o.windowTop, -40);
+    EXPECT_EQ(o.windowLeft, 20);
+    EXPECT_EQ(o.rememberedWidth, kDesignedWidth);
     EXPECT_EQ(o.broadcastAddress, "10.77.0.255");
-    EXPECT_EQ(o.size, "12");
-    EXPECT_EQ(o.h, "Medium");
+    EXPECT_EQ(o.fontPointSize, 12);
+    EXPECT_EQ(o.windowHeight, WindowHeight::Medium);
     EXPECT_EQ(o.colours.in, 65280u);
     EXPECT_EQ(o.colours.out, 255u);
     EXPECT_EQ(o.colours.busy, 16711935u);
     EXPECT_EQ(o.colours.others, 255u);
     EXPECT_EQ(o.colours.idle, 12632256u);
 
-    EXPECT_EQ(readVlx("h=").h, "Medium");
-    EXPECT_EQ(readVlx("h=Big").h, "Big");
-    EXPECT_EQ(readVlx("h=Large").h, "Large");
+    // Words and sizes the Height and Font size boxes do not offer leave them as they start.
+    EXPECT_EQ(readVlx("h=").windowHeight, WindowHeight::Medium);
+    EXPECT_EQ(readVlx("h=Big").windowHeight, WindowHeight::Medium);
+    EXPECT_EQ(readVlx("h=Large").windowHeight, WindowHeight::Large);
+    EXPECT_EQ(readVlx("h=Small").windowHeight, WindowHeight::Small);
+    for (const char* size : {"x", "", "9", "012"})
+        EXPECT_EQ(readVlx(QByteArray("size=") + size).fontPointSize, 8) << size;
+    EXPECT_EQ(readVlx("size=10").fontPointSize, 10);
     EXPECT_EQ(readVlx("Cols=2").columns, 2);
 
     // The Idle Timeout text comes back as stored; the idle rule applies it at start.
-    EXPECT_EQ(readVlx("idle=2 0 min").idle, "2 0 min");
-    EXPECT_EQ(readVlx("").idle, "15");
+    EXPECT_EQ(readVlx("idle=2 0 min").idleTimeoutText, "2 0 min");
+    EXPECT_EQ(readVlx("").idleTimeoutText, "15");
 
     // The stored large height counts only when above the designed height.
-    EXPECT_EQ(readVlx("bigH=250").bigH, kScreenLarge);
-    EXPECT_EQ(readVlx("bigH=300").bigH, kScreenLarge);
-    EXPECT_EQ(readVlx("bigH=301").bigH, 301);
-    EXPECT_EQ(readVlx("bigH=junk").bigH, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=250").largeHeight, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=300").largeHeight, kScreenLarge);
+    EXPECT_EQ(readVlx("bigH=301").largeHeight, 301);
+    EXPECT_EQ(readVlx("bigH=junk").largeHeight, kScreenLarge);
 }
 
 TEST(SettingsTest, SavedOptionsComeBack) {
@@ -118,26 +122,24 @@ TEST(SettingsTest, SavedOptionsComeBack) {
     o.notifyDesktop = false;
     o.showOnStatusChange = true;
     o.messagingHidden = true;
-    o.discuss = true;
-    o.colorSort = false;
-    o.lock = true;
+    o.discussionHidden = true;
+    o.sortByColour = false;
+    o.optionsLocked = true;
     o.broadcastAddress = "10.77.0.255";
     o.columns = 2;
-    o.idle = "0";
-    o.namesize = 93;
-    o.size = "10";
-    o.top = -12;
-    o.left = 1900;
-    o.h = "Large";
-    o.w = 640;
+    o.idleTimeoutText = "0";
+    o.nameColumnWidth = 93;
+    o.fontPointSize = 10;
+    o.windowTop = -12;
+    o.windowLeft = 1900;
+    o.windowHeight = WindowHeight::Large;
+    o.largeHeight = 680;
+    o.rememberedWidth = 640;
     o.colours.others = 12345;
-    snapshot.bigHToSave = 680;
 
     Profile profile;
     saveAllSettings(profile, snapshot);
-    Options expected = o;
-    expected.bigH = 680;
-    EXPECT_EQ(written(read(parsed(profile.serialize()))), written(expected));
+    EXPECT_EQ(written(read(parsed(profile.serialize()))), written(o));
 }
 
 TEST(SettingsTest, SaveRewritesItsSectionsAndKeepsTheRest) {
