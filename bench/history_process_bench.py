@@ -27,16 +27,17 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 from bench_args import bench_parser  # noqa: E402
 from probe import Listener  # noqa: E402
-from settings_files import (message_datagram, read_ini, settings_with_history,  # noqa: E402
-                            start_copy, wait_started, wait_until)
+from settings_files import (burst_message, read_ini, settings_with_history,  # noqa: E402
+                            start_copy, stored_message, wait_started, wait_until)
 from testnet import TestNet  # noqa: E402
+from velmora_copies import signature  # noqa: E402
 
 
-def stored_message(number):
-    """About 500 bytes: three lines of text, the trailer and the arrival line."""
+def long_message(number):
+    """About 500 bytes: two lines of text, the signature and the arrival line."""
     text = f"Message {number}: the meeting moves to room 4 at half past two, please bring "
-    return [(text + "the figures").encode(), (text + "the plans").encode(),
-            b" - - - From Person 7 (10.7.0.7)", b" at 2:30 PM on Tue ", b" "]
+    return stored_message([(text + "the figures").encode(), (text + "the plans").encode(),
+                           signature(b"Person 7", "10.7.0.7")], arrived=b" at 2:30 PM on Tue ")
 
 
 def one_run(net, listener, program, probe, path, run, timings):
@@ -51,7 +52,7 @@ def one_run(net, listener, program, probe, path, run, timings):
 
     before = os.stat(path).st_mtime_ns
     sent = time.monotonic()
-    net.exec(2, [probe, "send", message_datagram(f"bench {run}", net.addr(2)).hex()])
+    net.exec(2, [probe, "send", burst_message(f"bench {run}", net.addr(2)).hex()])
     replaced = wait_until(lambda: os.stat(path).st_mtime_ns != before, 30, step=0.002)
     if replaced:
         timings["save"].append(1000 * (time.monotonic() - sent))
@@ -85,7 +86,7 @@ def main():
             if count is None:
                 with open(path, "wb") as f:
                     f.write(settings_with_history(
-                        "bench", [stored_message(n) for n in range(args.messages)]))
+                        "bench", [long_message(n) for n in range(args.messages)]))
             else:
                 with open(path, "wb") as f:
                     f.write(settings_with_history("bench", []))

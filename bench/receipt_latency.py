@@ -26,7 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 from bench_args import bench_parser  # noqa: E402
 from testnet import TestNet  # noqa: E402
-from velmora_copies import SEP, Copy  # noqa: E402
+from velmora_copies import SEP, Copy, message_datagram, receipt_datagram  # noqa: E402
 
 PORT = 55555
 
@@ -91,7 +91,7 @@ def main():
         prefix = b"m" + net.addr(2).encode() + SEP
         start = time.monotonic()
         for n in range(args.count):
-            body = prefix + b"Message %d\r\n - - - From ANN (%s)" % (n, net.addr(1).encode())
+            body = message_datagram(b"Message %d\r\n" % n, b"ANN", net.addr(1), to=net.addr(2))
             delay = start + n * args.gap / 1000 - time.monotonic()
             if delay > 0:
                 time.sleep(delay)
@@ -102,7 +102,7 @@ def main():
         tcpdump.wait(timeout=10)
         wire = udp_payloads(pcap)
 
-    receipt = b"vl" + net.addr(1).encode() + SEP + b"BOB"
+    receipt = receipt_datagram(net.addr(1), b"BOB")
     sent = [(t, d) for t, s, d in wire if s == net.addr(1) and d.startswith(prefix)]
     latencies, missing = [], 0
     for i, (t, _) in enumerate(sent):

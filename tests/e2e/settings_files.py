@@ -20,7 +20,7 @@ import subprocess
 import time
 import urllib.parse
 
-from velmora_copies import SEP, Copy, program_path
+from velmora_copies import SEP, Copy, message_datagram, program_path
 
 START_TIMEOUT = 60  # generous: the sanitizer build starts slowly, the more so on a big file
 TEMP_PREFIX = ".vlx.ini.tmp"
@@ -150,17 +150,17 @@ def notices(copy, text):
             if m.startswith("velmora: ") and all(p in m for p in pieces)]
 
 
-def message_datagram(tag, sender_address):
+def burst_message(tag, sender_address):
     """A two-line message to all, told apart from others by `tag`."""
-    return (b"MBurst message " + tag.encode() + b"\r\nwith a second line\r\n"
-            b" - - - From PROBE (" + sender_address.encode() + b")")
+    return message_datagram(b"Burst message " + tag.encode() + b"\r\nwith a second line\r\n",
+                            b"PROBE", sender_address)
 
 
 def send_burst(net, host, probe, copy, tags):
     """Sends one message per tag from `host` at once; waits until the copy has confirmed
     every one (its receipts "v..." on the wire)."""
     mark = len(copy.trace)
-    senders = [net.popen(host, [probe, "send", message_datagram(t, net.addr(host)).hex()],
+    senders = [net.popen(host, [probe, "send", burst_message(t, net.addr(host)).hex()],
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) for t in tags]
     for sender in senders:
         sender.wait(timeout=30)
@@ -314,6 +314,11 @@ def decode_line(value):
     if value.startswith(b"~"):
             return urllib.parse.unquote_to_bytes(value[1:])
     return _scramble(value)[1:]
+
+
+def stored_message(lines, arrived=b" at 9:15 AM on Mon "):
+    """A received message as [VLXMsgs] keeps it: its lines, the arrival line, a blank line."""
+    return list(lines) + [arrived, b" "]
 
 
 def settings_with_history(login, messages, remarks=("On the phone", "In a meeting")):

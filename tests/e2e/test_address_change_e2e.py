@@ -22,8 +22,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from net_trouble import announces, probe_send, send_failures, start_without_address  # noqa: E402
 from probe import Listener  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import (SEP, Copy, on_test_network, read_section,  # noqa: E402
-                            roster_archive, show, stopped_at_end)
+from velmora_copies import (SEP, Copy, message_datagram, on_test_network,  # noqa: E402
+                            read_section, receipt_datagram, roster_archive, show,
+                            stopped_at_end)
 
 OLD, NEW, BOB_ADDR, PROBE_ADDR = "10.77.0.1", "10.77.0.101", "10.77.0.2", "10.77.0.3"
 # The address is checked every ten seconds; a slow machine gets three times that.
@@ -103,8 +104,7 @@ def run(net, probe, wire, ann, bob):
         "ANN did not answer a refresh request from its new address")
 
     # Messages: the old address is somebody else's now, the new one is ANN's.
-    trailer = b" - - - From PRB (" + PROBE_ADDR.encode() + b")"
-    to_old = b"m" + OLD.encode() + SEP + b"to the old address" + trailer
+    to_old = message_datagram(b"to the old address", b"PRB", PROBE_ADDR, to=OLD)
     before = len(ann.trace)
     probe_send(net, 3, probe, to_old)
     assert ann.wait_received(lambda s, d: d == to_old, TIMEOUT, before), "ANN missed a message"
@@ -113,10 +113,10 @@ def run(net, probe, wire, ann, bob):
         t.kind == "send" and t.data.startswith(b"vl") for t in ann.trace[before:]), (
         "ANN confirmed a message addressed to its old address")
 
-    to_new = b"m" + NEW.encode() + SEP + b"to the new address" + trailer
+    to_new = message_datagram(b"to the new address", b"PRB", PROBE_ADDR, to=NEW)
     before_wire = len(wire.seen)
     probe_send(net, 3, probe, to_new)
-    receipt = b"vl" + PROBE_ADDR.encode() + SEP + b"ANN"
+    receipt = receipt_datagram(PROBE_ADDR, b"ANN")
     got = wire.wait_for(lambda d: d.data == receipt, TIMEOUT, before_wire)
     assert got is not None, "no receipt for the message to the new address"
     assert got.source == NEW, f"the receipt came from {got.source}"

@@ -41,8 +41,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import (TEMP_PREFIX, FolderWatch, UserAccount,  # noqa: E402
                             check_complete, holds_burst, read_ini, run_each, send_burst,
-                            settings_with_history, start_copy, temp_files, wait_started,
-                            wait_until)
+                            settings_with_history, start_copy, stored_message, temp_files,
+                            wait_started, wait_until)
 from testnet import main  # noqa: E402
 from velmora_copies import on_test_network  # noqa: E402
 
@@ -57,8 +57,8 @@ IN_MODIFY = 0x2
 
 def long_message(number):
     words = "".join(f"word{w} " for w in range(number % 7, number % 7 + 40))
-    return [f"Stored message {number} line {line}: {words}".encode() for line in range(4)] + [
-        b" at 9:15 AM on Mon ", b" "]
+    return stored_message(f"Stored message {number} line {line}: {words}".encode()
+                          for line in range(4))
 
 
 def file_state(path):

@@ -18,13 +18,13 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_screens_e2e import LIME, TITLE, on_screen  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import SEP, Copy, show  # noqa: E402
+from velmora_copies import Copy, message_datagram, receipt_datagram, show  # noqa: E402
 
 ADDR = {1: b"10.77.0.1", 2: b"10.77.0.2"}
 WAIT = 30
-TO_ANN = (b"m" + ADDR[1] + SEP + b"Lunch at noon? The table by the window.\r\n"
-          b" - - - From BOB (10.77.0.2)")
-RECEIPTS = [b"vl" + ADDR[1] + SEP + name for name in (b"ANN", b"BOB")]
+TO_ANN = message_datagram(b"Lunch at noon? The table by the window.\r\n", b"BOB", ADDR[2],
+                          to=ADDR[1])
+RECEIPTS = [receipt_datagram(ADDR[1], name) for name in (b"ANN", b"BOB")]
 WHITE = (255, 255, 255)
 
 
@@ -67,7 +67,7 @@ def run(net, workdir, screen, probe):
 
         # 1. The message: confirmed, and on the Messages page.
         send(net, probe, TO_ANN)
-        assert copy.wait_sent(lambda d: d == b"vl" + ADDR[2] + SEP + b"ANN", WAIT), (
+        assert copy.wait_sent(lambda d: d == receipt_datagram(ADDR[2], b"ANN"), WAIT), (
             f"ANN did not confirm\n{copy.describe()}")
         # Checked at the end, so that a failure here still lets the Compose page be checked.
         problems = []

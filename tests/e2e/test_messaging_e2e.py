@@ -22,23 +22,23 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import read_ini  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import (SEP, Copy, on_test_network,  # noqa: E402
-                            roster_archive, show, stopped_at_end)
+from velmora_copies import (SEP, Copy, message_datagram, on_test_network,  # noqa: E402
+                            receipt_datagram, roster_archive, show, signature,
+                            stopped_at_end)
 
 NAMES = {1: b"ANN", 2: b"BOB", 3: b"CAY"}
 ADDR = {i: f"10.77.0.{i}" for i in range(1, 4)}
 START_TIMEOUT = 30
 RECEIPT_TIMEOUT = 15
 
-TRAILER = b" - - - From ANN (10.77.0.1)"
-TO_BOB = b"m" + ADDR[2].encode() + SEP + b"Lunch at noon?\r\n" + TRAILER
-TO_ALL = b"MThe printer on floor 2 is fixed.\r\n" + TRAILER
+TO_BOB = message_datagram(b"Lunch at noon?\r\n", b"ANN", ADDR[1], to=ADDR[2])
+TO_ALL = message_datagram(b"The printer on floor 2 is fixed.\r\n", b"ANN", ADDR[1])
 RENAME = b"zw" + ADDR[3].encode() + SEP + b"Cay Renamed" + SEP + b"In"
 RENAMED_ROW = ADDR[3].encode() + SEP + b"Cay Renamed" + SEP + b"wIn"
 
 
 def receipt(name):
-    return b"vl" + ADDR[1].encode() + SEP + name
+    return receipt_datagram(ADDR[1], name)
 
 
 def send_from_host(net, probe, i, data):
@@ -93,7 +93,8 @@ def run(net, workdir, program, probe):
         messages = read_ini(copies[2].settings).messages()
         assert len(messages) == 2, f"BOB stored {[show(m) for m in messages]}"
         assert messages[0].startswith(TO_ALL[1:] + b"\r\n at "), show(messages[0])
-        assert messages[1].startswith(b"Lunch at noon?\r\n" + TRAILER + b"\r\n at "), (
+        from_ann = signature(b"ANN", ADDR[1])
+        assert messages[1].startswith(b"Lunch at noon?\r\n" + from_ann + b"\r\n at "), (
             show(messages[1]))
         assert all(m.endswith(b"\r\n ") for m in messages), [show(m) for m in messages]
         assert copies[1].stop() == 0, f"ANN ended badly:\n{copies[1].describe()}"

@@ -22,15 +22,14 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from person import (COMPOSE_BOX, ERASE, LIME, REPLY, SEND, SEND_TO_ALL, WAIT,  # noqa: E402
                     as_person, rows, sends, started)
 from testnet import main  # noqa: E402
-from velmora_copies import SEP, Copy  # noqa: E402
+from velmora_copies import SEP, Copy, message_datagram, receipt_datagram, signature  # noqa: E402
 
 ANN_AT, BOB_AT = b"10.77.0.1", b"10.77.0.2"
-FROM_ANN = b"\r\n - - - From ANN (10.77.0.1)"
 MESSAGES = b"mM"
 
 
 def receipt(name):
-    return b"vl" + ANN_AT + SEP + name
+    return receipt_datagram(ANN_AT, name)
 
 
 def wait_receipts(ann, names, mark):
@@ -63,14 +62,14 @@ def steps(net, desk, probe, ann, bob):
     desk.click(win, *COMPOSE_BOX)
     desk.type_text("Lunch at noon?")
     mark = len(ann.trace)
-    with sends(ann, [b"m" + BOB_AT + SEP + b"Lunch at noon?" + FROM_ANN], MESSAGES):
+    with sends(ann, [message_datagram(b"Lunch at noon?\r\n", b"ANN", ANN_AT, to=BOB_AT)], MESSAGES):
         desk.click(win, *SEND)
     wait_receipts(ann, [b"BOB"], mark)
 
     # 2. BOB writes; the program shows the message on the Messages page.
-    message = b"m" + ANN_AT + SEP + b"Are you coming?\r\n - - - From BOB (10.77.0.2)"
+    message = message_datagram(b"Are you coming?\r\n", b"BOB", BOB_AT, to=ANN_AT)
     net.exec(2, [probe, "send", message.hex()])
-    assert ann.wait_sent(lambda d: d == b"vl" + BOB_AT + SEP + b"ANN", WAIT), (
+    assert ann.wait_sent(lambda d: d == receipt_datagram(BOB_AT, b"ANN"), WAIT), (
         "ANN's copy did not confirm BOB's message")
     desk.wait_active(win)
     desk.tab(win, "Messages")
@@ -79,7 +78,8 @@ def steps(net, desk, probe, ann, bob):
     # The quote holds the message as the Messages page showed it, arrival line included.
     quoted = (re.escape(b"m" + BOB_AT + SEP + b"On my way\r\nIn reply to:\r\n"
                         b"> Are you coming?\r\n>  - - - From BOB (10.77.0.2)\r\n")
-              + rb">  at \d{1,2}:\d\d [AP]M on \w{3} \r\n>  " + re.escape(FROM_ANN))
+              + rb">  at \d{1,2}:\d\d [AP]M on \w{3} \r\n>  "
+              + re.escape(b"\r\n" + signature(b"ANN", ANN_AT)))
     mark = len(ann.trace)
     with sends(ann, [re.compile(quoted)], MESSAGES):
         desk.click(win, *SEND)
@@ -91,7 +91,7 @@ def steps(net, desk, probe, ann, bob):
     desk.click(win, *ERASE)
     desk.type_text("Fire drill at 3")
     mark = len(ann.trace)
-    with sends(ann, [b"MFire drill at 3 today" + FROM_ANN], MESSAGES):
+    with sends(ann, [message_datagram(b"Fire drill at 3 today\r\n", b"ANN", ANN_AT)], MESSAGES):
         for answer, more in (("Escape", " today"), ("Return", None)):
             desk.click(win, *SEND_TO_ALL)
             try:

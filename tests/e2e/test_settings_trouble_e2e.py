@@ -29,15 +29,15 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import (PrivateTmpfs, UserAccount, check_complete,  # noqa: E402
                             holds_burst, notices, parse_ini, run_each, send_burst,
-                            settings_with_history, start_copy, temp_files, wait_started,
-                            wait_until)
+                            settings_with_history, start_copy, stored_message, temp_files,
+                            wait_started, wait_until)
 from testnet import main  # noqa: E402
 from velmora_copies import SEP, on_test_network  # noqa: E402
 
 PROBE_HOST = 2
 NOTICE_TIMEOUT = 20  # a save comes about 2 s after a message
 SETTLE = 4           # long enough for one more save moment (2 s after a message) to pass
-SEEDED = [[b"Seeded message %d" % n, b" at 9:15 AM on Mon ", b" "] for n in range(3)]
+SEEDED = [stored_message([b"Seeded message %d" % n]) for n in range(3)]
 
 
 def read_bytes(path):

@@ -19,7 +19,7 @@ from desktop_bus import SessionBus, wait_records  # noqa: E402
 from person import QUIET, WAIT, started  # noqa: E402
 from probe import netprobe_path  # noqa: E402
 from testnet import Skip, TestNet, main, require_netns  # noqa: E402
-from velmora_copies import Copy, program_path  # noqa: E402
+from velmora_copies import Copy, message_datagram, program_path  # noqa: E402
 
 SOCKET = "velmora-wayland-0"
 
@@ -82,8 +82,8 @@ def scenario():
                 [m for m in ann.messages() if "velmora" in m]
             item = bus.tray_item(watcher)
 
-            net.exec(2, [probe, "send", (b"Mhello from Bob\r\n - - - From BOB ("
-                                         + net.addr(2).encode() + b")").hex()])
+            hello = message_datagram(b"hello from Bob\r\n", b"BOB", net.addr(2))
+            net.exec(2, [probe, "send", hello.hex()])
             found = wait_records(notes, 1)
             assert found and found[0]["summary"] == "BOB", found
             assert found[0]["body"] == "hello from Bob", found

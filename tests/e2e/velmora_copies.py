@@ -23,6 +23,23 @@ from testnet import TestNet, network_exists, require_executable, require_netns
 
 SEP = b"\xf7"
 
+
+def signature(sender, address):
+    """The line that ends every message: " - - - From NAME (address)"."""
+    return b" - - - From " + _latin1(sender) + b" (" + _latin1(address) + b")"
+
+
+def message_datagram(text, sender, address, to=None):
+    """A message as a copy sends it: "m" + the recipient's address + 0xF7 for one person (`to`),
+    "M" for all; then the text (its lines ended with CR LF) and the sender's signature."""
+    head = b"M" if to is None else b"m" + _latin1(to) + SEP
+    return head + _latin1(text) + signature(sender, address)
+
+
+def receipt_datagram(sender_address, reader):
+    """The confirmation "vl" + the message's sender's address + 0xF7 + the reader's name."""
+    return b"vl" + _latin1(sender_address) + SEP + _latin1(reader)
+
 # One line of a copy's stderr: kind "send" or "recv" with its datagram, or "other" with the
 # line's text in `data` (and `source` None).
 TraceLine = collections.namedtuple("TraceLine", "kind source data")

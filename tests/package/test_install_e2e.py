@@ -27,7 +27,7 @@ sys.path.insert(0, E2E)
 from person import TABS, TAB_Y, WAIT, Desktop, started  # noqa: E402
 from probe import netprobe_path  # noqa: E402
 from testnet import Skip, TestNet, main, require_netns  # noqa: E402
-from velmora_copies import SEP  # noqa: E402
+from velmora_copies import message_datagram, receipt_datagram  # noqa: E402
 
 OVERVIEW = (64, 88)  # the first help topic button on the Help page, in client coordinates
 MODULE = "usr/lib/dazuviz-velmora/libvelmora-media.so"
@@ -89,9 +89,9 @@ def run(workdir, root, desk, net, probe):
         wait_for(lambda: os.path.exists(opened) and help_page in open(opened).read(),
                  f"the Overview topic did not open {help_page}")
 
-        message = b"m10.77.0.1" + SEP + b"Tea?\r\n - - - From BOB (10.77.0.2)"
+        message = message_datagram(b"Tea?\r\n", b"BOB", "10.77.0.2", to="10.77.0.1")
         net.exec(2, [probe, "send", message.hex()])
-        assert copy.wait_sent(lambda d: d == b"vl10.77.0.2" + SEP + b"ANN", WAIT), (
+        assert copy.wait_sent(lambda d: d == receipt_datagram("10.77.0.2", b"ANN"), WAIT), (
             "the copy did not confirm the message")
         maps = f"/proc/{copy.process.pid}/maps"
         module = os.path.join(root, MODULE)
