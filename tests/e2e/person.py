@@ -66,15 +66,6 @@ def own_status(code, name, text):
     return b"a" + code + name + SEP + b" " + text
 
 
-def started(copy):
-    """Waits until the copy has started: its refresh request, then its answer to it."""
-    request = copy.wait_sent(lambda d: d.startswith(b"r "), WAIT)
-    assert request is not None, f"{copy.user} did not start"
-    after = next(i for i, t in enumerate(copy.trace) if t.kind == "send" and t.data == request)
-    answer = copy.wait_sent(lambda d: d[:1] == b"a", WAIT, after)
-    assert answer is not None, f"{copy.user} did not answer its refresh request"
-
-
 def echoed(copy, datagram):
     """Waits until the copy has its last sent `datagram` back from the network: handling it
     again re-sorts the list, and with it resets the window's title."""

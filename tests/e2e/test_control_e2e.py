@@ -31,7 +31,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import Listener, netprobe_path  # noqa: E402
 from testnet import TestNet, main, require_netns  # noqa: E402
-from velmora_copies import SEP, Copy, program_path, show  # noqa: E402
+from velmora_copies import SEP, Copy, program_path, show, started  # noqa: E402
 
 PROBE_HOST = 3
 ADDR = {1: "10.77.0.1", 2: "10.77.0.2"}
@@ -109,15 +109,6 @@ def folder(path, mode):
 def quiet_wire(probe, host, mark, seconds=2.0):
     time.sleep(seconds)
     return [d for d in probe.seen[mark:] if d.source == ADDR.get(host)]
-
-
-def started(copy):
-    """Waits until the copy has started: its refresh request, then its answer to it."""
-    request = copy.wait_sent(lambda d: d.startswith(b"r "), WAIT)
-    assert request is not None, f"{copy.user} did not start"
-    after = next(i for i, t in enumerate(copy.trace) if t.kind == "send" and t.data == request)
-    assert copy.wait_sent(lambda d: d[:1] == b"a", WAIT, after), (
-        f"{copy.user} did not answer its refresh request")
 
 
 def run(net, workdir, program, probe_program):

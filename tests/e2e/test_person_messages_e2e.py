@@ -20,9 +20,10 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from person import (COMPOSE_BOX, ERASE, LIME, REPLY, SEND, SEND_TO_ALL, WAIT,  # noqa: E402
-                    as_person, rows, sends, started)
+                    as_person, rows, sends)
 from testnet import main  # noqa: E402
-from velmora_copies import SEP, Copy, message_datagram, receipt_datagram, signature  # noqa: E402
+from velmora_copies import (SEP, Copy, message_datagram, receipt_datagram,  # noqa: E402
+                            signature, started)
 
 ANN_AT, BOB_AT = b"10.77.0.1", b"10.77.0.2"
 MESSAGES = b"mM"

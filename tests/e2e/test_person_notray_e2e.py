@@ -15,8 +15,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from person import WAIT, as_person, own_status, sends, started  # noqa: E402
+from person import WAIT, as_person, own_status, sends  # noqa: E402
 from testnet import main  # noqa: E402
+from velmora_copies import started  # noqa: E402
 
 EXITS = [("x", [b"Out  (off-line)"]), ("s", [b"Out", b"Out (off-line)"])]
 

@@ -27,10 +27,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from person import (BLUE, DISCUSS_ENTRY, FUCHSIA, LIST_BLANK, LIST_BUTTON,  # noqa: E402
                     NAME_FIELD, PERSONALIZE_BUTTON, RED, REMARK_ARROW, REMARK_BOX, SILVER,
                     TITLE, WAIT, TitleWatch, as_person, change_page, echoed, own_status,
-                    row_of, sends, started)
+                    row_of, sends)
 from test_screens_e2e import COLLEAGUES  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import SEP  # noqa: E402
+from velmora_copies import SEP, started  # noqa: E402
 
 PROBE_HOST = 2
 ANN = b"ANN"

@@ -19,8 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import Lines  # noqa: E402
 from test_screens_e2e import Screen  # noqa: E402
 from testnet import Skip, TestNet, main, require_executable, require_netns  # noqa: E402
-from test_control_e2e import started  # noqa: E402
-from velmora_copies import SEP, Copy, program_path, show  # noqa: E402
+from velmora_copies import SEP, Copy, program_path, show, started  # noqa: E402
 
 WAIT = 30
 DESKTOP_ENTRY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",

@@ -32,7 +32,7 @@ from settings_files import (PrivateTmpfs, UserAccount, check_complete,  # noqa: 
                             settings_with_history, start_copy, stored_message, temp_files,
                             wait_started, wait_until)
 from testnet import main  # noqa: E402
-from velmora_copies import SEP, on_test_network  # noqa: E402
+from velmora_copies import SEP, on_test_network, stopped_at_end  # noqa: E402
 
 PROBE_HOST = 2
 NOTICE_TIMEOUT = 20  # a save comes about 2 s after a message
@@ -74,7 +74,7 @@ def full_disk_and_read_only(net, workdir, program, probe):
             f.write(settings_with_history("lee", SEEDED))
         copy = start_copy(net, 1, None, path, program, prefix=fs.prefix, login="lee",
                           home=os.path.join(workdir, "home-lee"))
-        try:
+        with stopped_at_end({1: copy}):
             wait_started(copy)
             original = read_bytes(here)
             kinds = [("full disk", lambda: fill_up(fs.inside(fs.folder)),
@@ -118,11 +118,6 @@ def full_disk_and_read_only(net, workdir, program, probe):
             assert holds_burst(stored, sent), f"messages lost: {sent} not all in {stored[:6]}"
             assert len(stored) == len(SEEDED) + len(sent), f"{len(stored)} messages stored"
             assert not late, "; ".join(late)
-        except AssertionError:
-            print("---", copy.describe())
-            raise
-        finally:
-            copy.stop()
 
 
 def sized_settings(login, size_mod_page):
@@ -149,7 +144,7 @@ def full_disk_in_place(net, workdir, program, probe):
         os.chmod(here, 0o666)
         os.chmod(here_folder, 0o555)
         copy = start_copy(net, 1, kim, path, program, prefix=fs.prefix)
-        try:
+        with stopped_at_end({1: copy}):
             wait_started(copy)
             original = read_bytes(here)
             filler = fill_up(fs.inside(fs.folder))
@@ -173,11 +168,6 @@ def full_disk_in_place(net, workdir, program, probe):
             # The user may write the file; a line that blames permissions sends them the wrong
             # way when the disk is full.
             assert "Permission denied" not in told[0], f"the wrong cause is told: {told[0]}"
-        except AssertionError:
-            print("---", copy.describe())
-            raise
-        finally:
-            copy.stop()
 
 
 def unreadable_file(net, workdir, program, probe):
@@ -197,7 +187,7 @@ def unreadable_file(net, workdir, program, probe):
     original = read_bytes(path)
 
     copy = start_copy(net, 1, pete, path, program)
-    try:
+    with stopped_at_end({1: copy}):
         wait_started(copy)
         first = next(d for d in copy.sent() if d[:1] == b"a")
         assert first.startswith(b"agPETE" + SEP), (
@@ -207,11 +197,6 @@ def unreadable_file(net, workdir, program, probe):
         send_burst(net, PROBE_HOST, probe, copy, ["to Pete"])
         time.sleep(SETTLE)
         assert copy.stop() == 0, f"the copy did not end well:\n{copy.describe()}"
-    except AssertionError:
-        print("---", copy.describe())
-        raise
-    finally:
-        copy.stop()
     after = os.stat(path)
     assert read_bytes(path) == original, "the unreadable file was changed"
     assert (after.st_ino, after.st_uid, stat.S_IMODE(after.st_mode)) == (

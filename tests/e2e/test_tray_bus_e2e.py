@@ -10,9 +10,9 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_bus import SessionBus  # noqa: E402
-from person import QUIET, WAIT, Desktop, started  # noqa: E402
+from person import QUIET, WAIT, Desktop  # noqa: E402
 from testnet import TestNet, main, require_netns  # noqa: E402
-from velmora_copies import Copy, program_path, stopped_at_end  # noqa: E402
+from velmora_copies import Copy, program_path, started, stopped_at_end  # noqa: E402
 
 TRAY_MENU = ["Dazuviz Velmora", "", "ANN", "In", "", "_In", "_Busy", "_Out",
              "_Customize Status", "", "Start when I log in", "Refresh Status list",

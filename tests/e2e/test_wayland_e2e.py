@@ -16,10 +16,10 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_bus import SessionBus, wait_records  # noqa: E402
-from person import QUIET, WAIT, started  # noqa: E402
+from person import QUIET, WAIT  # noqa: E402
 from probe import netprobe_path  # noqa: E402
 from testnet import Skip, TestNet, main, require_netns  # noqa: E402
-from velmora_copies import Copy, message_datagram, program_path  # noqa: E402
+from velmora_copies import Copy, message_datagram, program_path, started  # noqa: E402
 
 SOCKET = "velmora-wayland-0"
 

@@ -235,6 +235,15 @@ def archived_addresses(path):
     return [entry.split(SEP, 1)[0].decode("latin-1") for entry in roster_archive(path)]
 
 
+def started(copy, timeout=30):
+    """Waits until the copy has started: its refresh request, then its answer to it."""
+    request = copy.wait_sent(lambda d: d.startswith(b"r "), timeout)
+    assert request is not None, f"{copy.user} did not start"
+    after = next(i for i, t in enumerate(copy.trace) if t.kind == "send" and t.data == request)
+    answer = copy.wait_sent(lambda d: d[:1] == b"a", timeout, after)
+    assert answer is not None, f"{copy.user} did not answer its refresh request"
+
+
 @contextlib.contextmanager
 def stopped_at_end(copies):
     """Stops every copy of {host: Copy} at the end; when an assertion fails inside, shows what

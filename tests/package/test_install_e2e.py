@@ -24,10 +24,10 @@ import time
 
 E2E = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e")
 sys.path.insert(0, E2E)
-from person import TABS, TAB_Y, WAIT, Desktop, started  # noqa: E402
+from person import TABS, TAB_Y, WAIT, Desktop  # noqa: E402
 from probe import netprobe_path  # noqa: E402
 from testnet import Skip, TestNet, main, require_netns  # noqa: E402
-from velmora_copies import message_datagram, receipt_datagram  # noqa: E402
+from velmora_copies import message_datagram, receipt_datagram, started  # noqa: E402
 
 OVERVIEW = (64, 88)  # the first help topic button on the Help page, in client coordinates
 MODULE = "usr/lib/dazuviz-velmora/libvelmora-media.so"
