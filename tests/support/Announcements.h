@@ -1,21 +1,24 @@
 #pragma once
-// Status announcements as another copy sends them, for feeding a roster.
+// Status announcements as another copy sends them, for feeding a roster, and the roster's
+// names in the order the status list shows them.
 
-#include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-
-#include <QByteArray>
+#include "core/presence/Roster.h"
+#include "support/Text.h"
 
 namespace velmora::test {
-
-// The field separator of the datagrams, as a string to concatenate.
-inline QByteArray S() {
-    return QByteArray(1, kSep);
-}
 
 // "a" + colour code + name + separator + " " + status text.
 inline QByteArray ann(const QByteArray& name, StatusCode code, const QByteArray& status) {
     return datagram::statusAnnouncement(code, name, status);
+}
+
+// The names in display order.
+inline QList<QByteArray> namesInOrder(const Roster& roster) {
+    QList<QByteArray> names;
+    for (const SortKey& k : roster.displayOrder())
+        names.append(Roster::split(roster.entries()[k.position]).name);
+    return names;
 }
 
 } // namespace velmora::test

@@ -1,23 +1,26 @@
 #pragma once
 // A core that runs without a network: it never listens, sends to a closed port on 127.0.0.1,
-// and records every datagram it sends. The clock stands on Monday 7 December 2026, 9:05 AM.
+// and records every datagram it sends.
 
 #include "core/Core.h"
-#include "core/net/AnsiText.h"
+#include "support/Text.h"
 
 #include <QTemporaryDir>
 #include <memory>
 
 namespace velmora::test {
 
-inline QByteArray sep() {
-    return QByteArray(1, kSep);
+// The time stamp announcements carry at the harness's time.
+inline QByteArray stamp() {
+    return " ( 9:05 AM on Mon)";
 }
 
-class CoreHarness {
-public:
-    explicit CoreHarness(const QByteArray& ownAddress = "10.0.0.5",
-                         const QByteArray& login = "OPERATOR")
+// What every harness starts from: a configuration that never listens and sends only to a
+// closed port on 127.0.0.1, its settings file in a temporary folder, the clock on Monday
+// 7 December 2026, 9:05 AM, and the datagrams the core sends.
+struct OfflineSetup {
+    explicit OfflineSetup(const QByteArray& ownAddress = "10.0.0.5",
+                          const QByteArray& login = "OPERATOR")
         : clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5))) {
         config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
         config.ownAddress = ownAddress;
@@ -27,11 +30,24 @@ public:
         config.remotePort = 9;
         config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
     }
+    void recordSent(Core& core) {
+        QObject::connect(&core, &Core::datagramSent,
+                         [this](const QByteArray& d) { sent.append(d); });
+    }
+
+    QTemporaryDir dir;
+    ManualClock clock;
+    CoreConfig config;
+    QList<QByteArray> sent; // outlives what the harness builds, whose teardown may still send
+};
+
+class CoreHarness : public OfflineSetup {
+public:
+    using OfflineSetup::OfflineSetup;
 
     Core& make() {
         core = std::make_unique<Core>(config, clock);
-        QObject::connect(core.get(), &Core::datagramSent,
-                         [this](const QByteArray& d) { sent.append(d); });
+        recordSent(*core);
         return *core;
     }
     // Created, started and with the start-up datagrams forgotten.
@@ -44,11 +60,7 @@ public:
     }
     QByteArray entry(int position) const { return core->roster().entries().value(position); }
 
-    QTemporaryDir dir;
-    ManualClock clock;
-    CoreConfig config;
     std::unique_ptr<Core> core;
-    QList<QByteArray> sent;
 };
 
 } // namespace velmora::test

@@ -12,7 +12,7 @@ namespace velmora::test {
 inline void writeFile(const QString& path, const QByteArray& content) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+    ASSERT_EQ(f.write(content), content.size());
 }
 
 inline QByteArray readFile(const QString& path) {

@@ -1,6 +1,5 @@
 #pragma once
-// A main window on the offscreen platform with a core that never listens and sends only to a
-// closed port on 127.0.0.1, its settings file in a temporary folder.
+// A main window on the offscreen platform, its core on the offline setup of CoreHarness.h.
 
 #include "gui/board/StatusListView.h"
 #include "gui/controls/WidgetKit.h"
@@ -10,35 +9,26 @@
 #include "gui/window/OptionsPage.h"
 #include "gui/window/TabbedPages.h"
 #include "gui/window/WindowMenus.h"
+#include "support/CoreHarness.h"
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QInputDialog>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
 namespace velmora::test {
 
-class WindowHarness {
+class WindowHarness : public OfflineSetup {
 public:
-    explicit WindowHarness(const QByteArray& settings = {})
-        : clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5))) {
-        config.settingsPath = dir.filePath(QStringLiteral("vlx.ini"));
-        config.ownAddress = "10.0.0.5";
-        config.loginName = "OPERATOR";
-        config.listenPort = 0;
-        config.remoteIP = "127.0.0.1";
-        config.remotePort = 9;
-        config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    explicit WindowHarness(const QByteArray& settings = {}) {
         if (!settings.isEmpty()) {
             QFile f(config.settingsPath);
             if (f.open(QIODevice::WriteOnly)) f.write(settings);
         }
         window = std::make_unique<MainWindow>(config, clock);
-        QObject::connect(&window->core(), &Core::datagramSent,
-                         [this](const QByteArray& d) { sent.append(d); });
+        recordSent(window->core());
         window->startUp();
         QCoreApplication::processEvents(); // the deferred start-up
     }
@@ -47,10 +37,6 @@ public:
         return window->findChild<T*>(QString::fromLatin1(name));
     }
 
-    QTemporaryDir dir;
-    ManualClock clock;
-    CoreConfig config;
-    QList<QByteArray> sent; // outlives the window, whose teardown still sends
     std::unique_ptr<MainWindow> window;
 };
 

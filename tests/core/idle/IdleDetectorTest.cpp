@@ -11,12 +11,9 @@
 using namespace velmora;
 using velmora::test::CoreHarness;
 using velmora::test::sep;
+using velmora::test::stamp;
 
 namespace {
-
-QByteArray stamp() {
-    return " ( 9:05 AM on Mon)";
-}
 
 // Counts how often the detector looks at the input.
 class CountingInput : public ReportedInput {

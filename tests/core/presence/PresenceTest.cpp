@@ -10,12 +10,9 @@
 using namespace velmora;
 using velmora::test::CoreHarness;
 using velmora::test::sep;
+using velmora::test::stamp;
 
 namespace {
-
-QByteArray stamp() {
-    return " ( 9:05 AM on Mon)";
-}
 
 int countOfKind(const QList<QByteArray>& sent, datagram::Kind kind) {
     int n = 0;

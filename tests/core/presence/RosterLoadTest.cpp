@@ -24,13 +24,6 @@ QList<int> positionsInOrder(const Roster& roster) {
     return positions;
 }
 
-QList<QByteArray> namesInOrder(const Roster& roster) {
-    QList<QByteArray> names;
-    for (const SortKey& k : roster.displayOrder())
-        names.append(Roster::split(roster.entries()[k.position]).name);
-    return names;
-}
-
 } // namespace
 
 TEST(RosterLoad, AFullRosterIgnoresNewcomersButUpdatesThoseItKnows) {
@@ -57,7 +50,7 @@ TEST(RosterLoad, AFullRosterIgnoresNewcomersButUpdatesThoseItKnows) {
         EXPECT_FALSE(result.appended) << t.name.constData();
         EXPECT_EQ(result.position, t.position) << t.name.constData();
         if (!t.ignored) {
-            EXPECT_EQ(r.entries()[t.position], t.address + '=' + t.name + S() + "rOut");
+            EXPECT_EQ(r.entries()[t.position], t.address + '=' + t.name + sep() + "rOut");
         }
     }
     EXPECT_EQ(r.count(), Roster::kMaxEntries);

@@ -22,7 +22,7 @@ TEST(Roster, EntriesAreKeyedByAddressThenFoundByName) {
     Seeded r;
     auto first = r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_TRUE(first.appended);
-    EXPECT_EQ(r.entries()[1], "10.0.0.2=Ann" + S() + "gIn");
+    EXPECT_EQ(r.entries()[1], "10.0.0.2=Ann" + sep() + "gIn");
     EXPECT_EQ(r.nameIndex()[1], "Ann=10.0.0.2");
 
     // The same name, letter case ignored, from another address shares the entry; the name
@@ -30,13 +30,13 @@ TEST(Roster, EntriesAreKeyedByAddressThenFoundByName) {
     auto moved = r.applyStatusAnnouncement(ann("ANN", StatusCode::Out, "Out"), "10.0.0.3");
     EXPECT_FALSE(moved.appended);
     EXPECT_EQ(moved.position, 1);
-    EXPECT_EQ(r.entries()[1], "10.0.0.3=ANN" + S() + "rOut");
+    EXPECT_EQ(r.entries()[1], "10.0.0.3=ANN" + sep() + "rOut");
     EXPECT_EQ(r.nameIndex()[1], "Ann=10.0.0.2");
     EXPECT_EQ(r.count(), 2);
 
     // Found by address again, whatever the name now says.
     r.applyStatusAnnouncement(ann("Annie", StatusCode::Busy, "Busy"), "10.0.0.3");
-    EXPECT_EQ(r.entries()[1], "10.0.0.3=Annie" + S() + "fBusy");
+    EXPECT_EQ(r.entries()[1], "10.0.0.3=Annie" + sep() + "fBusy");
 }
 
 TEST(Roster, ReplacementReportsWhetherTheTextChanged) {
@@ -58,7 +58,7 @@ TEST(Roster, NameWithEqualsSignIsIndexedByItsFirstPart) {
     EXPECT_EQ(r.count(), 3);
     // ...while "A" takes over the first.
     r.applyStatusAnnouncement(ann("A", StatusCode::Out, "Out"), "10.0.0.4");
-    EXPECT_EQ(r.entries()[1], "10.0.0.4=A" + S() + "rOut");
+    EXPECT_EQ(r.entries()[1], "10.0.0.4=A" + sep() + "rOut");
 }
 
 TEST(Roster, PresenceMarks) {
@@ -76,7 +76,7 @@ TEST(Roster, PresenceMarks) {
                                   "10.1.0." + QByteArray::number(i));
     const auto last = r.applyStatusAnnouncement(ann("P299", StatusCode::Out, "Out"), "10.1.0.299");
     EXPECT_EQ(last.position, 299);
-    EXPECT_EQ(r.entries()[299], "10.1.0.299=P299" + S() + "rOut");
+    EXPECT_EQ(r.entries()[299], "10.1.0.299=P299" + sep() + "rOut");
     const auto at207 = r.applyStatusAnnouncement(ann("P207", StatusCode::In, "In"), "10.1.0.207");
     EXPECT_EQ(at207.position, 207);
     EXPECT_TRUE(r.seen().test(207));
@@ -86,7 +86,7 @@ TEST(Roster, PresenceMarks) {
 
 TEST(Roster, MalformedAnnouncementsChangeNothing) {
     Seeded r;
-    EXPECT_TRUE(r.applyStatusAnnouncement("ag" + S() + " In", "10.0.0.2").ignored);
+    EXPECT_TRUE(r.applyStatusAnnouncement("ag" + sep() + " In", "10.0.0.2").ignored);
     EXPECT_TRUE(r.applyStatusAnnouncement("agAnn In", "10.0.0.2").ignored);
     EXPECT_TRUE(r.applyStatusAnnouncement("a", "10.0.0.2").ignored);
     EXPECT_EQ(r.count(), 1);
@@ -106,7 +106,7 @@ TEST(Roster, TakeoverRunsOnlyWhenAddressedAndBeforeTheUpdate) {
     EXPECT_EQ(calls, 0);
     r.applyStatusAnnouncement(ann("Me", StatusCode::Out, "Out "), "10.0.0.1", true, takeover);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(seenBefore, "10.0.0.1=Me" + S() + "rOut"); // still the entry of the first call
+    EXPECT_EQ(seenBefore, "10.0.0.1=Me" + sep() + "rOut"); // still the entry of the first call
 }
 
 TEST(Roster, ResetLeavesOnlyThePlaceholderAndKeepsMarks) {
@@ -115,7 +115,7 @@ TEST(Roster, ResetLeavesOnlyThePlaceholderAndKeepsMarks) {
     r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     r.reset("10.0.0.1", "OPERATOR");
     ASSERT_EQ(r.count(), 1);
-    EXPECT_EQ(r.entries()[0], "10.0.0.1=OPERATOR" + S() + "gIn");
+    EXPECT_EQ(r.entries()[0], "10.0.0.1=OPERATOR" + sep() + "gIn");
     EXPECT_EQ(r.nameIndex(), QList<QByteArray>{"OPERATOR=10.0.0.1"});
     ASSERT_EQ(r.displayOrder().size(), 1);
     EXPECT_EQ(r.displayOrder()[0].position, 0);
@@ -125,17 +125,17 @@ TEST(Roster, ResetLeavesOnlyThePlaceholderAndKeepsMarks) {
 TEST(Roster, SeedingSkipsKnownPeopleAndMarksArchivedEntries) {
     Roster r;
     const QList<ArchivedEntry> archive = {
-        {"10.0.0.1=Someone" + S() + "yOld", "10.0.0.1", "Someone"}, // own address
-        {"10.0.0.9=me" + S() + "yOld", "10.0.0.9", "me"},           // own name
-        {"10.0.0.2=Ann" + S() + "yOn vacation", "10.0.0.2", "Ann"},
-        {"10.0.0.2=Other" + S() + "yDup", "10.0.0.2", "Other"}, // address now known
-        {"10.0.0.3=Bob" + S() + "yAway **", "10.0.0.3", "Bob"},
+        {"10.0.0.1=Someone" + sep() + "yOld", "10.0.0.1", "Someone"}, // own address
+        {"10.0.0.9=me" + sep() + "yOld", "10.0.0.9", "me"},           // own name
+        {"10.0.0.2=Ann" + sep() + "yOn vacation", "10.0.0.2", "Ann"},
+        {"10.0.0.2=Other" + sep() + "yDup", "10.0.0.2", "Other"}, // address now known
+        {"10.0.0.3=Bob" + sep() + "yAway **", "10.0.0.3", "Bob"},
     };
     EXPECT_TRUE(r.seed("10.0.0.1", "Me", archive));
     ASSERT_EQ(r.count(), 3);
-    EXPECT_EQ(r.entries()[0], "10.0.0.1=Me" + S() + "gIn");
-    EXPECT_EQ(r.entries()[1], "10.0.0.2=Ann" + S() + "yOn vacation **");
-    EXPECT_EQ(r.entries()[2], "10.0.0.3=Bob" + S() + "yAway **");
+    EXPECT_EQ(r.entries()[0], "10.0.0.1=Me" + sep() + "gIn");
+    EXPECT_EQ(r.entries()[1], "10.0.0.2=Ann" + sep() + "yOn vacation **");
+    EXPECT_EQ(r.entries()[2], "10.0.0.3=Bob" + sep() + "yAway **");
     EXPECT_EQ(r.nameIndex()[2], "Bob=10.0.0.3");
     EXPECT_TRUE(r.seen().none());
 
@@ -145,18 +145,18 @@ TEST(Roster, SeedingSkipsKnownPeopleAndMarksArchivedEntries) {
 }
 
 TEST(Roster, SplitAndOffLine) {
-    const RosterFields f = Roster::split("10.0.0.2=Ann" + S() + "yAt lunch  ");
+    const RosterFields f = Roster::split("10.0.0.2=Ann" + sep() + "yAt lunch  ");
     EXPECT_EQ(f.address, "10.0.0.2");
     EXPECT_EQ(f.name, "Ann");
     EXPECT_EQ(f.code, StatusCode::Remark);
     EXPECT_EQ(f.status, "At lunch");
-    const RosterFields empty = Roster::split("10.0.0.2=Ann" + S());
+    const RosterFields empty = Roster::split("10.0.0.2=Ann" + sep());
     EXPECT_EQ(empty.code, StatusCode::None);
     EXPECT_TRUE(empty.status.isEmpty());
 
-    EXPECT_TRUE(Roster::isOffLine("1=A" + S() + "rOut  (off-line)"));
-    EXPECT_TRUE(Roster::isOffLine("1=A" + S() + "rOut <shut down>"));
-    EXPECT_FALSE(Roster::isOffLine("1=A" + S() + "rOut"));
+    EXPECT_TRUE(Roster::isOffLine("1=A" + sep() + "rOut  (off-line)"));
+    EXPECT_TRUE(Roster::isOffLine("1=A" + sep() + "rOut <shut down>"));
+    EXPECT_FALSE(Roster::isOffLine("1=A" + sep() + "rOut"));
 }
 
 TEST(Roster, ColourForCode) {

@@ -8,16 +8,9 @@
 
 using namespace velmora;
 using velmora::test::ann;
+using velmora::test::namesInOrder;
 
 namespace {
-
-// The names in display order.
-QList<QByteArray> namesInDisplayOrder(const Roster& roster) {
-    QList<QByteArray> names;
-    for (const SortKey& k : roster.displayOrder())
-        names.append(Roster::split(roster.entries()[k.position]).name);
-    return names;
-}
 
 using Order = QList<QByteArray>;
 
@@ -46,14 +39,14 @@ TEST(StatusSort, ColourSortPutsInFirstThenClassesByCodeThenAddresses) {
 
     sortDisplayOrder(roster, true, ' ');
     // Within a class, addresses compare character by character: 10.0.0.12 before 10.0.0.2.
-    EXPECT_EQ(namesInDisplayOrder(roster), (Order{"Gil", "Gus", "Me", "Bea", "Fay", "Rob", "Ray",
-                                                  "Sam", "Eve", "Wes", "Yan", "Zoe"}));
+    EXPECT_EQ(namesInOrder(roster), (Order{"Gil", "Gus", "Me", "Bea", "Fay", "Rob", "Ray", "Sam",
+                                           "Eve", "Wes", "Yan", "Zoe"}));
     EXPECT_GE(roster.listRows(), roster.count());
 
     // A person's status moves them between classes on the next sort, keys rebuilt in place.
     roster.applyStatusAnnouncement(ann("Zoe", StatusCode::In, "Back"), "10.0.0.30");
     sortDisplayOrder(roster, true, ' ');
-    EXPECT_EQ(namesInDisplayOrder(roster).mid(0, 5), (Order{"Gil", "Gus", "Zoe", "Me", "Bea"}));
+    EXPECT_EQ(namesInOrder(roster).mid(0, 5), (Order{"Gil", "Gus", "Zoe", "Me", "Bea"}));
     EXPECT_EQ(roster.displayOrder().size(), roster.count());
 }
 
@@ -66,12 +59,10 @@ TEST(StatusSort, NameSortIgnoresLetterCaseAndPutsTheOnTopLetterFirst) {
                                        "10.0.0." + QByteArray::number(i + 2));
 
     sortDisplayOrder(roster, false, '!');
-    EXPECT_EQ(namesInDisplayOrder(roster),
-              (Order{"adam", "Bob", "Mary", "mike", "Mo", "Nora", "Zed"}));
+    EXPECT_EQ(namesInOrder(roster), (Order{"adam", "Bob", "Mary", "mike", "Mo", "Nora", "Zed"}));
     // The on-top letter compares exactly: "mike" is not on top of an "M".
     sortDisplayOrder(roster, false, 'M');
-    EXPECT_EQ(namesInDisplayOrder(roster),
-              (Order{"Mary", "Mo", "adam", "Bob", "mike", "Nora", "Zed"}));
+    EXPECT_EQ(namesInOrder(roster), (Order{"Mary", "Mo", "adam", "Bob", "mike", "Nora", "Zed"}));
 }
 
 TEST(StatusSort, ArchivedNoteEndsThePlainTitlesOnly) {
@@ -92,24 +83,24 @@ TEST(StatusSort, TypingALetterTwiceReturnsToThePlainOrder) {
     core.dispatchDatagram(ann("adam", StatusCode::In, "In"), "10.0.0.8");
     core.dispatchDatagram(ann("mike", StatusCode::In, "In"), "10.0.0.9");
     // Colour sort by default: In first, by address (the own entry is 10.0.0.5).
-    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
+    EXPECT_EQ(namesInOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 
     EXPECT_TRUE(core.typedLetter('m'));
     EXPECT_EQ(core.onTopLetter(), 'M');
     EXPECT_EQ(titles.last(), "Dazuviz Velmora - (Names starting with M on top)");
-    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"Mary", "adam", "mike", "OPERATOR"}));
+    EXPECT_EQ(namesInOrder(core.roster()), (Order{"Mary", "adam", "mike", "OPERATOR"}));
 
     // The same letter again, in either case: back to the colour order with a plain title.
     EXPECT_FALSE(core.typedLetter('M'));
     EXPECT_EQ(core.onTopLetter(), ' ');
     EXPECT_EQ(titles.last(), "Dazuviz Velmora");
-    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
+    EXPECT_EQ(namesInOrder(core.roster()), (Order{"OPERATOR", "adam", "mike", "Mary"}));
 
     // With the colour sort off the plain order is the name order.
     core.changeOptions([](Options& o) { o.sortByColour = false; });
     core.typedLetter('m');
     core.typedLetter('m');
-    EXPECT_EQ(namesInDisplayOrder(core.roster()), (Order{"adam", "Mary", "mike", "OPERATOR"}));
+    EXPECT_EQ(namesInOrder(core.roster()), (Order{"adam", "Mary", "mike", "OPERATOR"}));
     EXPECT_EQ(titles.last(), "Dazuviz Velmora");
 }
 

@@ -1,4 +1,5 @@
 #include "core/settings/Profile.h"
+#include "support/SettingsFixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,22 +14,9 @@
 namespace velmora {
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-Profile parsed(const QByteArray& content) {
-    Profile profile;
-    profile.parse(content);
-    return profile;
-}
+using test::parsed;
+using test::readFile;
+using test::writeFile;
 
 TEST(ProfileTest, NamesCompareWithoutRegardToAsciiCase) {
     Profile profile;
@@ -151,7 +139,7 @@ TEST(ProfileTest, SaveAndLoadKeepEveryByte) {
     EXPECT_EQ(loaded.readSetting("IPLIST", "0", {}), "10.0.0.1\xF7"
                                                      "Anna\xF7yOn vacation");
     EXPECT_EQ(loaded.readRaw("x", "all", {}), "." + allBytes + ".");
-    EXPECT_EQ(loaded.serialize(), fileBytes(path));
+    EXPECT_EQ(loaded.serialize(), readFile(path));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("vlx.ini")}); // no temporary file left behind
 }
@@ -186,7 +174,7 @@ TEST(ProfileTest, FailedSaveLeavesTheOldFileAndNoLeftovers) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(saved);
 
-    EXPECT_EQ(fileBytes(path), "[Info]\r\nlock=1\r\n");
+    EXPECT_EQ(readFile(path), "[Info]\r\nlock=1\r\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{QStringLiteral("taken"), QStringLiteral("vlx.ini")}));
 }

@@ -12,13 +12,10 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using velmora::test::Q;
 using velmora::test::WindowUser;
 
 namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 // A window that knows Ann at 10.0.0.7 and has her change page open by Ctrl + left click.
 struct ChangeAnn {

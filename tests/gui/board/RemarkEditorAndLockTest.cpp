@@ -15,13 +15,10 @@
 
 using namespace velmora;
 using velmora::test::InputDialogAnswer;
+using velmora::test::Q;
 using velmora::test::WindowUser;
 
 namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 QStringList linesOf(const QPlainTextEdit* box) {
     QStringList lines;

@@ -30,17 +30,11 @@
 #include <vector>
 
 using namespace velmora;
+using velmora::test::Q;
+using velmora::test::sep;
 using velmora::test::WindowUser;
 
 namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
-
-QByteArray sep() {
-    return QByteArray(1, kSep);
-}
 
 // Answers the next modal message box with `button` as soon as it is up, and keeps its text and
 // position. Gives up after a few seconds, so that a test never waits for ever.

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using velmora::test::Q;
 using velmora::test::WindowHarness;
 using velmora::test::WindowUser;
 
@@ -35,10 +36,6 @@ QStringList tabs(MainWindow& window) {
     for (int i = 0; i < window.pages().tabBar()->count(); ++i)
         tabs << window.pages().tabBar()->tabText(i);
     return tabs;
-}
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
 }
 
 } // namespace

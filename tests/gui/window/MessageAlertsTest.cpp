@@ -19,10 +19,6 @@
 namespace velmora::test {
 namespace {
 
-QString Q(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 // Waits until `done` holds or a few seconds are up; gives what it held last.
 template <class F> bool waitFor(F done) {
     for (int i = 0; i < 500 && !done(); ++i)

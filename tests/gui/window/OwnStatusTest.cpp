@@ -14,13 +14,8 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using velmora::test::Q;
 using velmora::test::WindowUser;
-
-namespace {
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
-} // namespace
 
 TEST(OwnStatus, RemarksFromTheListAndTypedRemarksDifferInTheirPicture) {
     WindowUser h;

@@ -22,14 +22,11 @@
 
 using namespace velmora;
 using velmora::test::PersonInput;
+using velmora::test::Q;
 using velmora::test::WindowHarness;
 using velmora::test::WindowUser;
 
 namespace {
-
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 // A window with three colleagues, on its Status page, active, with nothing sent yet.
 struct Person {
