@@ -143,7 +143,11 @@ void RelayStep(benchmark::State& state) {
     qsizetype sentBytes = 0;
     Presence presence({roster, own, options, clock, QLocale::c(),
                        [](const QByteArray&, const QByteArray&) {},
-                       [&](const QByteArray& d) { sentBytes += d.size(); }, [] {}});
+                       [&](const QByteArray& d) {
+                           sentBytes += d.size();
+                           return SendResult{};
+                       },
+                       [] {}});
     presence.refreshRequestArrived();
     for (auto _ : state)
         presence.relayStep();

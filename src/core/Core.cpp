@@ -2,7 +2,6 @@
 
 #include "core/net/Datagram.h"
 #include "core/net/TimeStamp.h"
-#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 #include "core/settings/SettingsFile.h"
 
@@ -10,7 +9,6 @@
 #include <QThread>
 
 #include <cstdio>
-#include <cstring>
 
 namespace velmora {
 
@@ -37,7 +35,7 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
                                       [this](const QByteArray& text, const QByteArray& source) {
                                           dispatchDatagram(text, source);
                                       },
-                                      [this](const QByteArray& text) { sendDatagram(text); },
+                                      [this](const QByteArray& text) { return sendDatagram(text); },
                                       [] { QCoreApplication::processEvents(); }}),
       history_(MessageHistory::Environment{options_, own_, clock_, config_.locale,
                                            [this](const QByteArray& text) { sendDatagram(text); }}),
@@ -130,11 +128,9 @@ void Core::finishStartUp() {
     own_.stamp = stamp ? formatTimeStamp(clock_.now(), config_.locale, options_.use24HourClock)
                        : QByteArray();
     announceQuietly(StatusCode::In, "In", {.stamp = stamp, .renewStamp = stamp});
-    try {
-        sendDatagram(datagram::refreshRequest(own_.displayName));
-    } catch (const UdpError&) {
-        // Nobody hears us yet; the next refresh request from another copy fixes that.
-    }
+    // When this does not go out, nobody hears us yet; the next refresh request from another
+    // copy fixes that.
+    sendDatagram(datagram::refreshRequest(own_.displayName));
     presence_.clearReannounceFlag();
     // Input from before the program came up must not count as the user's first. Asked after
     // the announcements, which a question to the X server would only hold up.
@@ -144,11 +140,8 @@ void Core::finishStartUp() {
 }
 
 void Core::announceQuietly(StatusCode code, const QByteArray& text, AnnounceOptions how) {
-    try {
-        presence_.announceOwnStatus(code, text, how);
-    } catch (const UdpError&) {
-        // Announcements at start and end are not reported when the network refuses them.
-    }
+    // Announcements at start and end are not reported when the network refuses them.
+    presence_.announceOwnStatus(code, text, how);
 }
 
 void Core::shutDown() {
@@ -243,25 +236,25 @@ void Core::reportSettingsProblem(const QString& message) {
     Q_EMIT settingsProblem(message);
 }
 
-int Core::sendDatagram(const QByteArray& text) {
-    if (!sender_.active()) sender_.setActive(true);
-    if (sender_.send(text.constData(), int(text.size())) < 0) {
-        // Not an error the caller sees (the datagram is simply lost, as on any network), but
-        // the user must learn that nothing leaves.
-        const QString reason = QString::fromLocal8Bit(std::strerror(sender_.lastError()));
-        Q_EMIT datagramSendFailed(text, reason);
+SendResult Core::sendDatagram(const QByteArray& text) {
+    SendResult result = sender_.setActive(true);
+    if (result.sent()) result = sender_.send(text.constData(), int(text.size()));
+    if (result.outcome == SendResult::Outcome::Lost) {
+        // The datagram is simply lost, as on any network, but the user must learn that nothing
+        // leaves.
+        Q_EMIT datagramSendFailed(text, result.reason);
         if (!sendFailing_) {
             sendFailing_ = true;
-            Q_EMIT connectionLost(reason);
+            Q_EMIT connectionLost(result.reason);
         }
-        return -1;
+    } else if (result.sent()) {
+        if (sendFailing_) {
+            sendFailing_ = false;
+            Q_EMIT connectionRestored();
+        }
+        Q_EMIT datagramSent(text);
     }
-    if (sendFailing_) {
-        sendFailing_ = false;
-        Q_EMIT connectionRestored();
-    }
-    Q_EMIT datagramSent(text);
-    return int(text.size());
+    return result;
 }
 
 void Core::followOwnAddress() {

@@ -59,7 +59,7 @@ public:
     ~Core() override;
 
     // First start-up phase: reads the settings, seeds the roster and starts receiving.
-    // Throws EUDPError when the port cannot be bound (another copy holds it).
+    // Throws UdpError when the port cannot be bound (another copy holds it).
     void startUp();
     // Second phase, once the event loop turns: history and remarks, the "In" announcement,
     // the refresh request and the timers.
@@ -75,7 +75,9 @@ public:
     // it and saves it. False when nothing was saved: the file cannot be read (it is never
     // replaced then) or the save failed (reported once, until a save works again).
     bool saveAllSettings();
-    int sendDatagram(const QByteArray& text);
+    // Sends a datagram to every copy. A lost one is told through datagramSendFailed and
+    // connectionLost; one the transport refused only through the result.
+    SendResult sendDatagram(const QByteArray& text);
     void onDatagramReceived(UdpReceiver* sender, const char* bytes, int count,
                             const QByteArray& address, quint16 port);
     void dispatchDatagram(const QByteArray& text, const QByteArray& source);
@@ -138,8 +140,8 @@ Q_SIGNALS:
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
     void receiptDatagramArrived(const QByteArray& text);
     void discussionDatagramArrived(const QByteArray& text);
-    // Every datagram sent and every one dispatched, for tracing; a datagram that could not
-    // leave, with the system's reason.
+    // Every datagram sent and every one dispatched, for tracing; a datagram the network did not
+    // take, with the system's reason.
     void datagramSent(const QByteArray& text);
     void datagramSendFailed(const QByteArray& text, const QString& reason);
     // Sending failed after it worked (said once, with the reason), and works again.

@@ -101,20 +101,13 @@ int send(const ProbeArgs& args) {
         std::fputs("velmora_netprobe: the datagram must be given as pairs of hex digits\n", stderr);
         return 2;
     }
-    try {
-        UdpSender sender;
-        sender.setRemoteIP(args.to);
-        sender.setRemotePort(args.port);
-        sender.setActive(true);
-        const int sent = sender.send(bytes.constData(), static_cast<int>(bytes.size()));
-        sender.setActive(false);
-        if (sent != bytes.size()) {
-            std::fprintf(stderr, "velmora_netprobe: sent %d of %d bytes\n", sent,
-                         static_cast<int>(bytes.size()));
-            return 1;
-        }
-    } catch (const UdpError& error) {
-        std::fprintf(stderr, "velmora_netprobe: %s\n", error.what());
+    UdpSender sender;
+    sender.setRemoteIP(args.to);
+    sender.setRemotePort(args.port);
+    SendResult result = sender.setActive(true);
+    if (result.sent()) result = sender.send(bytes.constData(), static_cast<int>(bytes.size()));
+    if (!result.sent()) {
+        std::fprintf(stderr, "velmora_netprobe: %s\n", result.reason.toLocal8Bit().constData());
         return 1;
     }
     return 0;

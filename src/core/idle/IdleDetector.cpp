@@ -1,7 +1,5 @@
 #include "core/idle/IdleDetector.h"
 
-#include "core/net/UdpError.h"
-
 #include <limits>
 
 namespace velmora {
@@ -46,11 +44,8 @@ void IdleDetector::tick() {
     // not change.
     const AnnounceOptions how = presence_.reannouncing();
 
-    try {
-        presence_.reannounceStep();
-    } catch (const UdpError&) {
-        // The answer is lost; the next refresh request asks again.
-    }
+    // An answer that does not go out is lost; the next refresh request asks again.
+    presence_.reannounceStep();
 
     if (counter_ == limit_ && limit_ != 0 && !idle_) {
         remembered_ = own_.code;
@@ -90,12 +85,9 @@ bool IdleDetector::inputDetected() {
 }
 
 void IdleDetector::announce(StatusCode code, AnnounceOptions how) {
-    try {
-        presence_.announceOwnStatus(code, QByteArray(own_.text), how);
-    } catch (const UdpError&) {
-        // The own roster entry has changed all the same; the other copies learn the status
-        // from the next answer to a refresh request.
-    }
+    // When this does not go out, the own roster entry has changed all the same; the other
+    // copies learn the status from the next answer to a refresh request.
+    presence_.announceOwnStatus(code, QByteArray(own_.text), how);
 }
 
 } // namespace velmora

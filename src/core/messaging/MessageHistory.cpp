@@ -3,7 +3,6 @@
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
 #include "core/net/TimeStamp.h"
-#include "core/net/UdpError.h"
 #include "core/presence/Presence.h"
 #include "core/settings/Settings.h"
 
@@ -72,11 +71,9 @@ bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray
     keepLimit();
     position_ = 0;
     refreshMessageView();
-    try {
-        env_.send(datagram::receipt(source, env_.own.displayName));
-    } catch (const UdpError&) {
-        // The sender keeps waiting; the message is shown all the same.
-    }
+    // When the receipt does not go out, the sender keeps waiting; the message is shown all the
+    // same.
+    env_.send(datagram::receipt(source, env_.own.displayName));
     Q_EMIT messageAccepted(source, entry);
     return true;
 }

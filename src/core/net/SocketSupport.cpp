@@ -9,9 +9,12 @@ UdpError failure(const QByteArray& text) {
     return UdpError(text.toStdString());
 }
 
+QByteArray socketErrorText(int error) {
+    return QByteArrayLiteral("Socket Error : ") + QByteArray::number(error);
+}
+
 UdpError socketError(int error) {
-    return UdpError(
-        (QByteArrayLiteral("Socket Error : ") + QByteArray::number(error)).toStdString(), error);
+    return UdpError(socketErrorText(error).toStdString(), error);
 }
 
 bool parseAddress(const QByteArray& dotted, in_addr& address) {

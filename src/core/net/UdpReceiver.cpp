@@ -30,7 +30,7 @@ public:
     ~UdpReceiverThread();
     void start();
     // Asks the thread to stop, wakes its wait and any pending hand-off, and joins it. Safe to
-    // call from inside the OnUDPData handler: the batch being handled stays alive until the
+    // call from inside the datagram handler: the batch being handled stays alive until the
     // handler returns, and the rest of it is not handed on.
     void stopAndWait();
 
@@ -66,7 +66,7 @@ struct BatchItem {
 
 // What the thread shares with the hand-offs it has queued to the main thread. A queued call
 // keeps it alive, so the batch it hands over stays valid even when the receiver is deactivated
-// (and the thread ends) from inside the OnUDPData handler.
+// (and the thread ends) from inside the datagram handler.
 struct UdpReceiverThread::Shared {
     std::mutex mutex;
     std::condition_variable handedOff;
@@ -173,9 +173,9 @@ void UdpReceiverThread::run() {
                                            item.address, item.port);
                     } catch (const std::exception& error) {
                         // An exception must not unwind through the event loop.
-                        qWarning("Unhandled error in OnUDPData: %s", error.what());
+                        qWarning("Unhandled error in the datagram handler: %s", error.what());
                     } catch (...) {
-                        qWarning("Unhandled error in OnUDPData");
+                        qWarning("Unhandled error in the datagram handler");
                     }
                 }
                 {
@@ -224,14 +224,6 @@ void UdpReceiver::setBufferSize(int size) {
     bufferSize_ = size;
 }
 
-void UdpReceiver::setMulticastIP(const QByteArray& ip) {
-    if (ip == multicastIP_) return;
-    const bool wasActive = active_;
-    deactivate();
-    multicastIP_ = ip;
-    if (wasActive) activate();
-}
-
 quint16 UdpReceiver::boundPort() const {
     if (!active_ || socket_ < 0) return 0;
     sockaddr_in local{};
@@ -240,47 +232,9 @@ quint16 UdpReceiver::boundPort() const {
     return ntohs(local.sin_port);
 }
 
-void UdpReceiver::addMembership(int socket, const QByteArray& group) {
-    ip_mreq request{};
-    // A group that is not an address becomes one that the system refuses as invalid.
-    if (!parseAddress(group, request.imr_multiaddr))
-        request.imr_multiaddr.s_addr = htonl(INADDR_NONE);
-    request.imr_interface.s_addr = htonl(INADDR_ANY);
-    if (::setsockopt(socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0)
-        throw failure(membershipErrorText(errno));
-}
-
 void UdpReceiver::dataArrived(const char* bytes, int count, const QByteArray& address,
                               quint16 port) {
     if (datagramHandler_) datagramHandler_(this, bytes, count, address, port);
-}
-
-QByteArray UdpReceiver::membershipErrorText(int error) {
-    switch (error) {
-    case EFAULT:
-        return "optval is not in a valid part of the process address space or optlen argument "
-               "is too small.";
-    case EINVAL:
-        return "level is not valid, or the information in optval is not valid.";
-    case EINPROGRESS:
-        return "A blocking Windows Sockets 1.1 call is in progress, or the service provider is "
-               "still processing a callback function.";
-    case ENOTSOCK:
-        return "The descriptor is not a socket.";
-    case ENOPROTOOPT:
-        return "The option is unknown or unsupported for the specified provider.";
-    case ENETDOWN:
-        return "The network subsystem has failed.";
-    case ETIMEDOUT:
-        return "Connection has timed out when SO_KEEPALIVE is set.";
-    case ENOBUFS:
-        return "An operation on a socket could not be performed because the system lacked "
-               "sufficient buffer space or because a queue was full.";
-    case ECONNRESET:
-        return "Connection has been reset when SO_KEEPALIVE is set.";
-    default:
-        return "Unknow socket error.";
-    }
 }
 
 void UdpReceiver::activate() {
@@ -300,7 +254,6 @@ void UdpReceiver::activate() {
     }
 
     try {
-        if (!multicastIP_.isEmpty()) addMembership(s, multicastIP_);
         auto thread = std::make_unique<UdpReceiverThread>(this, s, bufferSize_);
         thread->start();
         thread_ = std::move(thread);

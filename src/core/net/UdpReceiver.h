@@ -2,8 +2,8 @@
 // The receiving half of the UDP transport that carries every datagram: UdpReceiver receives on
 // a local port in a background thread, which drains what the socket holds (up to 64 datagrams)
 // and hands the batch to the main thread in one call, waiting until it has been handled; the
-// main thread passes each datagram to OnUDPData in arrival order. UdpSender is the sending
-// half.
+// main thread passes each datagram to the datagram handler in arrival order. UdpSender is the
+// sending half.
 
 #include "core/net/UdpError.h"
 
@@ -20,8 +20,7 @@ namespace velmora {
 // of every file that includes this one.
 class UdpReceiverThread;
 
-// Setting it active, changing its port or group while active and setBufferSize() throw
-// UdpError.
+// Setting it active, changing its port while active and setBufferSize() throw UdpError.
 class UdpReceiver : public QObject {
     Q_OBJECT
 public:
@@ -38,18 +37,12 @@ public:
     void setPort(quint16 port);
     int bufferSize() const { return bufferSize_; }
     void setBufferSize(int size);
-    QByteArray multicastIP() const { return multicastIP_; }
-    void setMulticastIP(const QByteArray& ip);
     void setDatagramHandler(DatagramHandler handler) { datagramHandler_ = std::move(handler); }
 
     // The port actually bound (useful when Port is 0); 0 while inactive.
     quint16 boundPort() const;
 
-    virtual void addMembership(int socket, const QByteArray& group);
     virtual void dataArrived(const char* bytes, int count, const QByteArray& address, quint16 port);
-
-    // The text of the membership error table for an errno value.
-    static QByteArray membershipErrorText(int error);
 
 private:
     void activate();
@@ -59,7 +52,6 @@ private:
     bool active_ = false;
     quint16 port_ = 0;
     int bufferSize_ = 65000;
-    QByteArray multicastIP_;
     std::unique_ptr<UdpReceiverThread> thread_;
     DatagramHandler datagramHandler_;
 };

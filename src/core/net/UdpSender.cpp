@@ -7,7 +7,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <netdb.h>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,19 +16,8 @@ namespace velmora {
 
 namespace {
 
-// A broadcast address has no name, and asking the resolver for one can block for seconds.
-bool isBroadcastAddress(const in_addr& address) {
-    if (address.s_addr == htonl(INADDR_BROADCAST) || address.s_addr == htonl(INADDR_ANY))
-        return true;
-    const QHostAddress candidate(ntohl(address.s_addr));
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const auto entries = interface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            if (entry.broadcast() == candidate) return true;
-        }
-    }
-    return false;
+SendResult refused(const QByteArray& text) {
+    return {SendResult::Outcome::Refused, QString::fromLatin1(text)};
 }
 
 } // namespace
@@ -44,13 +33,12 @@ bool UdpSender::active() const {
     return active_;
 }
 
-void UdpSender::setActive(bool active) {
+SendResult UdpSender::setActive(bool active) {
     std::lock_guard guard(lock_);
-    if (active == active_) return;
-    if (active)
-        open();
-    else
-        close();
+    if (active == active_) return {};
+    if (active) return open();
+    close();
+    return {};
 }
 
 void UdpSender::setRemoteIP(const QByteArray& ip) {
@@ -59,17 +47,6 @@ void UdpSender::setRemoteIP(const QByteArray& ip) {
     const bool wasActive = active_;
     close();
     remoteIP_ = ip;
-    remoteHost_ = addressToHost(ip);
-    if (wasActive) open();
-}
-
-void UdpSender::setRemoteHost(const QByteArray& host) {
-    std::lock_guard guard(lock_);
-    if (host == remoteHost_) return;
-    const bool wasActive = active_;
-    close();
-    remoteHost_ = host;
-    remoteIP_ = hostToAddress(host);
     if (wasActive) open();
 }
 
@@ -82,48 +59,12 @@ void UdpSender::setRemotePort(quint16 port) {
     if (wasActive) open();
 }
 
-QByteArray UdpSender::hostToAddress(const QByteArray& host) {
-    if (host.compare("LOCALHOST", Qt::CaseInsensitive) == 0) return QByteArrayLiteral("127.0.0.1");
-    in_addr address{};
-    if (parseAddress(host, address)) return host;
-    if (host.isEmpty()) return {};
-
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.constData(), nullptr, &hints, &found) != 0 || !found) return {};
-    QByteArray result;
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr) {
-            result = dottedText(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr);
-            break;
-        }
-    }
-    freeaddrinfo(found);
-    return result;
-}
-
-QByteArray UdpSender::addressToHost(const QByteArray& address) {
-    if (address == "127.0.0.1") return QByteArrayLiteral("LOCALHOST");
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    if (!parseAddress(address, peer.sin_addr) || isBroadcastAddress(peer.sin_addr)) return {};
-    char name[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), sizeof peer, name, sizeof name,
-                    nullptr, 0, NI_NAMEREQD) != 0)
-        return {};
-    return QByteArray(name);
-}
-
-void UdpSender::open() {
+SendResult UdpSender::open() {
     std::lock_guard guard(lock_);
-    if (active_) throw failure("UDP Socket already connected");
-    // A host name that could not be resolved leaves no destination, so it counts as none.
-    if (remoteIP_.isEmpty()) throw failure("Remote Host/IP not identified!");
+    if (remoteIP_.isEmpty()) return refused("Remote Host/IP not identified!");
 
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) throw socketError(errno);
+    if (s < 0) return refused(socketErrorText(errno));
     // Every datagram of the program goes to the limited broadcast address, which Linux
     // refuses without this permission.
     const int on = 1;
@@ -141,6 +82,7 @@ void UdpSender::open() {
     socket_ = s;
     ++openCount_;
     active_ = true;
+    return {};
 }
 
 void UdpSender::close() {
@@ -155,10 +97,10 @@ void UdpSender::close() {
     limitedBroadcast_ = false;
 }
 
-int UdpSender::send(const char* bytes, int count) {
+SendResult UdpSender::send(const char* bytes, int count) {
     std::lock_guard guard(lock_);
-    if (count <= 0) return 0;
-    if (!active_) throw failure("UDP Socket not connected");
+    if (count <= 0) return {};
+    if (!active_) return refused("UDP Socket not connected");
 
     ssize_t result = -1;
     if (hasDestination_) {
@@ -171,14 +113,13 @@ int UdpSender::send(const char* bytes, int count) {
     // route); the subnet broadcast of the own interface reaches the same peers.
     if (limitedBroadcast_ && result < 0 && (errno == ENETUNREACH || errno == EHOSTUNREACH))
         result = sendToInterfaceBroadcasts(bytes, count);
-    lastError_ = result < 0 ? errno : 0;
 
-    if (result < count) {
-        if (result < 0 && errno == EMSGSIZE)
-            throw failure(QByteArrayLiteral("Package Size Too Big: ") + QByteArray::number(count));
-        if (result == 0) throw failure("0 bytes were sent.");
-    }
-    return int(result);
+    if (result < 0 && errno == EMSGSIZE)
+        return refused(QByteArrayLiteral("Package Size Too Big: ") + QByteArray::number(count));
+    if (result < 0)
+        return {SendResult::Outcome::Lost, QString::fromLocal8Bit(std::strerror(errno))};
+    if (result == 0) return refused("0 bytes were sent.");
+    return {};
 }
 
 int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {

@@ -2,7 +2,7 @@
 // The sending half of the UDP transport that carries every datagram: UdpSender sends to one
 // fixed destination. UdpReceiver is the receiving half.
 
-#include "core/net/UdpError.h"
+#include "core/net/SendResult.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -13,7 +13,6 @@
 
 namespace velmora {
 
-// Setting it active, changing its destination while active and send() throw UdpError.
 class UdpSender : public QObject {
     Q_OBJECT
 public:
@@ -21,23 +20,16 @@ public:
     ~UdpSender() override;
 
     bool active() const;
-    void setActive(bool active);
+    // Opening fails without a destination or a socket: the result says why.
+    SendResult setActive(bool active);
     QByteArray remoteIP() const { return remoteIP_; }
+    // A change while open reopens; a reopening that fails leaves the sender closed.
     void setRemoteIP(const QByteArray& ip);
-    QByteArray remoteHost() const { return remoteHost_; }
-    void setRemoteHost(const QByteArray& host);
     quint16 remotePort() const { return remotePort_; }
     void setRemotePort(quint16 port);
 
-    // Host name to dotted address ("" when it cannot be found), and the reverse.
-    virtual QByteArray hostToAddress(const QByteArray& host);
-    virtual QByteArray addressToHost(const QByteArray& address);
-
-    // Sends bytes[0..count) as one datagram; gives the number of bytes sent, or -1 for a
-    // failure that is not thrown (lastError() tells which).
-    int send(const char* bytes, int count);
-    // The errno of the last send, 0 when it went out.
-    int lastError() const { return lastError_; }
+    // Sends bytes[0..count) as one datagram; nothing to send counts as sent.
+    SendResult send(const char* bytes, int count);
     // The computer's own address: where the limited broadcast cannot go, the subnet broadcast
     // of the interface that carries it is used.
     void setSourceAddress(const QByteArray& address) { sourceAddress_ = address; }
@@ -46,7 +38,7 @@ public:
     int openCount() const { return openCount_; }
 
 private:
-    void open();
+    SendResult open();
     void close();
     int sendToInterfaceBroadcasts(const char* bytes, int count);
 
@@ -56,10 +48,8 @@ private:
     sockaddr_in destination_{};
     bool hasDestination_ = false;   // the destination is a dotted address
     bool limitedBroadcast_ = false; // the destination is 255.255.255.255
-    int lastError_ = 0;
     QByteArray sourceAddress_;
     QByteArray remoteIP_;
-    QByteArray remoteHost_;
     quint16 remotePort_ = 0;
     int openCount_ = 0;
 };

@@ -8,7 +8,8 @@ namespace velmora {
 
 Presence::Presence(Environment env, QObject* parent) : QObject(parent), env_(std::move(env)) {}
 
-void Presence::announceOwnStatus(StatusCode code, const QByteArray& text, AnnounceOptions how) {
+SendResult Presence::announceOwnStatus(StatusCode code, const QByteArray& text,
+                                       AnnounceOptions how) {
     reannounce_ = false;
     OwnStatus& own = env_.own;
     own.code = code;
@@ -22,8 +23,9 @@ void Presence::announceOwnStatus(StatusCode code, const QByteArray& text, Announ
     const QByteArray d = datagram::statusAnnouncement(code, own.displayName, shown);
     env_.dispatch(d, own.address);
     Q_EMIT ownStatusAnnounced(code, shown);
-    if (how.send) env_.send(d);
+    const SendResult result = how.send ? env_.send(d) : SendResult{};
     reannounce_ = false;
+    return result;
 }
 
 AnnounceOptions Presence::reannouncing() const {
@@ -71,15 +73,11 @@ void Presence::relayStep() {
         }
         relayPosition_ = p + 1 > roster.count() ? 0 : p + 1;
     }
-    if (relay.isEmpty()) return;
-    try {
-        env_.send(relay);
-    } catch (...) {
-        // A relay that cannot go out now goes out on the next pass.
-    }
+    // A relay that cannot go out now goes out on the next pass.
+    if (!relay.isEmpty()) env_.send(relay);
 }
 
-void Presence::rosterReset() {
+SendResult Presence::rosterReset() {
     const OwnStatus& own = env_.own;
     env_.roster.reset(own.address, own.loginName);
     env_.processEvents();
@@ -87,17 +85,17 @@ void Presence::rosterReset() {
     announceOwnStatus(own.code, QByteArray(own.text),
                       {.send = false, .stamp = stamp, .renewStamp = stamp});
     env_.processEvents();
-    env_.send(datagram::refreshRequest(own.displayName));
+    return env_.send(datagram::refreshRequest(own.displayName));
 }
 
-void Presence::refreshStatusList() {
-    env_.send(datagram::rosterResetCommand(env_.own.displayName));
+SendResult Presence::refreshStatusList() {
+    return env_.send(datagram::rosterResetCommand(env_.own.displayName));
 }
 
-void Presence::resendMyStatus() {
+SendResult Presence::resendMyStatus() {
     const OwnStatus& own = env_.own;
     const bool stamp = env_.options.stampChanges;
-    announceOwnStatus(own.code, QByteArray(own.text), {.stamp = stamp, .renewStamp = stamp});
+    return announceOwnStatus(own.code, QByteArray(own.text), {.stamp = stamp, .renewStamp = stamp});
 }
 
 void Presence::broadcastProposalArrived(const QByteArray& text) {
@@ -122,12 +120,7 @@ bool Presence::sendBroadcastProposal(const QByteArray& address) {
     if (!isProperBroadcastAddress(address)) return false;
     const QByteArray old = broadcastAddress_;
     broadcastAddress_ = address;
-    try {
-        env_.send(datagram::broadcastProposal(address));
-    } catch (...) {
-        broadcastAddress_ = old;
-        throw;
-    }
+    env_.send(datagram::broadcastProposal(address));
     broadcastAddress_ = old;
     return true;
 }

@@ -4,6 +4,7 @@
 // the roster on a reset, and relaying the last status of colleagues whose copies went quiet.
 
 #include "core/Clock.h"
+#include "core/net/SendResult.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Settings.h"
 
@@ -43,27 +44,28 @@ public:
         QLocale locale;
         // Applies a datagram locally as if it had arrived from `source`.
         std::function<void(const QByteArray& text, const QByteArray& source)> dispatch;
-        // Sends a datagram to every copy; may throw EUDPError.
-        std::function<void(const QByteArray& text)> send;
+        // Sends a datagram to every copy.
+        std::function<SendResult(const QByteArray& text)> send;
         // Lets pending events run (the roster reset does so between its steps).
         std::function<void()> processEvents;
     };
 
     explicit Presence(Environment env, QObject* parent = nullptr);
 
-    // The one way every status of this user goes out.
-    void announceOwnStatus(StatusCode code, const QByteArray& text, AnnounceOptions how);
+    // The one way every status of this user goes out. The result is the send's (sent when
+    // nothing was sent); a status that did not go out has changed the own row all the same.
+    SendResult announceOwnStatus(StatusCode code, const QByteArray& text, AnnounceOptions how);
 
     // How the re-announce step and the idle switching announce: stamped when an own time stamp
     // exists or "Time stamp my changes" is on, never with a new one.
     AnnounceOptions reannouncing() const;
 
     void refreshRequestArrived();
-    void reannounceStep();    // every second
-    void relayStep();         // every ten seconds
-    void rosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
-    void refreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
-    void resendMyStatus();    // "Re-send My Status"
+    void reannounceStep();          // every second
+    void relayStep();               // every ten seconds
+    SendResult rosterReset();       // "Show On-line Names", "Hide Off-line Names", "7"
+    SendResult refreshStatusList(); // "Refresh Status list", "&Refresh All Programs"
+    SendResult resendMyStatus();    // "Re-send My Status"
     void broadcastProposalArrived(const QByteArray& text);
     void broadcastNoticeArrived(const QByteArray& text);
 

@@ -3,7 +3,6 @@
 #include "core/Core.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpError.h"
 #include "gui/controls/BgrColour.h"
 #include "gui/controls/ColorButton.h"
 #include "gui/controls/WidgetKit.h"
@@ -60,16 +59,16 @@ ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
         b->setHotTrack(false);
         b->setColor(colour);
         b->setDownColor(colour);
-        b->setHotColor(ColorButton::clYellow);
-        b->setHotFontColor(ColorButton::clRed);
-        b->setDownFontColor(ColorButton::clBlack);
+        b->setHotColor(ColorButton::Colour::Yellow);
+        b->setHotFontColor(ColorButton::Colour::Red);
+        b->setDownFontColor(ColorButton::Colour::Black);
         b->setFixedSize(b->size());
         buttons->addWidget(b);
         return b;
     };
-    inButton_ = colourButton("changeToInButton", "In", ColorButton::clLime);
-    busyButton_ = colourButton("changeToBusyButton", "Busy", ColorButton::clFuchsia);
-    outButton_ = colourButton("changeToOutButton", "Out", ColorButton::clRed);
+    inButton_ = colourButton("changeToInButton", "In", ColorButton::Colour::Lime);
+    busyButton_ = colourButton("changeToBusyButton", "Busy", ColorButton::Colour::Fuchsia);
+    outButton_ = colourButton("changeToOutButton", "Out", ColorButton::Colour::Red);
     right->addLayout(buttons);
     QPushButton* custom = pushButton("customStatusButton", "Enter a Customized Status");
     right->addWidget(custom);
@@ -85,9 +84,9 @@ ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
     right->addWidget(prefixLabel_);
     l->addLayout(right, 1);
 
-    inButton_->onclick = [this](ColorButton*) { onInClicked(); };
-    busyButton_->onclick = [this](ColorButton*) { onBusyClicked(); };
-    outButton_->onclick = [this](ColorButton*) { onOutClicked(); };
+    connect(inButton_, &ColorButton::clicked, this, &ChangeStatusPage::onInClicked);
+    connect(busyButton_, &ColorButton::clicked, this, &ChangeStatusPage::onBusyClicked);
+    connect(outButton_, &ColorButton::clicked, this, &ChangeStatusPage::onOutClicked);
     connect(remarkList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { onRemarkClicked(item->text()); });
     remarkList_->installEventFilter(new EnterChooses(remarkList_, this));
@@ -162,11 +161,8 @@ void ChangeStatusPage::onCancelClicked() {
 }
 
 void ChangeStatusPage::sendChange(StatusCode code, const QByteArray& status) {
-    try {
-        core_.sendDatagram(datagram::proxyAnnouncement(code, address_, name_ + kSep + status));
-    } catch (const UdpError& e) {
-        host_.showError(latin1(e.what()));
-    }
+    host_.reportSend(
+        core_.sendDatagram(datagram::proxyAnnouncement(code, address_, name_ + kSep + status)));
     host_.showPage(PageId::Status);
 }
 

@@ -46,8 +46,8 @@ RemarkEditor::RemarkEditor(Core& core, PageHost& host, ChangeStatusPage& changeP
     right->addWidget(close, 0, Qt::AlignHCenter);
     l->addLayout(right);
 
-    arrow->onclick = [this](AquaButton*) { open(); };
-    close->onclick = [this](AquaButton*) { onCloseClicked(); };
+    connect(arrow, &AquaButton::clicked, this, &RemarkEditor::open);
+    connect(close, &AquaButton::clicked, this, &RemarkEditor::onCloseClicked);
     connect(clear, &QPushButton::clicked, this, &RemarkEditor::onClearListClicked);
     connect(defaults, &QPushButton::clicked, this, &RemarkEditor::onDefaultListClicked);
     connect(sort, &QPushButton::clicked, this, &RemarkEditor::onSortListClicked);

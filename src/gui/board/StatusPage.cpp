@@ -1,7 +1,6 @@
 #include "gui/board/StatusPage.h"
 
 #include "core/net/AnsiText.h"
-#include "core/net/UdpError.h"
 #include "gui/board/StatusListView.h"
 #include "gui/controls/BgrColour.h"
 #include "gui/controls/WidgetKit.h"
@@ -152,11 +151,8 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
 void StatusPage::announceOwnStatus(StatusCode code, const QByteArray& text, const QIcon* picture) {
     if (picture) host_.showStatusPicture(*picture);
     const bool stamp = core_.options().stampChanges;
-    try {
-        core_.presence().announceOwnStatus(code, text, {.stamp = stamp, .renewStamp = stamp});
-    } catch (const UdpError& e) {
-        host_.showError(latin1(e.what()));
-    }
+    host_.reportSend(
+        core_.presence().announceOwnStatus(code, text, {.stamp = stamp, .renewStamp = stamp}));
 }
 
 void StatusPage::announceFromStatusButton(StatusCode code, const QByteArray& text,

@@ -22,21 +22,6 @@ constexpr quint32 bgr(int r, int g, int b) {
     return quint32(r) | quint32(g) << 8 | quint32(b) << 16;
 }
 
-// The face colours of Preset, in its order.
-constexpr std::array<quint32, 11> customColours = {
-    0,                  // ccNone: buttonColor
-    bgr(114, 156, 252), // ccPaleBlue
-    bgr(0, 100, 255),   // ccNeonBlue
-    bgr(166, 246, 26),  // ccNeonGreen
-    bgr(247, 128, 207), // ccNeonPink
-    bgr(246, 187, 26),  // ccOrange
-    bgr(194, 8, 247),   // ccViolet
-    bgr(247, 53, 122),  // ccRose
-    bgr(163, 249, 210), // ccPepermint
-    bgr(244, 138, 33),  // ccBurntOrange
-    bgr(146, 89, 7),    // ccBrown
-};
-
 // Fully saturated colours look flat as a gel, so they start one shade darker.
 bool isPureColour(quint32 colour) {
     switch (colour) {
@@ -88,12 +73,6 @@ public:
         painter_.drawRoundedRect(rect, c / 2.0, c / 2.0, Qt::AbsoluteSize);
     }
 
-    void ellipse(int l, int t, int r, int b) {
-        const QRectF rect = box(l, t, r, b);
-        if (rect.isNull()) return;
-        painter_.drawEllipse(rect);
-    }
-
 private:
     // A stroked rectangle grows by the pen width, so the box is one pixel smaller.
     static QRectF box(int l, int t, int r, int b) {
@@ -129,18 +108,8 @@ quint32 AquaButton::shade(quint32 colour, int kind) {
                move(int((colour >> 16) & 0xFF)));
 }
 
-void AquaButton::setButtonActive(bool active) {
-    buttonActive_ = active;
-    update();
-}
-
 void AquaButton::setButtonColor(quint32 colour) {
     buttonColor_ = colour;
-    update();
-}
-
-void AquaButton::setButtonShape(Shape shape) {
-    buttonShape_ = shape;
     update();
 }
 
@@ -149,49 +118,24 @@ void AquaButton::setCaption(const QString& caption) {
     update();
 }
 
-void AquaButton::setClickable(bool enabled) {
-    enabled_ = enabled;
-    update();
-}
-
 void AquaButton::setCaptionFont(const QFont& font) {
     font_ = font;
     update();
 }
 
-void AquaButton::setFontColor(quint32 colour) {
-    fontColor_ = colour;
-    update();
-}
-
-void AquaButton::setCustomColor(Preset colour) {
-    customColor_ = colour;
-    update();
-}
-
-void AquaButton::setSmallCorners(bool small) {
-    smallCorners_ = small;
-    update();
-}
-
 bool AquaButton::hits(QPoint at) const {
     // The outline as a region: right and bottom edges excluded, a pixel counts by its centre.
-    // The button shape keeps its round ends whatever smallCorners says.
     const int w = width();
     const int h = height();
     QPainterPath outline;
-    if (buttonShape_ == bsOrb) {
-        outline.addEllipse(QRectF(1, 1, w - 3, h - 4));
-    } else {
-        const qreal radius = (h - 2) / 2.0;
-        outline.addRoundedRect(QRectF(2, 2, w - 3, h - 4), radius, radius);
-    }
+    const qreal radius = (h - 2) / 2.0;
+    outline.addRoundedRect(QRectF(2, 2, w - 3, h - 4), radius, radius);
     return outline.contains(QPointF(at) + QPointF(0.5, 0.5));
 }
 
-void AquaButton::setPointerState(PointerState state) {
-    if (state == state_) return;
-    state_ = state;
+void AquaButton::setPointer(Pointer state) {
+    if (state == pointer_) return;
+    pointer_ = state;
     repaint();
 }
 
@@ -203,8 +147,8 @@ void AquaButton::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    if (enabled_ && hits(event->position().toPoint())) setPointerState(psPressed);
-    // Even a press beside the outline, or on a disabled button, belongs to the button.
+    if (hits(event->position().toPoint())) setPointer(Pointer::Pressed);
+    // Even a press beside the outline belongs to the button.
     captured_ = true;
 }
 
@@ -212,33 +156,29 @@ void AquaButton::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;
     event->accept();
-    if (!enabled_ || !captured_) return;
+    if (!captured_) return;
     // No repaint: the button keeps its pressed look until the mouse moves on it.
-    state_ = psNormal;
+    pointer_ = Pointer::Normal;
     captured_ = false;
     click();
 }
 
 void AquaButton::click() {
-    // Nothing of the button is touched after the handler, which may destroy it.
-    if (enabled_ && onclick) onclick(this);
+    // Nothing of the button is touched after the signal, whose receiver may destroy it.
+    Q_EMIT clicked();
 }
 
 void AquaButton::mouseMoveEvent(QMouseEvent* event) {
-    if (!enabled_) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
     const bool hit = hits(event->position().toPoint());
     if (captured_)
-        setPointerState(hit ? psPressed : psNormal);
+        setPointer(hit ? Pointer::Pressed : Pointer::Normal);
     else
-        setPointerState(hit ? psHover : psNormal);
+        setPointer(hit ? Pointer::Hover : Pointer::Normal);
 }
 
 void AquaButton::leaveEvent(QEvent*) {
     captured_ = false;
-    setPointerState(psNormal);
+    setPointer(Pointer::Normal);
 }
 
 quint32 AquaButton::sampledBackground() const {
@@ -265,14 +205,9 @@ void AquaButton::paintEvent(QPaintEvent*) {
     if (!parentWidget() || width() <= 0 || height() <= 0) return;
 
     const quint32 bg = shade(sampledBackground(), 5);
-    quint32 base = bg;
-    if (enabled_) {
-        base = buttonColor_;
-        if (isPureColour(base)) base = shade(base, 0);
-        if (customColor_ > ccNone && std::size_t(customColor_) < customColours.size())
-            base = customColours[std::size_t(customColor_)];
-        if (state_ == psHover && !captionMouseOver_) base = shade(base, 9);
-    }
+    quint32 base = buttonColor_;
+    if (isPureColour(base)) base = shade(base, 0);
+    if (pointer_ == Pointer::Hover) base = shade(base, 9);
     const quint32 face = shade(base, 5);
 
     // Drawn off screen first, then copied in one go.
@@ -280,11 +215,8 @@ void AquaButton::paintEvent(QPaintEvent*) {
     picture.fill(colourFromBgr(bg));
     {
         QPainter painter(&picture);
-        if (buttonShape_ == bsOrb)
-            paintOrb(painter, bg, face);
-        else
-            paintButton(painter, bg, face);
-        paintCaption(painter, bg, face);
+        paintButton(painter, bg, face);
+        paintCaption(painter, face);
     }
     QPainter(this).drawImage(0, 0, picture);
 }
@@ -293,8 +225,8 @@ void AquaButton::paintButton(QPainter& painter, quint32 bg, quint32 v) const {
     Canvas canvas(painter);
     const int w = width();
     const int h = height();
-    const int d = smallCorners_ ? 8 : h;
-    const int o = state_ == psPressed ? 2 : 0;
+    const int d = h;
+    const int o = pointer_ == Pointer::Pressed ? 2 : 0;
     const int r = w - 2;
     const int b = h - 3;
 
@@ -317,92 +249,32 @@ void AquaButton::paintButton(QPainter& painter, quint32 bg, quint32 v) const {
     canvas.roundedRect(3, 3, r - 1, b - 1, d - 4);
 
     // The light band at the top and the glow in the lower half; pressing shifts them.
-    if (!smallCorners_) {
-        canvas.colour(shade(v, 6));
-        canvas.roundedRect(o + 5, o + 3, r - 5, b / 3 + 2, d);
-        canvas.colour(shade(v, 7));
-        canvas.roundedRect(o + 7, o + 3, r - 7, b / 3 + 1, d);
-        canvas.colours(shade(v, 9), shade(v, 8));
-        canvas.roundedRect(o + 8, o + 3, r - 8, b / 3, d);
-
-        canvas.colour(shade(v, 6));
-        canvas.roundedRect(o + 3, b / 2 + o, r - 3, b - 2, d);
-        canvas.colour(shade(v, 7));
-        canvas.roundedRect(o + 5, b / 2 + o + 1, r - 5, b - 2, d);
-        canvas.colour(shade(v, 8));
-        canvas.roundedRect(o + 7, b / 2 + o + 2, r - 7, b - 2, d);
-        canvas.colour(shade(v, 9));
-        canvas.roundedRect(o + 9, b / 2 + o + 3, r - 9, b - 4, d);
-    } else {
-        canvas.colour(shade(v, 6));
-        canvas.roundedRect(o + 3, o + 3, r - 1, b / 3 + 2, d);
-        canvas.colour(shade(v, 7));
-        canvas.roundedRect(o + 4, o + 3, r - 2, b / 3 + 1, d);
-        canvas.colours(shade(v, 9), shade(v, 8));
-        canvas.roundedRect(o + 4, o + 3, r - 2, b / 3, d);
-
-        canvas.colour(shade(v, 6));
-        canvas.roundedRect(o + 3, b / 2 + o, r - 3, b - 2, d);
-        canvas.colour(shade(v, 7));
-        canvas.roundedRect(o + 4, b / 2 + o + 1, r - 3, b - 2, 3);
-        canvas.colour(shade(v, 8));
-        canvas.roundedRect(o + 5, b / 2 + o + 2, r - 3, b - 2, 3);
-        canvas.colour(shade(v, 9));
-        canvas.roundedRect(o + 6, b / 2 + o + 3, r - 4, b - 4, 4);
-    }
-}
-
-void AquaButton::paintOrb(QPainter& painter, quint32 bg, quint32 v) const {
-    Canvas canvas(painter);
-    const int w = width();
-    const int h = height();
-    const int o = state_ == psPressed ? 2 : 0;
-    const int r = w - 2;
-    const int b = h - 3;
-
-    canvas.colour(shade(bg, 0));
-    canvas.ellipse(0, 0, w, h);
-    canvas.colour(shade(bg, 2));
-    canvas.ellipse(0, 0, w - 1, h - 1);
-    canvas.colour(shade(bg, 3));
-    canvas.ellipse(0, 0, w - 2, h - 2);
-
-    canvas.colour(shade(v, 3));
-    canvas.ellipse(0, 0, r, b);
-    canvas.colour(shade(v, 1));
-    canvas.ellipse(1, 1, r, b);
-    canvas.colour(shade(v, 0));
-    canvas.ellipse(2, 2, r, b);
-    canvas.colour(v);
-    canvas.ellipse(3, 3, r - 1, b - 1);
-
     canvas.colour(shade(v, 6));
-    canvas.ellipse(o + 5, o + 3, r - 5, b / 3 + 2);
+    canvas.roundedRect(o + 5, o + 3, r - 5, b / 3 + 2, d);
     canvas.colour(shade(v, 7));
-    canvas.ellipse(o + 6, o + 3, r - 6, b / 3 + 1);
+    canvas.roundedRect(o + 7, o + 3, r - 7, b / 3 + 1, d);
     canvas.colours(shade(v, 9), shade(v, 8));
-    canvas.ellipse(o + 7, o + 3, r - 7, b / 3);
+    canvas.roundedRect(o + 8, o + 3, r - 8, b / 3, d);
 
     canvas.colour(shade(v, 6));
-    canvas.ellipse(o + 3, b / 2 + o, r - 3, b - 2);
+    canvas.roundedRect(o + 3, b / 2 + o, r - 3, b - 2, d);
     canvas.colour(shade(v, 7));
-    canvas.ellipse(o + 4, b / 2 + o + 1, r - 4, b - 2);
+    canvas.roundedRect(o + 5, b / 2 + o + 1, r - 5, b - 2, d);
     canvas.colour(shade(v, 8));
-    canvas.ellipse(o + 5, b / 2 + o + 2, r - 5, b - 2);
+    canvas.roundedRect(o + 7, b / 2 + o + 2, r - 7, b - 2, d);
     canvas.colour(shade(v, 9));
-    canvas.ellipse(o + 7, b / 2 + o + 2, r - 7, b - 4);
+    canvas.roundedRect(o + 9, b / 2 + o + 3, r - 9, b - 4, d);
 }
 
-void AquaButton::paintCaption(QPainter& painter, quint32 bg, quint32 v) const {
-    const bool underMouse = state_ == psHover || state_ == psPressed;
-    if (captionMouseOver_ ? !underMouse : caption_.isEmpty()) return;
+void AquaButton::paintCaption(QPainter& painter, quint32 v) const {
+    if (caption_.isEmpty()) return;
 
     painter.setFont(font_);
     painter.setBackgroundMode(Qt::TransparentMode);
     const QFontMetrics metrics = painter.fontMetrics();
     const int r = width() - 2;
     const int b = height() - 3;
-    const bool pressed = state_ == psPressed;
+    const bool pressed = pointer_ == Pointer::Pressed;
     // The top left corner of the text box, centred on the face.
     int x = (r - metrics.horizontalAdvance(caption_) + 2) / 2;
     int y = std::max(0, (b - metrics.height() + 2) / 2);
@@ -414,13 +286,9 @@ void AquaButton::paintCaption(QPainter& painter, quint32 bg, quint32 v) const {
         painter.setPen(colourFromBgr(colour));
         painter.drawText(QPoint(x, top + metrics.ascent()), caption_);
     };
-    if (enabled_) {
-        // A light copy peeks out below the caption, or above it while pressed.
-        draw(pressed ? y - 1 : y + 1, shade(v, 7));
-        draw(y - 1, shade(fontColor_, 5));
-    } else {
-        draw(y - 1, shade(bg, 0));
-    }
+    // A light copy peeks out below the black caption, or above it while pressed.
+    draw(pressed ? y - 1 : y + 1, shade(v, 7));
+    draw(y - 1, 0x000000);
 }
 
 } // namespace velmora

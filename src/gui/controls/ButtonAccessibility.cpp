@@ -23,14 +23,7 @@ public:
 
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
-        if constexpr (std::is_same_v<Button, ColorButton>) {
-            state.checkable = button()->latching();
-            state.checked = button()->latching() && button()->down();
-            state.pressed = button()->pressed();
-        } else {
-            // The widget stays enabled while the button is not clickable.
-            if (!button()->clickable()) state.disabled = true;
-        }
+        if constexpr (std::is_same_v<Button, ColorButton>) state.pressed = button()->pressed();
         return state;
     }
 

@@ -2,9 +2,7 @@
 
 #include "core/net/AnsiText.h"
 #include "gui/controls/AquaButton.h"
-#include "gui/controls/BgrColour.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPalette>
@@ -12,6 +10,10 @@
 #include <QVBoxLayout>
 
 namespace velmora {
+
+namespace {
+constexpr quint32 kPaleBlue = 0xFC9C72; // red 114, green 156, blue 252
+} // namespace
 
 QPushButton* pushButton(const char* name, const char* caption, QWidget* parent) {
     return named(new QPushButton(latin1(caption), parent), name);
@@ -23,12 +25,7 @@ QCheckBox* checkBox(const char* name, const QString& caption) {
 
 AquaButton* aquaButton(const char* name, const char* caption, QSize size, const QFont& font) {
     auto* b = named(new AquaButton, name);
-    b->setButtonShape(AquaButton::bsButton);
-    b->setSmallCorners(false);
-    b->setCustomColor(AquaButton::ccPaleBlue);
-    b->setButtonColor(0xFF0000);
-    b->setFontColor(0);
-    b->setBackgroundError(bgrFromColour(QApplication::palette().color(QPalette::Button)));
+    b->setButtonColor(kPaleBlue);
     b->setCaptionFont(font);
     b->setCaption(latin1(caption));
     b->setFixedSize(size);

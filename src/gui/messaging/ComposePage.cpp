@@ -4,7 +4,6 @@
 #include "core/messaging/MessageHistory.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpError.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/messaging/VisibleLines.h"
 #include "gui/window/PageHost.h"
@@ -165,14 +164,7 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
     QList<QByteArray> lines;
     for (const QString& line : visibleLines(composeBox_))
         lines.append(toAnsi(line));
-    try {
-        core_.sendDatagram(history_.composedDatagram(prefix, lines));
-    } catch (const UdpError& e) {
-        host_.setDialogOpen(true);
-        host_.showError(QString::fromLocal8Bit(e.what()));
-        host_.setDialogOpen(false);
-        return;
-    }
+    if (!host_.reportSend(core_.sendDatagram(history_.composedDatagram(prefix, lines)))) return;
     setComposeText(latin1("Waiting for confirmation of receipt."));
 }
 

@@ -4,7 +4,6 @@
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
 #include "core/net/TimeStamp.h"
-#include "core/net/UdpError.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/window/PageHost.h"
 
@@ -55,13 +54,10 @@ void DiscussPage::onSubmitClicked() {
         options.stampChanges
             ? formatShortTimeStamp(core_.now(), core_.config().locale, options.use24HourClock)
             : QByteArray();
-    try {
-        core_.sendDatagram(datagram::discussionEntry(displayName_(), text, time));
-    } catch (const UdpError& e) {
-        // The text stays in the box so that it can be sent again.
-        host_.showError(latin1(e.what()));
+    // A refused text stays in the box so that it can be sent again.
+    if (!host_.reportSend(
+            core_.sendDatagram(datagram::discussionEntry(displayName_(), text, time))))
         return;
-    }
     entryBox_->clear();
     entryBox_->setFocus();
 }

@@ -383,6 +383,12 @@ void MainWindow::setDialogOpen(bool open) {
     if (!open) dialogClosed_.start();
 }
 
+bool MainWindow::reportSend(const SendResult& result) {
+    if (!result.refused()) return true;
+    showError(result.reason);
+    return false;
+}
+
 void MainWindow::showError(const QString& text) {
     const bool wasOpen = dialogOpen_;
     setDialogOpen(true);

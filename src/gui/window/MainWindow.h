@@ -75,6 +75,9 @@ public:
     // The status picture the tray shows after the envelope or the program's icon.
     QIcon rememberedStatusPicture() const { return rememberedPicture_; }
 
+    // A failure the user must see, in the window's error box.
+    void showError(const QString& text);
+
     // PageHost
     void showPage(PageId page) override;
     bool isCurrentPage(PageId page) const override;
@@ -84,7 +87,7 @@ public:
     QWidget* dialogParent() override { return this; }
     std::optional<QString> askText(const QString& caption, const QString& prompt,
                                    bool secret) override;
-    void showError(const QString& text) override;
+    bool reportSend(const SendResult& result) override;
     void showStatusPicture(const QIcon& picture) override;
     void showTrayPicture(const QIcon& picture) override;
     void restoreTrayPicture() override;

@@ -3,7 +3,6 @@
 #include "core/Core.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
-#include "core/net/UdpError.h"
 #include "core/settings/OptionsLock.h"
 #include "gui/board/StatusListView.h"
 #include "gui/controls/AquaButton.h"
@@ -169,7 +168,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     connect(lockButton_, &QPushButton::clicked, this, &OptionsPage::onLockClicked);
     right->addStretch(1);
     AquaButton* editor = aquaButton("remarkEditorButton", "Status List", QSize(78, 24), font());
-    editor->onclick = [this](AquaButton*) { Q_EMIT remarkEditorRequested(); };
+    connect(editor, &AquaButton::clicked, this, &OptionsPage::remarkEditorRequested);
     right->addWidget(editor, 0, Qt::AlignRight);
     columns->addLayout(right, 3);
 
@@ -243,12 +242,8 @@ void OptionsPage::onNameBoxLeft() {
     const OwnStatus& own = core_.own();
     nameBox_->setText(fromAnsi(own.displayName));
     // Every copy, this one included, shows the new name in a white row with the plain status.
-    try {
-        core_.sendDatagram(datagram::proxyAnnouncement(StatusCode::WhiteRemark, own.address,
-                                                       own.displayName + kSep + own.text));
-    } catch (const UdpError& e) {
-        host_.showError(latin1(e.what()));
-    }
+    host_.reportSend(core_.sendDatagram(datagram::proxyAnnouncement(
+        StatusCode::WhiteRemark, own.address, own.displayName + kSep + own.text)));
     Q_EMIT displayNameCommitted();
 }
 

@@ -2,6 +2,8 @@
 // What a page of the main window may ask of the window. Pages depend on this small interface
 // and on the core, never on the window's own header.
 
+#include "core/net/SendResult.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -32,8 +34,10 @@ public:
     // A `secret` text is shown as dots.
     virtual std::optional<QString> askText(const QString& caption, const QString& prompt,
                                            bool secret = false) = 0;
-    // A transport failure during a user's action, in the window's error box.
-    virtual void showError(const QString& text) = 0;
+    // What became of a datagram that a user's action sent. One the transport refused is shown
+    // in the window's error box and gives false; a lost one gives true, since the connection
+    // line under the list already tells that nothing leaves.
+    virtual bool reportSend(const SendResult& result) = 0;
     // The tray shows `picture` and remembers it as the own status's picture.
     virtual void showStatusPicture(const QIcon& picture) = 0;
     // The tray shows `picture` for the moment (a new message); a page change puts back the

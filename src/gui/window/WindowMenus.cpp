@@ -1,7 +1,6 @@
 #include "gui/window/WindowMenus.h"
 
 #include "core/Core.h"
-#include "core/net/UdpError.h"
 #include "core/presence/StatusSort.h"
 #include "gui/board/ChangeStatusPage.h"
 #include "gui/board/StatusPage.h"
@@ -77,14 +76,8 @@ void WindowMenus::connectTo(MainWindow& window, Core& core, StatusPage& statusPa
     QObject::connect(m.customizeStatusAction, &QAction::triggered, status,
                      &StatusPage::onPersonalizeStatusClicked);
     // The roster commands send; a failure is the user's to see, as for the status buttons.
-    const auto reporting = [&window, &core](void (Presence::*command)()) {
-        return [&window, &core, command] {
-            try {
-                (core.presence().*command)();
-            } catch (const UdpError& e) {
-                window.showError(latin1(e.what()));
-            }
-        };
+    const auto reporting = [&window, &core](SendResult (Presence::*command)()) {
+        return [&window, &core, command] { window.reportSend((core.presence().*command)()); };
     };
     // The entry's file is the choice: read again whenever the menu opens.
     QObject::connect(m.trayMenu, &QMenu::aboutToShow, m.startupAction,

@@ -204,8 +204,11 @@ TEST(Idle, AnnouncementThatCannotBeSentNeitherStopsTheTickNorLosesTheColour) {
     Presence presence({roster, own, options, clock, QLocale(QLocale::English),
                        [](const QByteArray&, const QByteArray&) {},
                        [&](const QByteArray& d) {
-                           if (networkDown) throw UdpError("Network is unreachable");
+                           if (networkDown)
+                               return SendResult{SendResult::Outcome::Lost,
+                                                 QStringLiteral("Network is unreachable")};
                            sent.append(d);
+                           return SendResult{};
                        },
                        [] {}});
     ReportedInput input;

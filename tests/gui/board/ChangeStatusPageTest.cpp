@@ -97,7 +97,7 @@ TEST(ChangeStatus, MenuOpensThePageInTheCurrentClassColoursCtrlClickDoesNot) {
     // In 0x123456 from the start.
     ChangeAnn c("[Color]\r\nIn=1193046\r\n");
     auto* list = c.h.find<QListWidget>("remarkList");
-    EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), ColorButton::clLime);
+    EXPECT_EQ(c.h.find<ColorButton>("changeToInButton")->color(), ColorButton::Colour::Lime);
 
     c.h.click("whiteBackgroundBox"); // unticked: the list takes the "All Others" colour
     // A new "All Others" colour, chosen on the Options page since.
