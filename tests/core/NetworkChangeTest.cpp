@@ -62,6 +62,34 @@ TEST(NetworkChange, AFailingSendIsToldOnceAndItsEndToo) {
     EXPECT_EQ(lost.count(), 1);
 }
 
+TEST(NetworkChange, ASendSaysWhatBecameOfTheDatagram) {
+    const struct {
+        quint16 port;
+        int size;
+        SendResult::Outcome outcome;
+        const char* reason; // empty: any text of the system's
+        int failedSignals;
+    } cases[] = {
+        {9, 10, SendResult::Outcome::Sent, "", 0},
+        {9, 70000, SendResult::Outcome::Refused, "Package Size Too Big: 70000", 0},
+        {0, 10, SendResult::Outcome::Lost, "", 1}, // the kernel refuses port 0
+    };
+    for (const auto& c : cases) {
+        CoreHarness h;
+        h.config.remotePort = c.port;
+        Core& core = h.make();
+        QSignalSpy failed(&core, &Core::datagramSendFailed);
+        const SendResult result = core.sendDatagram(QByteArray(c.size, 'x'));
+        EXPECT_EQ(result.outcome, c.outcome) << c.size;
+        if (*c.reason) {
+            EXPECT_EQ(result.reason, QString::fromLatin1(c.reason));
+        }
+        EXPECT_EQ(result.reason.isEmpty(), result.sent());
+        EXPECT_EQ(failed.count(), c.failedSignals);
+        EXPECT_EQ(h.sent.size(), result.sent() ? 1 : 0);
+    }
+}
+
 TEST(NetworkChange, OnlyProperBroadcastAddressesArePassedOnOrKept) {
     const struct {
         QByteArray address;

@@ -22,10 +22,8 @@ public:
     bool active() const;
     // Opening fails without a destination or a socket: the result says why.
     SendResult setActive(bool active);
-    QByteArray remoteIP() const { return remoteIP_; }
     // A change while open reopens; a reopening that fails leaves the sender closed.
     void setRemoteIP(const QByteArray& ip);
-    quint16 remotePort() const { return remotePort_; }
     void setRemotePort(quint16 port);
 
     // Sends bytes[0..count) as one datagram; nothing to send counts as sent.
