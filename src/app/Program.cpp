@@ -137,6 +137,7 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     CoreConfig config;
     config.settingsPath =
         commandLine.settingsPath.isEmpty() ? defaultSettingsPath() : commandLine.settingsPath;
+    config.ownSettingsPath = ownSettingsPath();
     config.ownAddress = determineOwnAddress(commandLine.address);
     // A given address stays; a worked-out one follows the computer to other networks.
     if (commandLine.address.isEmpty()) config.lookUpOwnAddress = [] { return interfaceAddress(); };

@@ -3,9 +3,10 @@
 #include "core/net/Datagram.h"
 #include "core/net/TimeStamp.h"
 #include "core/presence/StatusSort.h"
-#include "core/settings/SettingsFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cstdio>
@@ -79,15 +80,21 @@ void Core::startUp() {
     roster_.answered().reset();
     own_.stamp.clear();
 
-    SettingsFile::removeStaleTemporaries(config_.settingsPath);
-    int error = 0;
-    if (SettingsFile::load(config_.settingsPath, profile_, &error) ==
-        SettingsFile::State::Unreadable) {
+    settingsPath_ = config_.settingsPath;
+    SettingsFile::removeStaleTemporaries(settingsPath_);
+    FileResult problem;
+    bool readable =
+        SettingsFile::load(settingsPath_, profile_, &problem) != SettingsFile::State::Unreadable;
+    // Nothing of an unusable file is merged: the own file starts from what it holds itself.
+    if (!readable && useOwnSettingsFile(problem))
+        readable = SettingsFile::load(settingsPath_, profile_, &problem) !=
+                   SettingsFile::State::Unreadable;
+    if (!readable) {
         settingsUnusable_ = true;
         reportSettingsProblem(
             QStringLiteral("The settings file %1 cannot be read (%2). The program runs with "
                            "default settings and does not save over it.")
-                .arg(config_.settingsPath, FileResult{error}.reason()));
+                .arg(settingsPath_, problem.reason()));
     }
     own_.displayName = readDisplayName(profile_, own_.loginName);
     options_ = readOptions(profile_, config_.designedWidth, config_.designedHeight,
@@ -201,22 +208,15 @@ bool Core::saveAllSettings() {
     s.messages = history_.entries();
     s.remarks = remarks_;
 
-    // Read the file again first, under the lock: another user of this computer may have saved
-    // meanwhile, and their own section must survive our save.
-    const SettingsFileLock lock(config_.settingsPath);
-    int error = 0;
-    FileResult result;
-    if (SettingsFile::load(config_.settingsPath, profile_, &error) ==
-        SettingsFile::State::Unreadable) {
-        result.error = error; // what cannot be read is never replaced
-    } else {
-        velmora::saveAllSettings(profile_, s);
-        result = SettingsFile::write(config_.settingsPath, profile_.serialize());
-    }
+    bool unusable = false;
+    FileResult result = saveUnderLock(s, &unusable);
+    // Another user may have put a link, a FIFO or a file of theirs in the shared folder since
+    // the start: what the user was promised goes to the own file instead.
+    if (unusable && useOwnSettingsFile(result)) result = saveUnderLock(s, &unusable);
     if (!result.ok()) {
         reportSettingsProblem(QStringLiteral("The settings could not be saved to %1: %2. They "
                                              "are kept and saved again at the next occasion.")
-                                  .arg(config_.settingsPath, result.reason()));
+                                  .arg(settingsPath_, result.reason()));
         return false;
     }
     problemReported_ = false;
@@ -227,6 +227,33 @@ bool Core::saveAllSettings() {
 void Core::changeOptions(const std::function<void(Options&)>& change) {
     change(options_);
     Q_EMIT optionsChanged();
+}
+
+FileResult Core::saveUnderLock(const SettingsSnapshot& snapshot, bool* unusable) {
+    // Read the file again first, under the lock: another user of this computer may have saved
+    // meanwhile, and their own section must survive our save.
+    const SettingsFileLock lock(settingsPath_);
+    FileResult problem;
+    *unusable =
+        SettingsFile::load(settingsPath_, profile_, &problem) == SettingsFile::State::Unreadable;
+    if (*unusable) return problem; // never replaced
+    velmora::saveAllSettings(profile_, snapshot);
+    return SettingsFile::write(settingsPath_, profile_.serialize());
+}
+
+bool Core::useOwnSettingsFile(const FileResult& problem) {
+    const QString own = config_.ownSettingsPath;
+    if (own.isEmpty() ||
+        QFileInfo(own).absoluteFilePath() == QFileInfo(settingsPath_).absoluteFilePath())
+        return false;
+    const QString message = QStringLiteral("The settings file %1 cannot be used safely (%2). "
+                                           "Your settings are saved to %3 instead.")
+                                .arg(settingsPath_, problem.reason(), own);
+    QDir().mkpath(QFileInfo(own).absolutePath());
+    settingsPath_ = own;
+    problemReported_ = false; // a new place to save is always told
+    reportSettingsProblem(message);
+    return true;
 }
 
 void Core::reportSettingsProblem(const QString& message) {

@@ -12,6 +12,7 @@
 #include "core/presence/Roster.h"
 #include "core/settings/Profile.h"
 #include "core/settings/Settings.h"
+#include "core/settings/SettingsFile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,6 +26,9 @@ namespace velmora {
 
 struct CoreConfig {
     QString settingsPath;
+    // The user's own file, used instead of `settingsPath` when that cannot be used safely
+    // (another user's link, FIFO or unreadable file in a shared folder). Empty: none.
+    QString ownSettingsPath;
     QByteArray ownAddress = "127.0.0.1";
     QByteArray loginName = "UNKNOWN";
     QByteArray programPath;
@@ -163,6 +167,12 @@ private:
     void announceQuietly(StatusCode code, const QByteArray& text, AnnounceOptions how);
     bool isInOrBusy() const { return own_.code == StatusCode::In || own_.code == StatusCode::Busy; }
     void reportSettingsProblem(const QString& message);
+    // Moves to the user's own settings file after `problem` made the current one unusable;
+    // false when there is no other file to move to.
+    bool useOwnSettingsFile(const FileResult& problem);
+    // Reads the settings file again under its lock, puts `snapshot` into it and saves it;
+    // `unusable` tells a file that must not be saved over from a save that failed.
+    FileResult saveUnderLock(const SettingsSnapshot& snapshot, bool* unusable);
     // The own address as the network has it now; a change is announced from the new one.
     void followOwnAddress();
 
@@ -187,6 +197,7 @@ private:
     bool closing_ = false;
     bool sessionEnded_ = false;
     bool historyLoaded_ = false;    // stored messages are in: a save now keeps them
+    QString settingsPath_;          // the file in use
     bool settingsUnusable_ = false; // the file exists but cannot be read: never save over it
     bool problemReported_ = false;  // told the user; again only after a save worked
     bool sendFailing_ = false;      // the last datagram could not leave

@@ -116,11 +116,7 @@ def start_copy(net, i, account, settings, program=None, prefix=(), login="kim", 
         wrapper = []
     else:
         home, login, wrapper = account.home, account.login, account.wrapper()
-    env = dict(os.environ)
-    env.update(USER=login, LOGNAME=login, HOME=home,
-               XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
-               XDG_CONFIG_HOME=os.path.join(home, "config"),
-               QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+    env = session_env(login, home)
     args = [*prefix, *wrapper, program, "--settings", settings, "--address", net.addr(i),
             "--trace"]
     process = net.popen(i, args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -128,6 +124,28 @@ def start_copy(net, i, account, settings, program=None, prefix=(), login="kim", 
     copy = Copy(net, i, login.upper(), home, process)
     copy.settings = settings
     return copy
+
+
+def session_env(login, home):
+    """The environment of a login session of `login` with its home folder `home`."""
+    env = dict(os.environ)
+    env.update(USER=login, LOGNAME=login, HOME=home,
+               XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
+               XDG_CONFIG_HOME=os.path.join(home, "config"),
+               QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+    return env
+
+
+def command_as(net, i, account, *args, timeout=30):
+    """Runs the program with `args` on host i as `account`, in that account's session."""
+    return net.exec(i, [*account.wrapper(), os.path.abspath(program_path()), *args],
+                    timeout=timeout, check=False,
+                    env=session_env(account.login, account.home))
+
+
+def own_file(account):
+    """The account's own settings file, where a copy saves when the shared one is unsafe."""
+    return os.path.join(account.home, "config", "dazuviz-velmora", "vlx.ini")
 
 
 def is_in_announcement(data):

@@ -14,22 +14,30 @@ nothing. A probe on host 2 sends the messages (each accepted message is a save m
     line, the file stays byte for byte as it was (no half-written content, no zeros added);
     once the space is freed the next burst's save stores both bursts. The line must not blame
     permissions, which the user has.
- 3. An unreadable file: mode 0000, owned by OLGA, in a folder PETE may write; PETE's copy runs
-    as his own uid. It starts on the defaults (announces under his login name, not the name
-    the file holds), prints a line "velmora: ... cannot be read", and after a message and a
-    log-off the file is byte for byte, owner and mode as it was.
+ 3. A file that must not be used, put there by OLGA, another account; PETE's copy runs as his
+    own uid: a file of mode 0000 in a folder Pete may write, a link in a 1777 folder to a file
+    of Pete's, and Olga's shared file replaced by a FIFO after Pete's copy started. The copy
+    starts on the defaults (announces under his login name, not the name a file holds), prints
+    one line "velmora: ... cannot be used safely ..." naming Pete's own file, keeps answering
+    --status, and after a message and a log-off the message is in Pete's own file, while what
+    Olga put there (and the file her link points to) is byte for byte, owner and mode as it
+    was.
 """
 
 import functools
 import os
-import stat
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from settings_files import (PrivateTmpfs, UserAccount, check_complete,  # noqa: E402
+<<<<<<< HEAD
                             holds_burst, notices, parse_ini, run_each, send_burst,
                             settings_with_history, start_copy, stored_message, temp_files,
+=======
+                            command_as, holds_burst, notices, own_file, parse_ini, read_ini,
+                            run_each, send_burst, settings_with_history, start_copy, temp_files,
+>>>>>>> 422c78b (The settings file is opened only as a regular file, never through another user's link in a shared folder; a file that must not be used sends the saves to the user's own file, said once)
                             wait_started, wait_until)
 from testnet import main  # noqa: E402
 from velmora_copies import SEP, on_test_network, stopped_at_end  # noqa: E402
@@ -170,21 +178,59 @@ def full_disk_in_place(net, workdir, program, probe):
             assert "Permission denied" not in told[0], f"the wrong cause is told: {told[0]}"
 
 
-def unreadable_file(net, workdir, program, probe):
-    os.chmod(workdir, 0o755)
-    olga = UserAccount.create(workdir, "olga")
-    pete = UserAccount.create(workdir, "pete")
-    folder = os.path.join(workdir, "unreadable")
-    os.mkdir(folder, 0o755)
+def unreadable(folder, path, olga, pete):
     os.chown(folder, pete.uid, pete.uid)  # Pete could replace the file: he must not
-    path = os.path.join(folder, "vlx.ini")
     with open(path, "wb") as f:
         f.write(settings_with_history("pete", SEEDED).replace(
             b"name=PETE", b"name=Peter the Great"))
     os.chown(path, olga.uid, olga.uid)
     os.chmod(path, 0)
-    before = os.stat(path)
-    original = read_bytes(path)
+
+
+def link_to_petes_file(folder, path, olga, pete):
+    os.chmod(folder, 0o1777)
+    notes = os.path.join(pete.home, "notes")
+    with open(notes, "wb") as f:
+        f.write(b"Pete's own notes\n")
+    os.chown(notes, pete.uid, pete.uid)
+    os.symlink(notes, path)
+    os.lchown(path, olga.uid, olga.uid)
+    return notes
+
+
+def olgas_shared_file(folder, path, olga, pete):
+    os.chmod(folder, 0o1777)
+    with open(path, "wb") as f:
+        f.write(settings_with_history("olga", []))
+    os.chown(path, olga.uid, olga.uid)
+    os.chmod(path, 0o666)
+
+
+def fifo_instead(path, olga):
+    os.unlink(path)
+    os.mkfifo(path, 0o666)
+    os.chown(path, olga.uid, olga.uid)
+
+
+# (name, what Olga does before Pete's copy starts (gives the file that must stay as it was;
+# None: the settings path itself), what she does once it runs)
+HOSTILE = [
+    ("a file Pete may not read", unreadable, None),
+    ("Olga's link to Pete's file", link_to_petes_file, None),
+    ("a FIFO put in place after the start", olgas_shared_file, fifo_instead),
+]
+
+
+def hostile_file(net, workdir, program, probe, number, setup, after_start):
+    os.chmod(workdir, 0o755)
+    olga = UserAccount.create(workdir, f"olga{number}")
+    pete = UserAccount.create(workdir, f"pete{number}")
+    folder = os.path.join(workdir, f"hostile{number}")
+    os.mkdir(folder, 0o755)
+    path = os.path.join(folder, "vlx.ini")
+    guarded = setup(folder, path, olga, pete) or path
+    before = os.lstat(guarded)
+    original = read_bytes(guarded)
 
     copy = start_copy(net, 1, pete, path, program)
     with stopped_at_end({1: copy}):
@@ -192,23 +238,45 @@ def unreadable_file(net, workdir, program, probe):
         first = next(d for d in copy.sent() if d[:1] == b"a")
         assert first.startswith(b"agPETE" + SEP), (
             f"the first announcement is not under the login name: {first!r}")
-        # Checked at the end, so that what happens to the file shows as well.
-        told = wait_until(lambda: notices(copy, "cannot be read"), NOTICE_TIMEOUT)
+        if after_start:
+            after_start(path, olga)
+            guarded, before, original = path, os.lstat(path), None
         send_burst(net, PROBE_HOST, probe, copy, ["to Pete"])
-        time.sleep(SETTLE)
+        # Checked at the end, so that what happens to the files shows as well.
+        told = wait_until(lambda: notices(copy, ("cannot be used safely", own_file(pete))),
+                          NOTICE_TIMEOUT)
+        answered = command_as(net, 1, pete, "--status", "busy")
         assert copy.stop() == 0, f"the copy did not end well:\n{copy.describe()}"
+<<<<<<< HEAD
     after = os.stat(path)
     assert read_bytes(path) == original, "the unreadable file was changed"
     assert (after.st_ino, after.st_uid, stat.S_IMODE(after.st_mode)) == (
         before.st_ino, olga.uid, 0), "the unreadable file was replaced or its owner or mode changed"
+=======
+    except AssertionError:
+        print("---", copy.describe())
+        raise
+    finally:
+        copy.stop()
+    after = os.lstat(guarded)
+    if original is not None:
+        assert read_bytes(guarded) == original, f"{guarded} was changed"
+    assert (after.st_ino, after.st_uid, after.st_mode) == (
+        before.st_ino, before.st_uid, before.st_mode), f"{guarded} was replaced or changed"
+>>>>>>> 422c78b (The settings file is opened only as a regular file, never through another user's link in a shared folder; a file that must not be used sends the saves to the user's own file, said once)
     left = temp_files(folder)
     assert not left, f"temporary files left behind: {sorted(left)}"
-    assert told, f"no 'velmora: ... cannot be read' line: {copy.messages()}"
+    assert answered.returncode == 0, f"--status was not answered: {answered.stderr!r}"
+    assert told, f"no 'velmora: ... cannot be used safely' line: {copy.messages()}"
+    assert holds_burst(read_ini(own_file(pete)).messages(), ["to Pete"]), (
+        "the confirmed message is not in Pete's own file")
 
 
 def run(net, workdir, program, probe):
     run_each([(case.__name__, functools.partial(case, net, workdir, program, probe))
-              for case in (full_disk_and_read_only, full_disk_in_place, unreadable_file)])
+              for case in (full_disk_and_read_only, full_disk_in_place)] +
+             [(name, functools.partial(hostile_file, net, workdir, program, probe, n, *steps))
+              for n, (name, *steps) in enumerate(HOSTILE)])
 
 
 def test_settings_trouble():

@@ -23,10 +23,14 @@ QString defaultSettingsPath() {
     const QString shared = QStringLiteral("/var/lib/dazuviz-velmora");
     const QFileInfo sharedDir(shared);
     if (sharedDir.isDir() && sharedDir.isWritable()) return shared + QStringLiteral("/vlx.ini");
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString folder = config + QStringLiteral("/dazuviz-velmora");
-    QDir().mkpath(folder);
-    return folder + QStringLiteral("/vlx.ini");
+    const QString own = ownSettingsPath();
+    QDir().mkpath(QFileInfo(own).absolutePath());
+    return own;
+}
+
+QString ownSettingsPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/dazuviz-velmora/vlx.ini");
 }
 
 } // namespace velmora

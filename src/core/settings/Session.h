@@ -14,4 +14,8 @@ QByteArray determineLoginName();
 // when that folder exists and is writable, else vlx.ini in the user's configuration folder.
 QString defaultSettingsPath();
 
+// The user's own settings file, $XDG_CONFIG_HOME/dazuviz-velmora/vlx.ini; also where the
+// settings go when the shared file cannot be used safely.
+QString ownSettingsPath();
+
 } // namespace velmora

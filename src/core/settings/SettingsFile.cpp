@@ -22,10 +22,60 @@ namespace velmora {
 
 namespace {
 
-// The file a link points to: that file is replaced, not the link.
-QString resolved(const QString& path) {
-    const QFileInfo info(path);
-    return info.isSymLink() ? info.symLinkTarget() : path;
+// A folder that every user may write to: the computer's shared settings folder.
+bool sharedFolder(const QByteArray& dirName, struct stat* dir = nullptr) {
+    struct stat st {};
+    if (::stat(dirName.constData(), &st) != 0) return false;
+    if (dir) *dir = st;
+    return (st.st_mode & (S_ISVTX | S_IWOTH)) != 0;
+}
+
+QByteArray folderOf(const QString& path) {
+    return QFile::encodeName(QFileInfo(path).absolutePath());
+}
+
+// The file a settings path stands for. A link is followed, and the file it points to is
+// replaced in its place; but in a folder that every user may write, a link made by another
+// user could point at any file of ours, so there only the user's own links (and the folder
+// owner's) count. Anything else at the path is dealt with where it is opened.
+FileResult target(const QString& path, QString* file) {
+    *file = path;
+    struct stat link {};
+    if (::lstat(QFile::encodeName(path).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return {};
+    struct stat dir {};
+    if (sharedFolder(folderOf(path), &dir) && link.st_uid != ::geteuid() &&
+        link.st_uid != dir.st_uid)
+        return {ELOOP, QStringLiteral("it is a link that another user made")};
+    *file = QFileInfo(path).symLinkTarget();
+    return {};
+}
+
+// Opens `name` only if it is a regular file: never through a link (the caller has resolved
+// the ones it trusts), never blocking on a FIFO or device that another user put in its place.
+// In a shared folder, a file with a second name is refused too: writing into it would write
+// into wherever that other name lies. Gives the descriptor, or -1 with `result` set.
+int openRegular(const QByteArray& name, int flags, FileResult* result) {
+    const int fd = ::open(name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *result =
+            errno == ELOOP ? FileResult{ELOOP, QStringLiteral("it is a link")} : FileResult{errno};
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *result = {errno};
+    } else if (!S_ISREG(st.st_mode)) {
+        *result = S_ISDIR(st.st_mode) ? FileResult{EISDIR}
+                                      : FileResult{EINVAL, QStringLiteral("it is not a file")};
+    } else if (st.st_nlink > 1 && sharedFolder(folderOf(QFile::decodeName(name)))) {
+        *result = {EMLINK, QStringLiteral("it is a second name of another file")};
+    } else {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    ::close(fd);
+    return -1;
 }
 
 // Writes all of `data` at `offset`, or at the file position when `offset` is negative.
@@ -53,27 +103,22 @@ QByteArray checksum(QByteArrayView data) {
     return QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
 }
 
-// A folder that every user may write to: the computer's shared settings folder.
-bool sharedFolder(const QByteArray& dirName) {
-    struct stat dir {};
-    return ::stat(dirName.constData(), &dir) == 0 && (dir.st_mode & (S_ISVTX | S_IWOTH)) != 0;
-}
-
 FileResult replace(const QString& target, const QByteArray& content) {
     const QFileInfo info(target);
     const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
     const QByteArray dirName = QFile::encodeName(info.absolutePath());
 
     struct stat old {};
-    const bool hasOld = ::stat(targetName.constData(), &old) == 0;
-    if (hasOld && !S_ISREG(old.st_mode)) return {EISDIR};
+    const bool hasOld = ::lstat(targetName.constData(), &old) == 0;
+    if (hasOld && !S_ISREG(old.st_mode)) return {EINVAL, QStringLiteral("it is not a file")};
 
     const QByteArray prefix = QFile::encodeName(SettingsFile::temporaryPrefix(target));
     QByteArray tempName;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         tempName = prefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
         if (fd < 0 && errno != EEXIST) return {errno};
     }
     if (fd < 0) return {EEXIST};
@@ -102,31 +147,37 @@ FileResult replace(const QString& target, const QByteArray& content) {
 } // namespace
 
 QString FileResult::reason() const {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return note.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : note;
 }
 
 QString SettingsFile::temporaryPrefix(const QString& path) {
-    const QFileInfo info(resolved(path));
+    QString file;
+    target(path, &file);
+    const QFileInfo info(file);
     return info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp");
 }
 
-SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, int* error) {
+SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, FileResult* problem) {
     profile.parse({});
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(name.constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return State::Missing;
-        if (error) *error = errno;
-        return State::Unreadable;
-    }
-    // A FIFO or device would block or never end; only a regular file is a settings file.
-    if (!S_ISREG(st.st_mode)) {
-        if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return State::Unreadable;
-    }
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    QString file;
+    FileResult result = target(path, &file);
+    const QByteArray name = QFile::encodeName(file);
+    const int fd = result.ok() ? openRegular(name, O_RDONLY, &result) : -1;
     if (fd < 0) {
-        if (error) *error = errno;
+        if (result.note.isEmpty() && (result.error == ENOENT || result.error == ENOTDIR))
+            return State::Missing;
+        if (problem) *problem = result;
+        return State::Unreadable;
+    }
+    // In a shared folder a save may have to rewrite another user's file where it stands; a
+    // file this user may read but not write would swallow every save.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_uid != ::geteuid() && sharedFolder(folderOf(file)) &&
+        ::access(name.constData(), W_OK) != 0) {
+        ::close(fd);
+        if (problem)
+            *problem = {EACCES, QStringLiteral("it belongs to another user, and this user may "
+                                               "not write it")};
         return State::Unreadable;
     }
     QByteArray content;
@@ -135,7 +186,7 @@ SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, in
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            if (error) *error = errno;
+            if (problem) *problem = {errno};
             ::close(fd);
             return State::Unreadable;
         }
@@ -148,14 +199,15 @@ SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, in
 }
 
 FileResult SettingsFile::write(const QString& path, const QByteArray& content) {
-    const QString target = resolved(path);
-    const FileResult replaced = replace(target, content);
+    QString file;
+    if (const FileResult refused = target(path, &file); !refused.ok()) return refused;
+    const FileResult replaced = replace(file, content);
     // No right to create the temporary file or to rename over the file: the folder belongs
     // to somebody else, or is sticky. Rewriting in place needs only the file's own permission.
     // Its failure is the one to tell: it names the real cause (a full disk, say), where the
     // refused rename only says why it was tried.
-    if ((replaced.error == EACCES || replaced.error == EPERM) && QFileInfo::exists(target))
-        return writeInPlace(target, content);
+    if ((replaced.error == EACCES || replaced.error == EPERM) && QFileInfo::exists(file))
+        return writeInPlace(file, content);
     return replaced;
 }
 
@@ -190,14 +242,14 @@ QByteArray SettingsFile::settled(const QByteArray& raw) {
 }
 
 FileResult SettingsFile::writeInPlace(const QString& path, const QByteArray& content) {
-    const QByteArray name = QFile::encodeName(resolved(path));
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return {errno};
+    QString file;
+    FileResult result = target(path, &file);
+    const int fd = result.ok() ? openRegular(QFile::encodeName(file), O_RDWR, &result) : -1;
+    if (fd < 0) return result;
     struct stat st {};
-    const int statError = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
-    if (statError) {
+    if (::fstat(fd, &st) != 0) {
         ::close(fd);
-        return {statError};
+        return {errno};
     }
     const off_t oldSize = st.st_size;
     const QByteArray block = pendingBlock(content, oldSize);
@@ -242,16 +294,19 @@ int SettingsFile::removeStaleTemporaries(const QString& path, int minAgeSeconds)
 }
 
 SettingsFileLock::SettingsFileLock(const QString& path, int timeoutMs) {
-    const QByteArray name = QFile::encodeName(resolved(path));
+    QString file;
+    if (!target(path, &file).ok()) return; // the load refuses it, so no save follows
+    const QByteArray name = QFile::encodeName(file);
     for (int waited = 0;; waited += 20) {
-        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return; // nothing to lock yet: the first save creates the file
+        FileResult refused;
+        const int fd = openRegular(name, O_RDONLY, &refused);
+        if (fd < 0) return; // nothing to lock yet (the first save creates the file) or unusable
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // A save of another copy may have renamed a new file in while we waited: the lock
             // must be on the file that the path names now.
             struct stat locked {
             }, current{};
-            if (::fstat(fd, &locked) == 0 && ::stat(name.constData(), &current) == 0 &&
+            if (::fstat(fd, &locked) == 0 && ::lstat(name.constData(), &current) == 0 &&
                 locked.st_ino == current.st_ino && locked.st_dev == current.st_dev) {
                 fd_ = fd;
                 return;

@@ -16,17 +16,20 @@ class Profile;
 // The outcome of a file operation: errno when it failed, 0 when it worked.
 struct FileResult {
     int error = 0;
+    QString note; // what was found at the path, where the system's text would mislead
     bool ok() const { return error == 0; }
-    QString reason() const; // the system's text for the error
+    QString reason() const; // the note, else the system's text for the error
 };
 
 class SettingsFile {
 public:
     enum class State { Missing, Loaded, Unreadable };
 
-    // Reads `path` into `profile` (emptied first). `error` receives why an existing file
-    // could not be read.
-    static State load(const QString& path, Profile& profile, int* error = nullptr);
+    // Reads `path` into `profile` (emptied first). Unreadable covers everything that must not
+    // be used: a file that cannot be read, anything but a regular file (a FIFO never blocks
+    // the program), a link or a second name that another user may have made in a shared
+    // folder, and another user's file there that this user may not write. `problem` says which.
+    static State load(const QString& path, Profile& profile, FileResult* problem = nullptr);
     // Writes `content` as the whole file: replaced through a rename, or in place where this
     // user may not rename over it. A file created in a shared folder (sticky or writable by
     // all) is made readable and writable by all, so that the computer's other users can use it.

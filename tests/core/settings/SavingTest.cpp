@@ -117,6 +117,36 @@ TEST(Saving, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_TRUE(QFileInfo(h.config.settingsPath).isDir());
 }
 
+// A FIFO that another user put where the settings file was, before the start or later: the
+// copy never blocks on it, saves to the user's own file instead and says so once.
+TEST(Saving, AFileThatMustNotBeUsedSendsTheSavesToTheOwnFile) {
+    for (const bool beforeStart : {true, false}) {
+        SCOPED_TRACE(beforeStart ? "before the start" : "after the start");
+        CoreHarness h;
+        h.config.ownSettingsPath = h.dir.filePath(QStringLiteral("own/vlx.ini"));
+        const QByteArray fifo = QFile::encodeName(h.config.settingsPath);
+        if (beforeStart) {
+            ASSERT_EQ(::mkfifo(fifo.constData(), 0666), 0);
+        }
+        QSignalSpy problems(&h.make(), &Core::settingsProblem);
+        h.core->startUp();
+        h.core->finishStartUp();
+        if (!beforeStart) {
+            ASSERT_EQ(::mkfifo(fifo.constData(), 0666), 0);
+        }
+        h.core->setDisplayName("Renamed");
+        EXPECT_TRUE(h.core->saveAllSettings());
+        EXPECT_TRUE(h.core->saveAllSettings());
+        ASSERT_EQ(problems.count(), 1);
+        const QString told = problems[0][0].toString();
+        EXPECT_TRUE(told.contains(h.config.settingsPath) && told.contains(h.config.ownSettingsPath))
+            << told.toStdString();
+        EXPECT_EQ(readDisplayName(loadProfile(h.config.ownSettingsPath), "OPERATOR"), "Renamed");
+        struct stat st {};
+        EXPECT_TRUE(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+}
+
 TEST(Saving, TheStoredIdleTimeoutFollowsTheRuleOfTheBox) {
     const struct {
         const char* stored;
