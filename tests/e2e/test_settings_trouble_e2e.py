@@ -236,7 +236,7 @@ def hostile_file(net, workdir, program, probe, number, setup, after_start):
     with stopped_at_end({1: copy}):
         wait_started(copy)
         first = next(d for d in copy.sent() if d[:1] == b"a")
-        assert first.startswith(b"agPETE" + SEP), (
+        assert first.startswith(b"ag" + pete.login.upper().encode() + SEP), (
             f"the first announcement is not under the login name: {first!r}")
         if after_start:
             after_start(path, olga)
