@@ -38,8 +38,9 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
                                       },
                                       [this](const QByteArray& text) { return sendDatagram(text); },
                                       [] { QCoreApplication::processEvents(); }}),
-      history_(MessageHistory::Environment{options_, own_, clock_, config_.locale,
-                                           [this](const QByteArray& text) { sendDatagram(text); }}),
+      history_(MessageHistory::Environment{
+          options_, own_, clock_, config_.locale,
+          [this](const QByteArray& text) { return sendDatagram(text); }}),
       idle_(presence_, own_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
     sender_.setSourceAddress(own_.address);

@@ -5,17 +5,20 @@ VELMORA_SCREENS (default: a temporary folder) and their pixels are checked:
  1. A message addressed to ANN arrives while her window is not active: the copy confirms it
     and shows it on its Messages page by itself: the text box is white with dark text and the
     Status page's lime row is gone.
- 2. The Compose page, brought up with the mouse (a first click on the window activates it,
-    which shows the Status page; then a click on the Compose tab): its box is not lime. Two
-    receipts for a message of ANN arrive: the box turns lime over most of its area.
+ 2. ANN answers with the mouse (a first click on the window activates it, which shows the
+    Status page; then the Messages tab, Reply and Send): the Compose page waits for the
+    receipt, its box not lime. Two receipts for that message arrive: the box turns lime over
+    most of its area.
 
 Exits 77 when there is no root, no namespaces, no X tools or no built program.
 """
 
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from person import REPLY, SEND, TAB_Y, TABS  # noqa: E402
 from test_screens_e2e import LIME, TITLE, on_screen  # noqa: E402
 from testnet import main  # noqa: E402
 from velmora_copies import Copy, message_datagram, receipt_datagram, show  # noqa: E402
@@ -77,12 +80,16 @@ def run(net, workdir, screen, probe):
             problems.append(
                 f"messages.png: the new message is not shown on the Messages page {inbox}")
 
-        # 2. Compose page by mouse. The first click lands where every page has its text box or
-        # list, below any row; it activates the window, which shows the Status page.
+        # 2. The answer by mouse. The first click lands where every page has its text box or
+        # list, below any row; it activates the window, which shows the Status page. Receipts
+        # count only after a message of ANN's own.
         x, y, w, h = box
         screen.run("xdotool", "mousemove", x + w // 2, y + int(0.85 * h), "click", "1")
-        # Tabs Status, Messages, Compose, ... from the left edge; Compose is the third.
-        screen.run("xdotool", "mousemove", x + int(0.30 * w), y + 9, "click", "1")
+        for place in ((TABS["Messages"], TAB_Y), REPLY, SEND):
+            time.sleep(0.6)  # never two clicks within the double-click time
+            screen.run("xdotool", "mousemove", x + place[0], y + place[1], "click", "1")
+        assert copy.wait_sent(lambda d: d.startswith(b"m" + ADDR[2] + SEP), WAIT), (
+            f"ANN's answer was not sent\n{copy.describe()}")
         compose = census(screen.shot("compose.png"), text_area)
         assert compose["lime"] == 0 and compose["white"] > 0.6 * compose["all"], (
             f"compose.png: not the Compose page with a white box {compose}")

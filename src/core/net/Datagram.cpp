@@ -1,5 +1,7 @@
 #include "core/net/Datagram.h"
 
+#include <algorithm>
+
 namespace velmora::datagram {
 
 namespace {
@@ -64,7 +66,7 @@ std::optional<StatusAnnouncement> parseStatusAnnouncement(const QByteArray& text
     if (sep < 4) return std::nullopt;
     StatusAnnouncement a;
     a.code = fromWire(text[1]);
-    a.name = normaliseName(text.mid(2, sep - 3));
+    a.name = normaliseName(text.mid(2, sep - 3)).left(kFieldLimit);
     a.status = trimBlanks(copyFrom(text, sep + 1, kFieldLimit));
     return a;
 }
@@ -81,7 +83,8 @@ std::optional<ProxyRewrite> rewriteProxy(const QByteArray& text) {
     const qsizetype sep = text.indexOf(kSep) + 1;
     if (sep == 0 || text.size() < 2) return std::nullopt;
     ProxyRewrite r;
-    r.target = sep > 3 ? text.mid(2, sep - 3) : QByteArray();
+    // The target becomes a roster key, kept as long as any other field; no address is longer.
+    r.target = sep > 3 ? text.mid(2, std::min(sep - 3, kFieldLimit)) : QByteArray();
     // Name and status as they come: the status gets its own limit when the announcement is
     // parsed, as a direct one does.
     r.announcement = start(Kind::StatusAnnouncement) + text[1] + copyFrom(text, sep + 1);
@@ -108,7 +111,7 @@ std::optional<Receipt> parseReceipt(const QByteArray& text) {
     if (sep == 0) return std::nullopt;
     Receipt r;
     r.address = sep > 3 ? padded.mid(2, sep - 3) : QByteArray();
-    r.name = copyFrom(padded, sep + 1);
+    r.name = copyFrom(padded, sep + 1, kFieldLimit);
     return r;
 }
 

@@ -60,7 +60,9 @@ inline Kind kindOf(const QByteArray& text) {
     return static_cast<Kind>(text.isEmpty() ? '\0' : text[0]);
 }
 
-// A receiver copies at most this many characters of an open-ended field.
+// A receiver copies at most this many characters of an open-ended field (a status, a name, a
+// proxy announcement's target address, a receipt's name): whatever a host sends, a roster row
+// or a receipt line stays small.
 inline constexpr qsizetype kFieldLimit = 999;
 
 // Builders. `code` is a colour code, `name` a display name, `text` a status text.
@@ -78,7 +80,7 @@ QByteArray addressedMessage(const QByteArray& target, const QByteArray& body,
 QByteArray receipt(const QByteArray& senderAddress, const QByteArray& name);
 QByteArray discussionEntry(const QByteArray& name, const QByteArray& text, const QByteArray& time);
 
-// A status announcement taken apart. The name is already normalised.
+// A status announcement taken apart. The name is already normalised, then cut to kFieldLimit.
 struct StatusAnnouncement {
     StatusCode code = StatusCode::None;
     QByteArray name;
@@ -94,7 +96,7 @@ QByteArray normaliseName(const QByteArray& name);
 
 // A proxy announcement rewritten to the status announcement it stands for.
 struct ProxyRewrite {
-    QByteArray target;       // the address whose status this is
+    QByteArray target;       // the address whose status this is, cut to kFieldLimit
     QByteArray announcement; // "a", the colour code, up to 999 characters after the separator
 };
 // Nothing when the datagram has no separator.
@@ -106,7 +108,7 @@ std::optional<QByteArray> addressedMessageTarget(const QByteArray& text);
 // What a message shows: after the first separator for "m", from position 2 for "M".
 QByteArray messageShownText(const QByteArray& text);
 
-// A receipt's address and name, after the receiver's two appended blanks.
+// A receipt's address and name, after the receiver's two appended blanks, cut to kFieldLimit.
 struct Receipt {
     QByteArray address;
     QByteArray name;

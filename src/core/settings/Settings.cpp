@@ -244,8 +244,11 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.eraseSection(kIpList);
     QList<std::pair<QByteArray, QByteArray>> archive;
     archive.reserve(snapshot.rosterEntries.size());
+    // An archived row is read back cut to the profile's read limit, so no more of it is stored:
+    // 4,096 rows of long names and statuses make no larger a file than the rows that come back.
     for (qsizetype i = 0; i < snapshot.rosterEntries.size(); ++i)
-        archive.emplace_back(QByteArray::number(i), archiveForm(snapshot.rosterEntries[i]));
+        archive.emplace_back(QByteArray::number(i),
+                             archiveForm(snapshot.rosterEntries[i]).left(Profile::kReadLimit));
     profile.appendSettings(kIpList, archive);
     profile.writeSetting(kIpList, "cnt",
                          QByteArray::number(std::max<qsizetype>(1, snapshot.rosterEntries.size())));

@@ -92,7 +92,8 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
                     int screenLargeHeight);
 
 // The archive candidates of ipList that have the right form, in key order; the caller (the
-// roster) skips known addresses and names, adds the archived mark and keeps 300 of them.
+// roster) skips known addresses and names, adds the archived mark and keeps 300 of them. Each
+// row is read cut to Profile::kReadLimit, so its name is never longer than one from the wire.
 QList<ArchivedEntry> readRosterArchive(const Profile& profile);
 
 // The message history of VLXMsgs; an unterminated last message is dropped.

@@ -39,7 +39,7 @@ private:
 } // namespace
 
 ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), history_(core.history()) {
+    : QWidget(parent), host_(host), history_(core.history()) {
     setObjectName(latin1("composePage"));
     auto* outer = columnLayout(this);
     recipientGroup_ =
@@ -164,7 +164,7 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
     QList<QByteArray> lines;
     for (const QString& line : visibleLines(composeBox_))
         lines.append(toAnsi(line));
-    if (!host_.reportSend(core_.sendDatagram(history_.composedDatagram(prefix, lines)))) return;
+    if (!host_.reportSend(history_.sendMessage(prefix, lines))) return;
     setComposeText(latin1("Waiting for confirmation of receipt."));
 }
 
@@ -193,6 +193,13 @@ void ComposePage::receiptArrived(const QByteArray& name) {
     QTextCursor cursor(composeBox_->document());
     cursor.movePosition(QTextCursor::Start);
     cursor.insertText(latin1("Message received by: ") + fromAnsi(name) + QLatin1Char('\n'));
+    // The oldest lines go; the empty block after the last line break stays.
+    const QTextDocument* document = composeBox_->document();
+    if (document->blockCount() > kReceiptLinesKept + 1) {
+        cursor.setPosition(document->findBlockByNumber(kReceiptLinesKept).position());
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
     setComposeLime(true);
 }
 

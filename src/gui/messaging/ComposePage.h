@@ -22,6 +22,8 @@ public:
     // What a user may type or paste into the compose box; text the program puts there (a
     // quoted reply, the receipt list) is not limited.
     static constexpr int kComposeInputLimit = 350;
+    // The most lines the receipt list keeps, newest first.
+    static constexpr int kReceiptLinesKept = 500;
 
     ComposePage(Core& core, PageHost& host, QWidget* parent = nullptr);
 
@@ -66,7 +68,6 @@ private:
     void limitComposeInput();
     int composeLength() const;
 
-    Core& core_;
     PageHost& host_;
     MessageHistory& history_;
     QPlainTextEdit* composeBox_;

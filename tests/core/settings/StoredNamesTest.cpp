@@ -1,14 +1,20 @@
 // Who comes back from the settings file: the archived colleagues, restart after restart, and
-// each user's display name, whatever their login name or the stored text holds.
+// each user's display name, whatever their login name or the stored text holds; how long a
+// name from the wire may be, in the roster and in the file.
 
+#include "core/net/Datagram.h"
 #include "core/presence/Roster.h"
+#include "support/CoreHarness.h"
 #include "support/SettingsFixtures.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using velmora::test::CoreHarness;
+using velmora::test::loadProfile;
 using velmora::test::makeSnapshot;
 using velmora::test::parsed;
+using velmora::test::sep;
 
 TEST(StoredNames, ArchiveKeepsThreeHundredOthersBesidesTheOwnEntryRestartAfterRestart) {
     SettingsSnapshot snapshot = makeSnapshot();
@@ -52,4 +58,47 @@ TEST(StoredNames, LoginNamesThatASectionCannotHoldKeepTheirOwnDisplayName) {
          {QByteArray("BOB]X"), QByteArray(" ANN "), QByteArray("CAY[1]"), QByteArray("BOB")})
         EXPECT_EQ(readDisplayName(back, login), ("Name of " + login).trimmed())
             << login.constData();
+}
+
+TEST(StoredNames, NamesFromTheWireAreCutAtTheFieldLimitAndStoredOnlyAsFarAsTheyAreRead) {
+    const auto name = [](char c, qsizetype size = 60000) { return QByteArray(size, c); };
+    const qsizetype cut = datagram::kFieldLimit;
+    const QByteArray madeUp = name('1');
+    const struct {
+        const char* what;
+        QByteArray datagram;
+        QByteArray source;
+        QByteArray address;
+        QByteArray name;
+    } cases[] = {
+        {"announcement", "ay" + name('a') + sep() + " Away", "10.0.0.7", "10.0.0.7",
+         name('a', cut)},
+        {"cleaned-up name", "aySales/East \\ " + name('b') + sep() + " Away", "10.0.0.8",
+         "10.0.0.8", name('b', cut)},
+        {"proxy announcement", "zy10.9.0.1" + sep() + name('c') + sep() + " Away", "10.0.0.7",
+         "10.9.0.1", name('c', cut)},
+        {"proxy for a made-up address", "zy" + madeUp + sep() + "Pat" + sep() + " Away", "10.0.0.7",
+         madeUp.left(cut), "Pat"},
+        {"a name within the limit", "ay" + name('d', 200) + sep() + " Away", "10.0.0.9", "10.0.0.9",
+         name('d', 200)},
+    };
+    CoreHarness h;
+    Core& core = h.started();
+    for (const auto& c : cases) {
+        core.dispatchDatagram(c.datagram, c.source);
+        const int at = core.roster().findAddress(c.address);
+        ASSERT_GE(at, 0) << c.what;
+        EXPECT_EQ(Roster::split(core.roster().entries()[at]).name, c.name) << c.what;
+    }
+
+    // The file keeps of each row what reading gives back; the rows whose whole form fits come
+    // back at the next start.
+    ASSERT_TRUE(core.saveAllSettings());
+    const Profile stored = loadProfile(h.config.settingsPath);
+    for (const QByteArray& key : stored.keyNames("ipList"))
+        EXPECT_EQ(stored.readRaw("ipList", key, {}), stored.readSetting("ipList", key, {}));
+    const QByteArray fits = core.roster().entries()[core.roster().findAddress("10.0.0.9")];
+    h.make().startUp();
+    EXPECT_EQ(h.core->roster().entries(),
+              (QList<QByteArray>{h.core->roster().entries()[0], fits + kArchivedMark}));
 }

@@ -233,6 +233,18 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: DAN  \n"));
 }
 
+TEST(MessagePages, TheReceiptListKeepsItsNewestFiveHundredLines) {
+    Pages p;
+    p.h.window->core().history().sendMessage("M", {"lunch?"});
+    for (int i = 0; i < ComposePage::kReceiptLinesKept + 10; ++i)
+        p.arrive("vl10.0.0.5" + sep() + "R" + QByteArray::number(i), "10.0.0.7");
+    const QStringList lines = p.msgOut->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), ComposePage::kReceiptLinesKept + 1); // the last one is empty
+    EXPECT_EQ(lines.first(), Q("Message received by: R509  "));
+    EXPECT_EQ(lines[ComposePage::kReceiptLinesKept - 1], Q("Message received by: R10  "));
+    EXPECT_EQ(lines.last(), QString());
+}
+
 TEST(MessagePages, ReplyQuotesTheShownMessageToItsSender) {
     Pages p;
     p.arrive("Mlunch at noon?\r\n - - - From Ann Lee (10.0.0.7)", "10.0.0.7");
@@ -240,6 +252,7 @@ TEST(MessagePages, ReplyQuotesTheShownMessageToItsSender) {
     EXPECT_FALSE(p.replyButton->isEnabled());
     p.click("nextButton"); // Next: the older one, which can be answered
     ASSERT_TRUE(p.replyButton->isEnabled());
+    p.h.window->core().history().sendMessage("M", {"lunch?"});
     p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7"); // a receipt list on lime
     ASSERT_TRUE(p.compose.receiptListShown());
 
