@@ -125,6 +125,7 @@ void checkRawParsers(const QByteArray& text) {
     if (const auto a = datagram::parseStatusAnnouncement(text)) {
         FUZZ_CHECK(toWire(a->code) == text[1]);
         FUZZ_CHECK(!a->name.contains(kSep));
+        FUZZ_CHECK(a->name.size() <= datagram::kFieldLimit);
         FUZZ_CHECK(a->status.size() <= datagram::kFieldLimit);
         FUZZ_CHECK(a->status == trimBlanks(a->status));
     }
@@ -132,11 +133,16 @@ void checkRawParsers(const QByteArray& text) {
         FUZZ_CHECK(p->announcement.startsWith("a" + text.mid(1, 1)));
         FUZZ_CHECK(text.mid(text.indexOf(kSep) + 1).startsWith(p->announcement.mid(2)));
         FUZZ_CHECK(!p->target.contains(kSep));
+        FUZZ_CHECK(p->target.size() <= datagram::kFieldLimit);
     }
     if (text.startsWith('m')) {
         if (const auto t = datagram::addressedMessageTarget(text)) FUZZ_CHECK(!t->contains(kSep));
     }
-    if (const auto r = datagram::parseReceipt(text)) FUZZ_CHECK(r->name.endsWith("  "));
+    if (const auto r = datagram::parseReceipt(text)) {
+        // The two blanks end the name unless the cut took them.
+        FUZZ_CHECK(r->name.size() <= datagram::kFieldLimit);
+        FUZZ_CHECK(r->name.endsWith("  ") || r->name.size() == datagram::kFieldLimit);
+    }
     datagram::messageShownText(text);
     datagram::discussionLine(text);
     FUZZ_CHECK(text.endsWith(datagram::normaliseName(text)));
@@ -156,7 +162,7 @@ void checkBuiltDatagrams(char code, const QByteArray& name, const QByteArray& te
             datagram::statusAnnouncement(fromWire(code), name, text));
         FUZZ_CHECK(a);
         FUZZ_CHECK(toWire(a->code) == code);
-        FUZZ_CHECK(a->name == datagram::normaliseName(name));
+        FUZZ_CHECK(a->name == datagram::normaliseName(name).left(datagram::kFieldLimit));
         const QByteArray status = trimBlanks((" " + text).left(datagram::kFieldLimit));
         FUZZ_CHECK(a->status == status);
 
@@ -165,7 +171,7 @@ void checkBuiltDatagrams(char code, const QByteArray& name, const QByteArray& te
         const auto proxy =
             datagram::rewriteProxy(datagram::proxyAnnouncement(fromWire(code), address, rest));
         FUZZ_CHECK(proxy);
-        FUZZ_CHECK(proxy->target == address);
+        FUZZ_CHECK(proxy->target == address.left(datagram::kFieldLimit));
         // "a", the code, and the relayed name and status (or as much of them as a receiver
         // copies).
         const QByteArray announcement = "a" + QByteArray(1, code) + rest;
@@ -195,7 +201,7 @@ void checkBuiltDatagrams(char code, const QByteArray& name, const QByteArray& te
     const auto receipt = datagram::parseReceipt(datagram::receipt(address, name));
     FUZZ_CHECK(receipt);
     FUZZ_CHECK(receipt->address == address);
-    FUZZ_CHECK(receipt->name == name + "  ");
+    FUZZ_CHECK(receipt->name == (name + "  ").left(datagram::kFieldLimit));
 
     FUZZ_CHECK(datagram::discussionLine(datagram::discussionEntry(name, text, " ( 9:05 AM)")) ==
                name + " > " + text + " ( 9:05 AM)");
