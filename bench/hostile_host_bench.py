@@ -31,12 +31,12 @@ from bench_args import bench_parser  # noqa: E402
 from person import REPLY, SEND, TAB_Y, TABS  # noqa: E402
 from test_screens_e2e import TITLE, Screen  # noqa: E402
 from testnet import TestNet  # noqa: E402
-from velmora_copies import SEP, Copy, read_section  # noqa: E402
+from velmora_copies import (SEP, Copy, message_datagram, read_section,  # noqa: E402
+                            receipt_datagram, started)
 
 COPY, HOSTILE = 1, 2
 COPY_AT, HOSTILE_AT = b"10.77.0.1", b"10.77.0.2"
 NAME_BYTES = 60 * 1024
-TRAILER = b" - - - From PRB (10.77.0.2)"
 
 
 def long_name(k):
@@ -44,7 +44,7 @@ def long_name(k):
 
 
 def receipt(k):
-    return b"vl" + COPY_AT + SEP + long_name(k)
+    return receipt_datagram(COPY_AT, long_name(k))
 
 
 def proxy(k):
@@ -54,7 +54,7 @@ def proxy(k):
 
 
 def line_breaks(k):
-    return b"M%d" % k + b"\r\n" * 32000 + TRAILER
+    return message_datagram(b"%d" % k + b"\r\n" * 32000, b"PRB", HOSTILE_AT)
 
 
 def sender(to):
@@ -113,7 +113,7 @@ def file_figures(path):
 def answer_by_mouse(screen, flood, copy):
     """A message from the hostile host, answered as a person would; true once the answer left."""
     mark = len(copy.trace)
-    flood.send([b"m" + COPY_AT + SEP + b"Are you there?\r\n" + TRAILER])
+    flood.send([message_datagram(b"Are you there?\r\n", b"PRB", HOSTILE_AT, to=COPY_AT)])
     if not copy.wait_sent(lambda d: d.startswith(b"vl" + HOSTILE_AT), 30, mark):
         return False
     x, y, _, _ = screen.geometry(screen.wait_window(["--name", TITLE]))
@@ -141,7 +141,7 @@ def main():
                           settings={"VLX": {"left": "20", "top": "20", "msgSnd": "0"}})
         flood = Flood(net, copy)
         try:
-            assert copy.wait_sent(lambda d: d.startswith(b"r "), 30), copy.describe()
+            started(copy)
             screen.wait_window(["--name", TITLE])
             time.sleep(2)
             pid = copy.process.pid

@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from person import REPLY, SEND, TAB_Y, TABS  # noqa: E402
 from test_screens_e2e import LIME, TITLE, on_screen  # noqa: E402
 from testnet import main  # noqa: E402
-from velmora_copies import Copy, message_datagram, receipt_datagram, show  # noqa: E402
+from velmora_copies import SEP, Copy, message_datagram, receipt_datagram, show  # noqa: E402
 
 ADDR = {1: b"10.77.0.1", 2: b"10.77.0.2"}
 WAIT = 30
