@@ -24,7 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,7 +31,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
