@@ -121,4 +121,20 @@ void LoadWithHistory(benchmark::State& state) {
 }
 BENCHMARK(LoadWithHistory)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
+// A hostile or damaged file: one section of 100,000 keys and one line of a megabyte. Parsing it
+// and looking every key up must stay linear; a quadratic lookup would take minutes.
+void HugeSectionLookups(benchmark::State& state) {
+    QByteArray content = "[ipList]\r\n";
+    for (int i = 0; i < 100000; ++i)
+        content += QByteArray::number(i) + "=10.0." + QByteArray::number(i) + "\r\n";
+    content += "[big]\r\nline=" + QByteArray(1 << 20, 'm') + "\r\n";
+    Profile profile;
+    for (auto _ : state) {
+        profile.parse(content);
+        for (int i = 0; i < 100000; ++i)
+            benchmark::DoNotOptimize(profile.readSetting("IPLIST", QByteArray::number(i), {}));
+    }
+}
+BENCHMARK(HugeSectionLookups)->Unit(benchmark::kMillisecond);
+
 } // namespace
