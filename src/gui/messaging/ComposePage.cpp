@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +23,13 @@ namespace velmora {
 namespace {
 
 const QColor kLime(0, 255, 0);
+const char* const kWaiting = "Waiting for confirmation of receipt.";
+// How to choose a recipient, shown in the empty box until one is chosen.
+const char* const kInstructions =
+    "Before you send a message, select the Status page and click on the "
+    "name of the person to whom the message will be sent. You will "
+    "automatically return to this page.  After typing a message, click on the "
+    "Send button.";
 
 // Marks changes of the compose box as the program's own for as long as it lives.
 class ProgramEdit {
@@ -42,18 +50,25 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), host_(host), history_(core.history()) {
     setObjectName(latin1("composePage"));
     auto* outer = columnLayout(this);
-    recipientGroup_ =
-        named(new QGroupBox(latin1("Select Recipient on Status Screen")), "recipientGroup");
+    // Until a name is chosen, whatever is written goes to everybody with "Send to All".
+    recipientGroup_ = named(new QGroupBox(latin1("To everybody")), "recipientGroup");
     outer->addWidget(recipientGroup_);
     auto* l = columnLayout(recipientGroup_);
     composeBox_ = named(new QPlainTextEdit, "composeBox");
-    composeBox_->setReadOnly(true);
-    composeBox_->setPlainText(
-        latin1("Before you send a message, select the Status page and click on the \n"
-               "name of the person to whom the message will be sent. You will \n"
-               "automatically return to this page.  After typing a message, click on the \n"
-               "Send button."));
+    composeBox_->setPlaceholderText(latin1(kInstructions));
+    composeBox_->setTabChangesFocus(true); // Tab goes on to the buttons
     l->addWidget(composeBox_, 1);
+    // One line under the box, always there so that nothing moves when it says something.
+    auto* notes = rowLayout();
+    receiptNote_ = named(new QLabel, "receiptNote");
+    charactersLeft_ = named(new QLabel, "charactersLeft");
+    for (QLabel* label : {receiptNote_, charactersLeft_}) {
+        label->setTextFormat(Qt::PlainText); // a name from the network is shown as it is
+        label->setFixedHeight(label->fontMetrics().height());
+    }
+    notes->addWidget(receiptNote_, 1);
+    notes->addWidget(charactersLeft_);
+    l->addLayout(notes);
     auto* row = rowLayout();
     sendToAllButton_ = pushButton("sendToAllButton", "Send to All");
     row->addWidget(sendToAllButton_);
@@ -81,14 +96,18 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
         if (isAncestorOf(now) && !wasIn) Q_EMIT entered();
     });
     connect(&history_, &MessageHistory::receiptAccepted, this, &ComposePage::receiptArrived);
+    receiptWait_.setSingleShot(true);
+    receiptWait_.setInterval(kReceiptWaitMs);
+    connect(&receiptWait_, &QTimer::timeout, this, &ComposePage::onReceiptWaitOver);
 }
 
 void ComposePage::selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
                                   bool viaMenu) {
     recipient_ = address + kSep;
+    recipientName_ = name;
     if (viaMenu) Q_EMIT sendMessageAllowed(!offLine);
     sendButton_->setEnabled(true);
-    composeBox_->setReadOnly(false);
+    composeBox_->setPlaceholderText(QString());
     sendToAllButton_->setEnabled(true);
     if (!viaMenu && offLine) {
         setComposeText(latin1("You can not send a message because ") + fromAnsi(name) +
@@ -106,8 +125,9 @@ void ComposePage::startReply(const ReplyTarget& target, const QString& message) 
     setComposeLime(false);
     sendButton_->setEnabled(true);
     sendToAllButton_->setEnabled(true);
-    composeBox_->setReadOnly(false);
+    composeBox_->setPlaceholderText(QString());
     recipient_ = target.address;
+    recipientName_ = target.name;
     recipientGroup_->setTitle(menuText("Reply to " + target.name));
 
     // The message goes into the compose box first, so that it is quoted line by line as this
@@ -117,6 +137,8 @@ void ComposePage::startReply(const ReplyTarget& target, const QString& message) 
     for (const QString& line : visibleLines(composeBox_))
         quoted.append(latin1("> ") + line);
     setComposeText(quoted.join(QLatin1Char('\n')));
+    draft_ = true;
+    showCharactersLeft();
 
     host_.showPage(PageId::Compose);
     composeBox_->setFocus();
@@ -134,7 +156,11 @@ bool ComposePage::composeBoxBlank() const {
 }
 
 void ComposePage::focusComposeBox() {
-    if (!recipient_.isEmpty() && !composeBox_->isReadOnly()) composeBox_->setFocus();
+    composeBox_->setFocus();
+}
+
+bool ComposePage::holdsDraft() const {
+    return draft_ && composeBox_->hasFocus() && !composeBoxBlank();
 }
 
 void ComposePage::onSendClicked() {
@@ -165,7 +191,25 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
     for (const QString& line : visibleLines(composeBox_))
         lines.append(toAnsi(line));
     if (!host_.reportSend(history_.sendMessage(prefix, lines))) return;
-    setComposeText(latin1("Waiting for confirmation of receipt."));
+    unconfirmed_ = composeBox_->toPlainText();
+    unconfirmedTo_ =
+        prefix.startsWith(toWire(datagram::Kind::MessageToAll)) ? QByteArray() : recipientName_;
+    receiptNote_->clear();
+    receiptWait_.start();
+    setComposeText(latin1(kWaiting));
+}
+
+void ComposePage::onReceiptWaitOver() {
+    receiptNote_->setText(latin1("No receipt yet from ") + (unconfirmedTo_.isEmpty()
+                                                                ? latin1("anybody")
+                                                                : fromAnsi(unconfirmedTo_)));
+    // The message takes the place of the waiting line, wherever the box still starts with it
+    // (what was typed after it stays); a box the user has moved on with is left alone.
+    const QString shown = composeBox_->toPlainText();
+    if (!shown.startsWith(latin1(kWaiting))) return;
+    setComposeText(unconfirmed_ + shown.mid(qsizetype(qstrlen(kWaiting))));
+    draft_ = true;
+    showCharactersLeft();
 }
 
 void ComposePage::onEraseComposeClicked() {
@@ -188,7 +232,11 @@ bool ComposePage::receiptListShown() const {
 }
 
 void ComposePage::receiptArrived(const QByteArray& name) {
+    // A receipt ends the wait, a late one included.
+    receiptWait_.stop();
+    receiptNote_->clear();
     const ProgramEdit own(programEdit_);
+    draft_ = false;
     if (!receiptListShown()) composeBox_->clear();
     QTextCursor cursor(composeBox_->document());
     cursor.movePosition(QTextCursor::Start);
@@ -212,6 +260,7 @@ void ComposePage::setComposeLime(bool lime) {
 
 void ComposePage::setComposeText(const QString& text) {
     const ProgramEdit own(programEdit_);
+    draft_ = false;
     composeBox_->setPlainText(text);
 }
 
@@ -236,8 +285,19 @@ void ComposePage::limitComposeInput() {
             }
             composeBox_->setTextCursor(cursor);
         }
+        draft_ = true;
     }
     composeLength_ = composeLength();
+    showCharactersLeft();
+}
+
+void ComposePage::showCharactersLeft() {
+    // Only the user's own text counts down, and only once the limit is near.
+    const int left = std::max(0, kComposeInputLimit - composeLength_);
+    QString text;
+    if (draft_ && left <= kCountShownFrom)
+        text = left == 1 ? latin1("1 character left") : latin1("%1 characters left").arg(left);
+    charactersLeft_->setText(text);
 }
 
 } // namespace velmora

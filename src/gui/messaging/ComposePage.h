@@ -1,13 +1,16 @@
 #pragma once
 // The Compose page: the recipient chosen on the Status page, the compose box, "Send" and
-// "Send to All", and the receipts that come back ("Message received by: ") on lime.
+// "Send to All", and the receipts that come back ("Message received by: ") on lime. Under the
+// box, a note when a message went unconfirmed and the count of characters left near the limit.
 
 #include "core/messaging/MessageHistory.h"
 
 #include <QByteArray>
+#include <QTimer>
 #include <QWidget>
 
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -24,6 +27,11 @@ public:
     static constexpr int kComposeInputLimit = 350;
     // The most lines the receipt list keeps, newest first.
     static constexpr int kReceiptLinesKept = 500;
+    // The count of characters left shows once no more than this many are left.
+    static constexpr int kCountShownFrom = 50;
+    // How long a sent message waits for its first receipt before the page says that none came
+    // and puts the message back into the box.
+    static constexpr int kReceiptWaitMs = 30000;
 
     ComposePage(Core& core, PageHost& host, QWidget* parent = nullptr);
 
@@ -42,9 +50,14 @@ public:
     void sendComposedMessage(const QByteArray& prefix);
     void onEraseComposeClicked();
     void onPasteClicked();
-    // The keyboard focus in the compose box once there is a recipient, so that typing goes to
-    // the message and never to a button that a Space would press (the page shown, Reply).
+    // The keyboard focus in the compose box, so that typing goes to the message and never to a
+    // button that a Space would press (the page shown, Reply).
     void focusComposeBox();
+    // The user is writing: the compose box has the keyboard focus and holds text of theirs that
+    // has not been sent (typed, pasted, a quoted reply or a message put back).
+    bool holdsDraft() const;
+    // How long a message waits for its first receipt (tests shorten it).
+    void setReceiptWait(int ms) { receiptWait_.setInterval(ms); }
     // The compose box back in the window's base colour (every page change).
     void clearLime();
 
@@ -61,11 +74,14 @@ Q_SIGNALS:
 
 private:
     void receiptArrived(const QByteArray& name);
+    // No receipt within the wait: the note says so, and the message goes back into the box.
+    void onReceiptWaitOver();
     // Nothing but blanks and line breaks: "Send" and "Send to All" do nothing then.
     bool composeBoxBlank() const;
     void setComposeLime(bool lime);
     void setComposeText(const QString& text);
     void limitComposeInput();
+    void showCharactersLeft();
     int composeLength() const;
 
     PageHost& host_;
@@ -74,10 +90,18 @@ private:
     QGroupBox* recipientGroup_;
     QPushButton* sendToAllButton_;
     QPushButton* sendButton_;
+    QLabel* receiptNote_;
+    QLabel* charactersLeft_;
     QByteArray recipient_;
+    QByteArray recipientName_;
     // Set while the program itself changes the compose box, which the input limit spares.
     bool programEdit_ = false;
     int composeLength_ = 0;
+    // The box holds the user's own unsent text rather than a text of the program.
+    bool draft_ = false;
+    QTimer receiptWait_;
+    QString unconfirmed_;      // the last message sent, as the box held it
+    QByteArray unconfirmedTo_; // whom it went to; empty for everybody
 };
 
 } // namespace velmora

@@ -31,10 +31,10 @@ DiscussPage::DiscussPage(Core& core, PageHost& host, std::function<QByteArray()>
     board_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     l->addWidget(board_, 1);
     auto* row = rowLayout();
-    entryBox_ = named(new QLineEdit(latin1("Enter your text here and click on the submit button.")),
-                      "discussionEntry");
-    entryBox_->setFixedWidth(348);
-    row->addWidget(entryBox_);
+    entryBox_ = named(new QLineEdit, "discussionEntry");
+    entryBox_->setPlaceholderText(latin1("Enter your text here and click on the submit button."));
+    // The entry takes what the button leaves, so that the button keeps its whole width.
+    row->addWidget(entryBox_, 1);
     QPushButton* submit = pushButton("submitButton", "Submit");
     row->addWidget(submit);
     l->addLayout(row);
@@ -72,6 +72,7 @@ void DiscussPage::discussionArrived(const QByteArray& text) {
         line.replace(QChar::LineSeparator, QLatin1Char(' '))
             .replace(QChar::ParagraphSeparator, QLatin1Char(' '));
         board_->appendPlainText(line);
+        Q_EMIT lineAdded();
     }
     if (board_->document()->blockCount() > kBoardLines) {
         QTextCursor first(board_->document());

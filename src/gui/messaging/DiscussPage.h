@@ -28,6 +28,10 @@ public:
     // A discussion entry datagram ("d" + name + " > " + text + time) as it arrived.
     void discussionArrived(const QByteArray& text);
 
+Q_SIGNALS:
+    // A line was added to the board.
+    void lineAdded();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

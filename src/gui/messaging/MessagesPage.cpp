@@ -76,7 +76,13 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
 MessagesPage::~MessagesPage() = default;
 
 void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& entry) {
-    if (!sameAddress(source, core_.own().address)) host_.showPage(PageId::Messages);
+    const bool writing = userWriting_ && userWriting_();
+    if (!sameAddress(source, core_.own().address) && !writing) {
+        host_.showPage(PageId::Messages);
+        // The message text, not the first button, takes the keys: a Space typed on would
+        // otherwise press that button.
+        messageBox_->setFocus();
+    }
     messageBox_->setPlainText(entryText(entry));
     refreshMessageView();
     // Not remembered: the next page change or a button of this page puts the status back.

@@ -38,6 +38,9 @@ public:
     bool showEntry(const QByteArray& entry);
     // Replaces what a new message plays (the sound of the data folder or the built-in chime).
     void setSoundPlayer(std::function<void()> play) { playSound_ = std::move(play); }
+    // Tells whether the user is writing a message: a new one then leaves the page and the
+    // keyboard focus where they are, so that no keystroke goes astray.
+    void setUserWriting(std::function<bool()> writing) { userWriting_ = std::move(writing); }
 
 Q_SIGNALS:
     // "Reply": the Compose page takes over with the sender and the shown message.
@@ -59,6 +62,7 @@ private:
     std::unique_ptr<MediaLibrary> media_;
     std::unique_ptr<NewMessageSound> sound_;
     std::function<void()> playSound_;
+    std::function<bool()> userWriting_;
 };
 
 } // namespace velmora

@@ -58,6 +58,7 @@ public:
     StatusPage& statusPage() { return *statusPage_; }
     MessagesPage& messagesPage() { return *messagesPage_; }
     ComposePage& composePage() { return *composePage_; }
+    DiscussPage& discussPage() { return *discussPage_; }
     OptionsPage& optionsPage() { return *optionsPage_; }
     QWidget* page(const char* name) const;
     void showPage(QWidget* page);

@@ -3,6 +3,8 @@
 #include "core/net/AnsiText.h"
 #include "gui/controls/TrayIcon.h"
 #include "gui/desktop/DesktopNotifications.h"
+#include "gui/messaging/ComposePage.h"
+#include "gui/messaging/DiscussPage.h"
 #include "gui/messaging/MessagesPage.h"
 #include "gui/window/MainWindow.h"
 #include "gui/window/TabbedPages.h"
@@ -20,6 +22,14 @@ QString firstLine(const QByteArray& entry) {
     return fromAnsi(end < 0 ? entry : entry.left(end));
 }
 
+// "1 new message", "2 new lines": what a count of unread things says.
+QString counted(int count, const char* thing) {
+    return QStringLiteral("%1 new %2%3")
+        .arg(count)
+        .arg(QLatin1String(thing))
+        .arg(count == 1 ? QString() : QStringLiteral("s"));
+}
+
 } // namespace
 
 MessageAlerts::MessageAlerts(MainWindow& window, const QDBusConnection& bus)
@@ -28,7 +38,10 @@ MessageAlerts::MessageAlerts(MainWindow& window, const QDBusConnection& bus)
     // Connected after the Messages page, so that a message has been brought into view first.
     connect(&window.core().history(), &MessageHistory::messageAccepted, this,
             &MessageAlerts::messageAccepted);
+    connect(&window.discussPage(), &DiscussPage::lineAdded, this, &MessageAlerts::lineAdded);
     connect(&window.pages(), &TabbedPages::currentPageChanged, this, &MessageAlerts::checkSeen);
+    window.messagesPage().setUserWriting(
+        [&compose = window.composePage()] { return compose.holdsDraft(); });
     window.installEventFilter(this);
 }
 
@@ -44,19 +57,23 @@ void MessageAlerts::useBus(const QDBusConnection& bus) {
 
 QString MessageAlerts::hint(int unread, const QString& problem) {
     QString text = QStringLiteral("Dazuviz Velmora");
-    if (unread == 1) text += QStringLiteral(" \u2014 1 new message");
-    if (unread > 1) text += QStringLiteral(" \u2014 %1 new messages").arg(unread);
+    if (unread > 0) text += QStringLiteral(" \u2014 ") + counted(unread, "message");
     if (!problem.isEmpty()) text += QStringLiteral(" - Not connected: ") + problem;
     return text;
 }
 
 void MessageAlerts::setConnectionProblem(const QString& reason) {
     problem_ = reason;
-    showHint();
+    showUnread();
 }
 
-void MessageAlerts::showHint() {
+void MessageAlerts::showUnread() {
     window_.trayIcon().setHint(hint(unread_, problem_));
+    TabbedPages& pages = window_.pages();
+    pages.setTabMark(&window_.messagesPage(),
+                     unread_ > 0 ? counted(unread_, "message") : QString());
+    pages.setTabMark(&window_.discussPage(),
+                     unreadLines_ > 0 ? counted(unreadLines_, "line") : QString());
 }
 
 bool MessageAlerts::eventFilter(QObject* watched, QEvent* event) {
@@ -65,22 +82,30 @@ bool MessageAlerts::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-bool MessageAlerts::messagesSeen() const {
-    return window_.isVisible() && window_.isActiveWindow() &&
-           window_.isCurrentPage(PageId::Messages);
+bool MessageAlerts::seen(PageId page) const {
+    return window_.isVisible() && window_.isActiveWindow() && window_.isCurrentPage(page);
 }
 
 void MessageAlerts::checkSeen() {
-    if (unread_ == 0 || !messagesSeen()) return;
-    unread_ = 0;
-    showHint();
+    const bool messages = unread_ > 0 && seen(PageId::Messages);
+    const bool lines = unreadLines_ > 0 && seen(PageId::Discuss);
+    if (messages) unread_ = 0;
+    if (lines) unreadLines_ = 0;
+    if (messages || lines) showUnread();
+}
+
+void MessageAlerts::lineAdded() {
+    if (seen(PageId::Discuss)) return;
+    ++unreadLines_;
+    showUnread();
 }
 
 void MessageAlerts::messageAccepted(const QByteArray& source, const QByteArray& entry) {
     // The program's own message to all comes back to it; it is nothing new to its user.
     if (sameAddress(source, window_.core().own().address)) return;
     ++unread_;
-    showHint();
+    showUnread();
+    checkSeen(); // shown in front of the user already
     if (pending_ == kMostPending) return;
     ++pending_;
     QTimer::singleShot(kSettleMs, this, [this, entry] {

@@ -2,7 +2,11 @@
 // What tells the user of a new message where the window could not come forward (Wayland
 // refuses to raise a window the user did not activate): a desktop notification with "Show" and
 // "Reply", and the count of unread messages in the tray's tooltip until the Messages page has
-// been seen. Also keeps the tooltip's note that nothing leaves the computer.
+// been seen. While the user writes in the Compose box a new message leaves the page as it is;
+// the marks on the Messages and Discuss tabs say what waits unseen there. Also keeps the
+// tooltip's note that nothing leaves the computer.
+
+#include "gui/window/PageHost.h"
 
 #include <QByteArray>
 #include <QDBusConnection>
@@ -34,6 +38,8 @@ public:
 
     // Messages that arrived since the Messages page was last seen.
     int unread() const { return unread_; }
+    // Discussion lines that arrived while the Discuss page was out of view.
+    int unreadLines() const { return unreadLines_; }
     // Why nothing leaves the computer, shown after the count; empty once it works again.
     void setConnectionProblem(const QString& reason);
 
@@ -46,15 +52,18 @@ protected:
 private:
     void messageAccepted(const QByteArray& source, const QByteArray& entry);
     void settled(const QByteArray& entry);
-    // The Messages page is in front of the user: the unread count starts again.
+    // A page in front of the user: its unread count starts again.
     void checkSeen();
-    bool messagesSeen() const;
-    void showHint();
+    bool seen(PageId page) const;
+    void lineAdded();
+    // The tray's tooltip and the tabs' marks.
+    void showUnread();
     void openMessage(const QByteArray& entry, bool reply);
 
     MainWindow& window_;
     std::unique_ptr<DesktopNotifications> notifications_;
     int unread_ = 0;
+    int unreadLines_ = 0;
     int pending_ = 0; // messages waiting for their settle time
     QString problem_;
 };

@@ -3,6 +3,7 @@
 #include "gui/controls/WidgetKit.h"
 
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -10,8 +11,29 @@
 
 namespace velmora {
 
+namespace {
+
+// A marked tab (its data says so) has its caption in the link colour and a bar of that colour
+// along its top edge: neither changes the caption or the tab's width, so the tabs stay where the
+// user knows them.
+class MarkingTabBar : public QTabBar {
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTabBar::paintEvent(event);
+        QPainter painter(this);
+        for (int i = 0; i < count(); ++i) {
+            const QRect tab = tabRect(i);
+            if (tabData(i).toBool())
+                painter.fillRect(tab.left() + 2, tab.top(), tab.width() - 4, 2,
+                                 palette().color(QPalette::Link));
+        }
+    }
+};
+
+} // namespace
+
 TabbedPages::TabbedPages(QWidget* parent)
-    : QWidget(parent), tabBar_(new QTabBar), stack_(new QStackedWidget) {
+    : QWidget(parent), tabBar_(new MarkingTabBar), stack_(new QStackedWidget) {
     tabBar_->setObjectName(latin1("pageTabs"));
     tabBar_->setDrawBase(true);
     tabBar_->setExpanding(false);
@@ -57,7 +79,7 @@ void TabbedPages::setCornerWidget(QWidget* corner) {
 }
 
 void TabbedPages::addPage(QWidget* page, const QString& caption, bool hasTab) {
-    pages_.append({page, caption, hasTab, hasTab});
+    pages_.append({page, caption, hasTab, hasTab, QString()});
     stack_->addWidget(page);
     syncTabs();
 }
@@ -72,6 +94,28 @@ bool TabbedPages::tabShown(QWidget* page) const {
     for (const Page& p : pages_)
         if (p.widget == page) return p.hasTab && p.shown;
     return false;
+}
+
+void TabbedPages::setTabMark(QWidget* page, const QString& mark) {
+    for (Page& p : pages_) {
+        if (p.widget != page || p.mark == mark) continue;
+        p.mark = mark;
+        // In place: rebuilding the tabs would upset a click on them that is under way.
+        for (int i = 0; i < tabBar_->count(); ++i)
+            if (p.hasTab && p.shown && tabBar_->tabText(i) == p.caption) showMark(i, mark);
+    }
+}
+
+void TabbedPages::showMark(int index, const QString& mark) {
+    tabBar_->setTabData(index, !mark.isEmpty());
+    tabBar_->setTabTextColor(index, mark.isEmpty() ? QColor() : palette().color(QPalette::Link));
+    tabBar_->setTabToolTip(index, mark);
+}
+
+QString TabbedPages::tabMark(QWidget* page) const {
+    for (const Page& p : pages_)
+        if (p.widget == page) return p.mark;
+    return {};
 }
 
 QWidget* TabbedPages::currentPage() const {
@@ -93,6 +137,7 @@ void TabbedPages::syncTabs() {
     for (const Page& p : pages_) {
         if (!p.hasTab || !p.shown) continue;
         const int index = tabBar_->addTab(p.caption);
+        showMark(index, p.mark);
         if (p.widget == stack_->currentWidget()) tabBar_->setCurrentIndex(index);
     }
     syncing_ = false;

@@ -1,5 +1,6 @@
 // The Messages and Compose pages as a user meets them: choosing a recipient, sending, what an
-// arriving message and its receipts show, Reply, walking the history, the input limit,
+// arriving message and its receipts show, what waits behind a tab's mark, a message without a
+// receipt, Reply, walking the history, the input limit, the Tab key's way through the pages,
 // printing and the built-in sound.
 
 #include "core/messaging/ChimeWave.h"
@@ -9,6 +10,7 @@
 #include "gui/messaging/MessagePrinter.h"
 #include "gui/messaging/NewMessageSound.h"
 #include "gui/messaging/VisibleLines.h"
+#include "gui/window/MessageAlerts.h"
 #include "support/WindowUser.h"
 
 #include <QAction>
@@ -17,6 +19,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -74,6 +77,8 @@ struct Pages {
     QPushButton* sendMsg = h.find<QPushButton>("sendToAllButton");
     QPushButton* replyButton = h.find<QPushButton>("replyButton");
     QGroupBox* msgTo = h.find<QGroupBox>("recipientGroup");
+    QLabel* receiptNote = h.find<QLabel>("receiptNote");
+    QLabel* charactersLeft = h.find<QLabel>("charactersLeft");
     int plays = 0;
 
     explicit Pages(const QByteArray& settings = {}) : h(settings) {
@@ -82,6 +87,9 @@ struct Pages {
     }
     QWidget* current() const { return h.window->pages().currentPage(); }
     QWidget* page(const char* name) const { return h.window->page(name); }
+    QString focus() const {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    }
     void click(const char* button) { h.click(button); }
     // Lines typed into the focus widget, each but the last ended with Enter.
     void typeLines(std::initializer_list<const char*> lines) {
@@ -108,8 +116,12 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     p.arrive("arBob\xF7 Out <shut down>", "10.0.0.8");
     p.arrive("agCay\xF7 In", "10.0.0.9");
     EXPECT_FALSE(p.sendButton->isEnabled());
-    EXPECT_TRUE(p.msgOut->isReadOnly());
-    EXPECT_EQ(p.msgTo->title(), Q("Select Recipient on Status Screen"));
+    // Nobody chosen: the box is empty and takes text for everybody; the instructions are a hint.
+    EXPECT_FALSE(p.msgOut->isReadOnly());
+    EXPECT_EQ(p.msgOut->toPlainText(), QString());
+    EXPECT_TRUE(p.msgOut->placeholderText().startsWith(
+        Q("Before you send a message, select the Status page and click on the name")));
+    EXPECT_EQ(p.msgTo->title(), Q("To everybody"));
 
     // A click on an off-line person: blocked text, "Send" disabled, on the Compose page.
     p.h.row("10.0.0.7");
@@ -120,6 +132,7 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     EXPECT_TRUE(p.sendMsg->isEnabled());
     EXPECT_FALSE(p.msgOut->isReadOnly());
     EXPECT_EQ(p.msgTo->title(), Q("To Ann && Co")); // the "&" shown, not a shortcut
+    EXPECT_EQ(p.msgOut->placeholderText(), QString());
     EXPECT_EQ(p.compose.recipientAddress(), "10.0.0.7" + sep());
 
     // The person menu of an off-line person: its item disabled, but "Send" enabled and the
@@ -233,6 +246,86 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: DAN  \n"));
 }
 
+// A message arriving while the user writes leaves the page and the keys where they are; what
+// arrives out of view marks its tab until the user looks at that page.
+TEST(MessagePages, WhatArrivesOutOfViewMarksItsTabUntilLookedAt) {
+    const struct {
+        const char* typed; // into the compose box opened from its tab; none: the Status page
+        QByteArray datagram;
+        const char* page;  // shown afterwards
+        const char* focus; // on afterwards; none: not checked
+        const char* tab;   // the marked tab; none: no tab marked
+        const char* mark;
+    } rows[] = {
+        {"The report is", "Mready?\r\n - - - From Ann (10.0.0.7)", "composePage", "composeBox",
+         "Messages", "1 new message"},
+        {"", "Mready?\r\n - - - From Ann (10.0.0.7)", "messagesPage", "messageBox", nullptr, ""},
+        {nullptr, "dAnn > cake", "statusPage", nullptr, "Discuss", "1 new line"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.datagram.constData());
+        Pages p;
+        if (row.typed) {
+            p.h.tab("Compose");
+            p.h.input.type(Q(row.typed));
+        }
+        p.arrive(row.datagram, "10.0.0.7");
+        EXPECT_EQ(p.current(), p.page(row.page));
+        if (row.focus) {
+            EXPECT_EQ(p.focus(), Q(row.focus));
+        }
+        QStringList marks;
+        for (const char* page : {"messagesPage", "discussPage"})
+            marks << p.h.window->pages().tabMark(p.page(page));
+        EXPECT_EQ(marks.join(QString()), Q(row.mark));
+        if (!row.tab) continue;
+        // Typing goes on where it was; looking at the marked page takes the mark away.
+        if (row.typed) {
+            p.h.input.type(Q(" ready"));
+            EXPECT_EQ(p.msgOut->toPlainText(), Q("The report is ready"));
+        }
+        p.h.tab(row.tab);
+        EXPECT_EQ(p.h.window->pages().tabMark(p.h.window->pages().currentPage()), QString());
+        EXPECT_EQ(p.h.window->alerts().unread(), 0);
+    }
+}
+
+// A message with no receipt after the wait says so and comes back into the box, to be sent
+// again; a late receipt still shows.
+TEST(MessagePages, AMessageWithoutReceiptComesBackAndALateReceiptStillShows) {
+    const struct {
+        const char* button;
+        const char* typedAfter; // after the waiting line, before the wait is over
+        const char* note;
+        const char* box;
+    } rows[] = {
+        {"sendButton", "", "No receipt yet from Ann & Co", "lunch?"},
+        {"sendButton", " and cake", "No receipt yet from Ann & Co", "lunch? and cake"},
+        {"sendToAllButton", "", "No receipt yet from anybody", "lunch?"},
+    };
+    ModalAnswer answer;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.box);
+        Pages p;
+        p.compose.setReceiptWait(50);
+        p.arrive("agAnn & Co\xF7 In", "10.0.0.7");
+        p.h.row("10.0.0.7");
+        p.h.input.type(Q("lunch?"));
+        if (p.h.find<QPushButton>(row.button) == p.sendMsg) answer.next(QMessageBox::Ok);
+        p.click(row.button);
+        ASSERT_EQ(p.h.sent.size(), 1);
+        EXPECT_EQ(p.receiptNote->text(), QString());
+        p.h.click(p.msgOut);
+        p.h.input.type(Q(row.typedAfter));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p.receiptNote->text().isEmpty(); }, 5000));
+        EXPECT_EQ(p.receiptNote->text(), Q(row.note));
+        EXPECT_EQ(p.msgOut->toPlainText(), Q(row.box));
+        p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7");
+        EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: ANN  \n"));
+        EXPECT_EQ(p.receiptNote->text(), QString());
+    }
+}
+
 TEST(MessagePages, TheReceiptListKeepsItsNewestFiveHundredLines) {
     Pages p;
     p.h.window->core().history().sendMessage("M", {"lunch?"});
@@ -319,24 +412,26 @@ TEST(MessagePages, HistoryComesBackInOrderAfterARestart) {
 
 TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     Pages p;
-    // Read-only at start: Paste does nothing.
+    // With nobody chosen yet, Paste fills the box up to the limit.
     QApplication::clipboard()->setText(QString(400, QLatin1Char('p')));
-    const QString instructions = p.msgOut->toPlainText();
     p.h.tab("Compose");
     p.click("pasteButton");
-    EXPECT_EQ(p.msgOut->toPlainText(), instructions);
+    EXPECT_EQ(p.msgOut->toPlainText(), QString(350, QLatin1Char('p')));
+    EXPECT_EQ(p.charactersLeft->text(), Q("0 characters left"));
 
+    // The count of what is left shows only near the limit.
     p.arrive("agAnn\xF7 In", "10.0.0.7");
     p.h.tab("Status");
     p.h.row("10.0.0.7");
-    p.h.input.type(QString(345, QLatin1Char('k')));
+    EXPECT_EQ(p.charactersLeft->text(), QString());
+    p.h.input.type(QString(299, QLatin1Char('k')));
+    EXPECT_EQ(p.charactersLeft->text(), QString());
+    p.h.input.type(QString(46, QLatin1Char('k')));
+    EXPECT_EQ(p.charactersLeft->text(), Q("5 characters left"));
     p.h.input.key(Qt::Key_Return); // a line break counts as CR LF
     p.h.input.type(Q("abcdef"));
     EXPECT_EQ(p.msgOut->toPlainText(), QString(345, QLatin1Char('k')) + Q("\nabc"));
-
-    p.click("eraseComposeButton");
-    p.click("pasteButton");
-    EXPECT_EQ(p.msgOut->toPlainText(), QString(350, QLatin1Char('p')));
+    EXPECT_EQ(p.charactersLeft->text(), Q("0 characters left"));
 
     // A quoted reply may be longer; typing into it adds nothing, deleting still works.
     p.arrive("M" + QByteArray(380, 'q') + " - - - From Ann (10.0.0.7)", "10.0.0.7");
@@ -347,6 +442,39 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     EXPECT_EQ(p.msgOut->toPlainText(), reply);
     p.h.input.key(Qt::Key_Delete);
     EXPECT_EQ(p.msgOut->toPlainText().size(), reply.size() - 1);
+}
+
+// Tab walks each page's controls as they are laid out, left to right under the text.
+TEST(MessagePages, TabGoesThroughEachPageInTheOrderOfItsLayout) {
+    const struct {
+        const char* tab;
+        const char* first; // clicked
+        QStringList then;  // reached by Tab, one after the other
+    } rows[] = {
+        {"Compose",
+         "composeBox",
+         {Q("sendToAllButton"), Q("sendButton"), Q("eraseComposeButton"), Q("pasteButton")}},
+        {"Messages",
+         "messageBox",
+         {Q("printButton"), Q("copyButton"), Q("eraseMessageButton"), Q("replyButton"),
+          Q("previousButton"), Q("nextButton")}},
+        {"Discuss", "discussionEntry", {Q("submitButton")}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.tab);
+        Pages p;
+        p.arrive("agAnn\xF7 In", "10.0.0.7");
+        p.h.row("10.0.0.7");                                       // "Send" can be used
+        p.arrive("Mhi\r\n - - - From Ann (10.0.0.7)", "10.0.0.7"); // and "Reply"
+        p.h.tab(row.tab);
+        p.h.click(row.first);
+        QStringList reached;
+        for (qsizetype i = 0; i < row.then.size(); ++i) {
+            p.h.input.key(Qt::Key_Tab);
+            reached << p.focus();
+        }
+        EXPECT_EQ(reached, row.then);
+    }
 }
 
 TEST(MessagePrinter, PrintsTheTitleAndTheLinesInOrder) {

@@ -69,11 +69,10 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
               Q("Exit as \"Out\" if \"In\" or \"Busy\""));
     EXPECT_FALSE(h.find<QPushButton>("replyButton")->isEnabled());
     EXPECT_FALSE(h.find<QPushButton>("sendButton")->isEnabled());
-    EXPECT_TRUE(h.find<QPlainTextEdit>("composeBox")->isReadOnly());
     EXPECT_TRUE(h.find<QPlainTextEdit>("composeBox")
-                    ->toPlainText()
-                    .startsWith(Q(
-                        "Before you send a message, select the Status page and click on the \n")));
+                    ->placeholderText()
+                    .startsWith(Q("Before you send a message, select the Status page and click on "
+                                  "the name of the person to whom")));
     EXPECT_EQ(h.find<QLabel>("versionLabel")->text(), Q(" Dazuviz Velmora 2.9"));
     EXPECT_EQ(h.find<QLineEdit>("nameBox")->text(), Q("OPERATOR"));
 
