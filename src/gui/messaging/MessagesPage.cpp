@@ -59,6 +59,8 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     }
     replyButton_->setEnabled(false); // nothing to reply to yet
     l->addLayout(row);
+    // The page's own choice of focus when it comes into view with it (the tab set asks).
+    setFocusProxy(messageBox_);
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         // Focus moves within the window only; none at all means that the window lost it (to

@@ -125,7 +125,11 @@ QWidget* TabbedPages::currentPage() const {
 void TabbedPages::setCurrentPage(QWidget* page) {
     QWidget* from = stack_->currentWidget();
     if (from != page) Q_EMIT currentPageChanging(from);
+    const bool focusLeaves = from && from != page && from->isAncestorOf(focusWidget());
     stack_->setCurrentWidget(page);
+    // The focus that leaves with the old page goes where the new page takes it (its focus
+    // proxy), rather than to the first of its controls that Tab reaches.
+    if (focusLeaves && page->focusProxy()) page->setFocus();
     syncTabs();
     Q_EMIT currentPageChanged(page);
 }

@@ -444,21 +444,25 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
     EXPECT_EQ(p.msgOut->toPlainText().size(), reply.size() - 1);
 }
 
-// Tab walks each page's controls as they are laid out, left to right under the text.
+// A page opened by its tab while the focus is in another page's text takes the focus on its own
+// text, never on a button; Tab then walks its controls as they are laid out.
 TEST(MessagePages, TabGoesThroughEachPageInTheOrderOfItsLayout) {
     const struct {
         const char* tab;
-        const char* first; // clicked
+        const char* from;  // the text that has the focus before
+        const char* first; // where the focus lands
         QStringList then;  // reached by Tab, one after the other
     } rows[] = {
         {"Compose",
+         "messageBox",
          "composeBox",
          {Q("sendToAllButton"), Q("sendButton"), Q("eraseComposeButton"), Q("pasteButton")}},
         {"Messages",
+         "composeBox",
          "messageBox",
          {Q("printButton"), Q("copyButton"), Q("eraseMessageButton"), Q("replyButton"),
           Q("previousButton"), Q("nextButton")}},
-        {"Discuss", "discussionEntry", {Q("submitButton")}},
+        {"Discuss", "composeBox", "discussionEntry", {Q("submitButton")}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tab);
@@ -466,8 +470,11 @@ TEST(MessagePages, TabGoesThroughEachPageInTheOrderOfItsLayout) {
         p.arrive("agAnn\xF7 In", "10.0.0.7");
         p.h.row("10.0.0.7");                                       // "Send" can be used
         p.arrive("Mhi\r\n - - - From Ann (10.0.0.7)", "10.0.0.7"); // and "Reply"
+        auto* from = p.h.find<QPlainTextEdit>(row.from);
+        p.h.tab(from == p.msgOut ? "Compose" : "Messages");
+        p.h.click(from);
         p.h.tab(row.tab);
-        p.h.click(row.first);
+        EXPECT_EQ(p.focus(), Q(row.first));
         QStringList reached;
         for (qsizetype i = 0; i < row.then.size(); ++i) {
             p.h.input.key(Qt::Key_Tab);
