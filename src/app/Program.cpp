@@ -3,6 +3,8 @@
 #include "app/RunningCopy.h"
 #include "core/net/OwnAddress.h"
 #include "core/settings/Session.h"
+#include "gui/desktop/LogindWatch.h"
+#include "gui/desktop/ScreenSaverWatch.h"
 #include "gui/window/MainWindow.h"
 #include "gui/window/WindowMenus.h"
 
@@ -154,6 +156,16 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     } catch (const UdpError& e) {
         return startFailed(window.core(), e, portHolder);
     }
+
+    // The computer's sleep and wake and the locked screen, as logind and the screen savers tell
+    // of them.
+    LogindWatch logind;
+    ScreenSaverWatch screenSaver;
+    Core& core = window.core();
+    QObject::connect(&logind, &LogindWatch::sleeping, &core, &Core::goToSleep);
+    QObject::connect(&logind, &LogindWatch::wokeUp, &core, &Core::wakeUp);
+    QObject::connect(&logind, &LogindWatch::lockChanged, &core, &Core::setScreenLocked);
+    QObject::connect(&screenSaver, &ScreenSaverWatch::lockChanged, &core, &Core::setScreenLocked);
 
     ControlServer control([&window](ControlCommand command, const QString& remark) {
         runCommand(window, command, remark);

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QThread>
 
 #include <cstdio>
 
@@ -16,8 +15,6 @@ namespace velmora {
 namespace {
 constexpr int kRelayIntervalMs = 10000;
 constexpr int kReannounceIntervalMs = 1000;
-// How long the last announcement of a log-off gets to leave the machine.
-constexpr int kEndSessionPauseMs = 300;
 } // namespace
 
 QList<QByteArray> Core::defaultRemarks() {
@@ -142,7 +139,7 @@ void Core::finishStartUp() {
     presence_.clearReannounceFlag();
     // Input from before the program came up must not count as the user's first. Asked after
     // the announcements, which a question to the X server would only hold up.
-    (config_.input ? *config_.input : reportedInput_).inputSinceLastCheck();
+    input().inputSinceLastCheck();
     everyTenSeconds_.start();
     everySecond_.start();
 }
@@ -155,7 +152,8 @@ void Core::announceQuietly(StatusCode code, const QByteArray& text, AnnounceOpti
 void Core::shutDown() {
     everyTenSeconds_.stop();
     everySecond_.stop();
-    if (!sessionEnded_) {
+    // Asleep, the others have heard the last word already.
+    if (!sessionEnded_ && !asleep_) {
         closing_ = true;
         if (options_.exitAsOut && isInOrBusy()) {
             own_.code = StatusCode::Out;
@@ -167,27 +165,6 @@ void Core::shutDown() {
     }
     saveAllSettings();
     receiver_.setActive(false);
-}
-
-void Core::logOff() {
-    if (sessionEnded_) return;
-    everyTenSeconds_.stop();
-    everySecond_.stop();
-    const bool showOut = options_.outOnPowerDown || (options_.exitAsOut && isInOrBusy());
-    if (showOut) {
-        announceQuietly(StatusCode::Out, "Out <shut down>",
-                        {.stamp = stampsAtStartAndEnd(), .renewStamp = options_.stampChanges});
-        closing_ = true;
-        QThread::msleep(kEndSessionPauseMs);
-        saveAllSettings();
-    } else {
-        closing_ = true;
-        QCoreApplication::processEvents();
-        const bool stamp = options_.stampChanges;
-        announceQuietly(StatusCode::Out, "Out (off-line)", {.stamp = stamp, .renewStamp = stamp});
-        QThread::msleep(kEndSessionPauseMs);
-    }
-    sessionEnded_ = true;
 }
 
 bool Core::saveAllSettings() {
@@ -285,15 +262,19 @@ SendResult Core::sendDatagram(const QByteArray& text) {
     return result;
 }
 
-void Core::followOwnAddress() {
+bool Core::updateOwnAddress() {
     if (config_.lookUpLocalAddresses) localAddresses_ = config_.lookUpLocalAddresses();
-    if (!config_.lookUpOwnAddress) return;
+    if (!config_.lookUpOwnAddress) return false;
     const QByteArray address = config_.lookUpOwnAddress();
-    if (address.isEmpty() || address == own_.address) return;
+    if (address.isEmpty() || address == own_.address) return false;
     own_.address = address;
     sender_.setSourceAddress(address);
+    return true;
+}
+
+void Core::followOwnAddress() {
     // Everybody learns the new address from one announcement; its row here is re-keyed to it.
-    announceQuietly(own_.code, own_.text, {.stamp = !own_.stamp.isEmpty()});
+    if (updateOwnAddress()) announceQuietly(own_.code, own_.text, {.stamp = !own_.stamp.isEmpty()});
 }
 
 void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const QByteArray& address,
@@ -318,9 +299,11 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
     QByteArray text = datagramText;
     QByteArray key = source;
     bool addressedToMe = false;
+    bool proxied = false;
     if (datagram::kindOf(text) == Kind::ProxyAnnouncement) {
         const auto proxy = datagram::rewriteProxy(text);
         if (!proxy) return;
+        proxied = true;
         key = proxy->target;
         addressedToMe = sameAddress(key, own_.address);
         text = proxy->announcement;
@@ -329,9 +312,11 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
     switch (datagram::kindOf(text)) {
     case Kind::StatusAnnouncement: {
         const auto result = roster_.applyStatusAnnouncement(
-            text, key, addressedToMe,
-            [this](StatusCode code, const QByteArray& status) { takeOverOwnStatus(code, status); });
+            text, key, addressedToMe, [&](StatusCode code, const QByteArray& status) {
+                takeOverOwnStatus(code, status, source);
+            });
         if (result.ignored) return;
+        if (proxied && !sameAddress(key, source)) noteSetter(key, source, text);
         if (options_.showOnStatusChange && (result.appended || result.changed))
             Q_EMIT bringIntoViewRequested();
         resortStatusList();
@@ -370,19 +355,6 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
 
 void Core::messageArrived(const QByteArray& text, const QByteArray& source) {
     if (history_.messageArrived(text, source)) Q_EMIT messageDatagramArrived(text, source);
-}
-
-void Core::takeOverOwnStatus(StatusCode code, const QByteArray& status) {
-    own_.text = status;
-    const qsizetype stampAt = timeStampStart(status);
-    if (stampAt >= 0) {
-        own_.stamp = status.mid(stampAt);
-        own_.text = status.left(stampAt);
-    } else {
-        own_.stamp.clear();
-    }
-    if (!status.isEmpty()) own_.code = code;
-    Q_EMIT ownStatusTakenOver(status);
 }
 
 void Core::resortStatusList() {

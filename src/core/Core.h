@@ -15,14 +15,32 @@
 #include "core/settings/SettingsFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace velmora {
+
+// Who set a person's status from another copy, and when.
+struct StatusSetter {
+    QByteArray address; // of the copy that sent the change
+    QDateTime at;
+};
+
+// A change of the own status by another copy: the status it replaced, and what it gave.
+struct StatusTakeover {
+    StatusCode code = StatusCode::In; // the own status before the change
+    QByteArray text;
+    QByteArray stamp;
+    QByteArray takenText; // the own status text the change gave
+    StatusSetter by;
+};
 
 struct CoreConfig {
     QString settingsPath;
@@ -75,6 +93,29 @@ public:
     // leaves the machine, and a save. The caller ends the program afterwards.
     void logOff();
 
+    // The computer goes to sleep: the log-off's last announcement (the same text and rules)
+    // and a save; the timers rest. The own status held until then comes back at wake. Does
+    // nothing (false) before the start is done, at the end, or when already asleep.
+    bool goToSleep();
+    // The computer woke: as after start-up, the own address is checked, the own status as it
+    // was before sleep is announced again (stamped as a re-announcement) and the refresh
+    // request asks everybody to answer.
+    void wakeUp();
+    bool asleep() const { return asleep_; }
+    // The screen was locked or unlocked. With "Idle when the screen locks" the lock makes the
+    // idle announcement at once and the unlock counts as the user's input; a lock or unlock
+    // while asleep takes effect at wake.
+    void setScreenLocked(bool locked);
+
+    // The last change of the own status by another copy, while it can be undone.
+    const std::optional<StatusTakeover>& takeover() const { return takeover_; }
+    // Announces the own status as it was before that change; false when the own status has
+    // changed since, or there is nothing to undo.
+    bool undoTakeover();
+    // Who set the status that `address`'s row shows from another copy, and when; nothing when
+    // the row shows what the person's own copy said.
+    std::optional<StatusSetter> statusSetBy(const QByteArray& address) const;
+
     // Reads the file again (another user may have saved meanwhile), writes every setting into
     // it and saves it. False when nothing was saved: the file cannot be read (it is never
     // replaced then) or the save failed (reported once, until a save works again).
@@ -87,8 +128,9 @@ public:
     void dispatchDatagram(const QByteArray& text, const QByteArray& source);
     // A message to all, or one addressed to this copy, goes to the history.
     void messageArrived(const QByteArray& text, const QByteArray& source);
-    // Takes over a status that another user gave this copy's user.
-    void takeOverOwnStatus(StatusCode code, const QByteArray& status);
+    // Takes over a status that another user (at `changer`) gave this copy's user.
+    void takeOverOwnStatus(StatusCode code, const QByteArray& status,
+                           const QByteArray& changer = {});
     // Rebuilds the display order after the roster changed: the colour sort when its option is
     // on, else the name sort.
     void resortStatusList();
@@ -139,6 +181,8 @@ Q_SIGNALS:
     void optionsChanged();
     void windowTitleChanged(const QByteArray& title);
     void ownStatusTakenOver(const QByteArray& status);
+    // A copy other than this one changed the own status; takeover() tells what and who.
+    void ownStatusSetByOther();
     // A message the history accepted and a receipt datagram as it came (the message pages
     // follow the history's own signals); a discussion entry for the discussion page.
     void messageDatagramArrived(const QByteArray& text, const QByteArray& source);
@@ -175,6 +219,15 @@ private:
     FileResult saveUnderLock(const SettingsSnapshot& snapshot, bool* unusable);
     // The own address as the network has it now; a change is announced from the new one.
     void followOwnAddress();
+    // Takes the address the network gives now; true when it changed.
+    bool updateOwnAddress();
+    // The last announcement of a log-off; true when it showed the user "Out <shut down>".
+    bool announceEndOfSession();
+    bool showsOutAtEnd() const {
+        return options_.outOnPowerDown || (options_.exitAsOut && isInOrBusy());
+    }
+    InputSource& input() { return config_.input ? *config_.input : reportedInput_; }
+    void noteSetter(const QByteArray& target, const QByteArray& changer, const QByteArray& text);
 
     CoreConfig config_;
     const Clock& clock_;
@@ -196,6 +249,13 @@ private:
     char onTopLetter_ = ' ';
     bool closing_ = false;
     bool sessionEnded_ = false;
+    bool asleep_ = false;
+    OwnStatus beforeSleep_;          // the own status to announce again at wake
+    std::optional<bool> lockAtWake_; // a lock or unlock that came while asleep
+    std::optional<StatusTakeover> takeover_;
+    // Changes from other copies by the target's address (lower case), with the status they
+    // gave; a row still showing that status was set by them.
+    QHash<QByteArray, std::pair<StatusSetter, QByteArray>> setters_;
     bool historyLoaded_ = false;    // stored messages are in: a save now keeps them
     QString settingsPath_;          // the file in use
     bool settingsUnusable_ = false; // the file exists but cannot be read: never save over it

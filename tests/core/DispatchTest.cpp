@@ -10,6 +10,7 @@
 using namespace velmora;
 using velmora::test::CoreHarness;
 using velmora::test::sep;
+using velmora::test::stamp;
 
 TEST(DatagramFormat, BuildersLayOutFieldsInOrder) {
     EXPECT_EQ(datagram::statusAnnouncement(StatusCode::Busy, "Ann", "Busy"),
@@ -108,6 +109,35 @@ TEST(Dispatch, ProxyForTheOwnAddressBecomesTheOwnStatusWithoutSending) {
     // An address that merely starts with the own one is somebody else.
     core.dispatchDatagram("zr10.0.0.50" + sep() + "Eve" + sep() + " Out", "10.0.0.8");
     EXPECT_EQ(core.own().code, StatusCode::In);
+}
+
+TEST(Dispatch, AChangeFromAnotherCopyIsToldOnceAndCanBeUndone) {
+    CoreHarness h("10.0.0.5");
+    Core& core = h.started();
+    QSignalSpy told(&core, &Core::ownStatusSetByOther);
+    const QByteArray out = "zr10.0.0.5" + sep() + "OPERATOR" + sep() + " Out";
+    core.dispatchDatagram(out, "10.0.0.8");
+    core.dispatchDatagram(out, "10.0.0.8"); // the same change again changes nothing
+    core.dispatchDatagram("zr10.0.0.7" + sep() + "Bob" + sep() + " Out", "10.0.0.8");
+    EXPECT_EQ(told.count(), 1);
+    ASSERT_TRUE(core.takeover());
+    EXPECT_EQ(core.takeover()->text, "In");
+    EXPECT_EQ(core.takeover()->takenText, "Out");
+    EXPECT_EQ(core.takeover()->by.address, "10.0.0.8");
+
+    // Who set a row's status, until the person's own copy says something else.
+    EXPECT_EQ(core.statusSetBy("10.0.0.7")->address, "10.0.0.8");
+    EXPECT_EQ(core.statusSetBy("10.0.0.5")->at, h.clock.now());
+    core.dispatchDatagram("agBob" + sep() + " In", "10.0.0.7");
+    EXPECT_FALSE(core.statusSetBy("10.0.0.7"));
+
+    EXPECT_TRUE(core.undoTakeover());
+    EXPECT_FALSE(core.undoTakeover());
+    EXPECT_EQ(h.sent, QList<QByteArray>{"agOPERATOR" + sep() + " In" + stamp()});
+    EXPECT_FALSE(core.statusSetBy("10.0.0.5"));
+    // The user's own change through this copy's change page is nothing to tell.
+    core.dispatchDatagram(out, "10.0.0.5");
+    EXPECT_EQ(told.count(), 1);
 }
 
 TEST(Dispatch, OwnAnnouncementNeverCountsAsAddressedToMe) {

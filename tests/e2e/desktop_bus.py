@@ -1,5 +1,6 @@
 """A private session bus with stand-ins for the desktop's services (tests/support/
-desktop_services.py), and what a tray host reads of a StatusNotifierItem.
+desktop_services.py), and what a tray host reads of a StatusNotifierItem. SessionBus(folder,
+system=True) is a bus of the test's own in the role of the system bus, for logind's stand-in.
 
     with SessionBus(folder) as bus:
         bus.start_services("--watcher", bus.path("watcher.log"))
@@ -11,6 +12,7 @@ The bus listens on a socket file, which every network namespace of the test netw
 Needs python3-dbus (the test runs under the interpreter that has it).
 """
 
+import functools
 import json
 import os
 import subprocess
@@ -27,6 +29,9 @@ except ImportError:  # the test reports itself skipped
 SERVICES = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support",
                         "desktop_services.py")
 ITEM = "org.kde.StatusNotifierItem"
+SYSTEM_BUS_CONFIG = """<busconfig><type>system</type><listen>unix:path={path}</listen>
+<auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow own="*"/>
+<allow send_destination="*"/><allow receive_sender="*"/></policy></busconfig>"""
 
 
 def records(path):
@@ -75,10 +80,11 @@ class TrayItem:
 
 
 class SessionBus:
-    def __init__(self, folder):
+    def __init__(self, folder, system=False):
         if dbus is None:
             raise Skip("python3-dbus is not installed")
         self.folder = folder
+        self.name = "system-bus" if system else "bus"
         self.processes = []
         self.address = None
         self._connection = None
@@ -87,11 +93,14 @@ class SessionBus:
         return os.path.join(self.folder, name)
 
     def __enter__(self):
+        kind = ["--session", "--address=unix:path=" + self.path(self.name)]
+        if self.name == "system-bus":
+            with open(self.path("system-bus.conf"), "w", encoding="utf-8") as config:
+                config.write(SYSTEM_BUS_CONFIG.format(path=self.path(self.name)))
+            kind = ["--config-file=" + self.path("system-bus.conf")]
         try:
-            daemon = subprocess.Popen(
-                ["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                 "--address=unix:path=" + self.path("bus")],
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            daemon = subprocess.Popen(["dbus-daemon", *kind, "--nofork", "--print-address=1"],
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         except FileNotFoundError:
             raise Skip("dbus-daemon is not installed") from None
         self.processes.append(daemon)
@@ -114,13 +123,20 @@ class SessionBus:
                 process.wait()
         self.processes = []
 
-    def start_services(self, *args):
-        """Starts desktop_services.py with `args` on this bus; returns once its names are
-        owned."""
-        process = subprocess.Popen([sys.executable, SERVICES, *args], stdout=subprocess.PIPE,
-                                   env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address))
+    def start_services(self, *args, net=None, host=None):
+        """Starts desktop_services.py with `args` on this bus, inside host `host` of the test
+        network `net` when given; returns once its names are owned."""
+        command = [sys.executable, SERVICES, *args]
+        env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address)
+        start = functools.partial(net.popen, host) if net else subprocess.Popen
+        process = start(command, stdout=subprocess.PIPE, env=env)
         self.processes.append(process)
         assert process.stdout.readline().startswith(b"ready"), "the desktop services failed"
+
+    def call(self, service, path, method, *args):
+        """A method of the stand-ins' test interface (org.velmora.Test)."""
+        return self.connection.get_object(service, path).get_dbus_method(
+            method, "org.velmora.Test")(*args)
 
     @property
     def connection(self):

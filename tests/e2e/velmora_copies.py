@@ -94,9 +94,12 @@ class Copy:
             write_settings(os.path.join(folder, "vlx.ini"), settings)
         overrides = env or {}
         env = dict(os.environ)
+        # No system bus unless the test gives one: the machine's own logind must not send a
+        # copy to sleep or lock its screen in the middle of a test.
         env.update(USER=user, LOGNAME=user, HOME=folder, XDG_RUNTIME_DIR=runtime,
                    XDG_CONFIG_HOME=os.path.join(folder, "config"),
-                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8",
+                   DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(folder, "no-system-bus"))
         env.update(overrides)
         address = ["--address", net.addr(i)] if fixed_address else []
         args = [program, "--settings", os.path.join(folder, "vlx.ini"), *address, "--trace",

@@ -2,6 +2,7 @@
 
     desktop_services.py [--mutter MS] [--screensaver MS] [--screensaver-path PATH]
                         [--screensaver-unsupported] [--notifications LOG] [--watcher LOG]
+                        [--logind LOG [--udp-port P]]
 
 --mutter and --screensaver report a fixed idle time (GNOME's idle monitor, the freedesktop/KDE
 screen saver); --screensaver-unsupported answers the screen saver's idle time with an error, as
@@ -10,14 +11,24 @@ one JSON line ({"id", "app_name", "summary", "body", "actions", "icon"}), and
 InvokeAction(id, key) of interface org.velmora.Test makes it send ActionInvoked and
 NotificationClosed as a server does when the user picks an action. --watcher is a
 StatusNotifierWatcher with a registered host: each item's RegisterStatusNotifierItem argument
-and sender go to LOG as JSON lines.
+and sender go to LOG as JSON lines. The screen saver's SetActive(b) (interface org.velmora.Test)
+sends its ActiveChanged.
+
+--logind is logind with one session (for a bus in the system bus's place). Inhibit goes to LOG
+({"inhibit": n, "what", "who", "why", "mode"}) and hands out a pipe's write end; its close adds
+{"closed": n, "after_ms": since the last Sleep(true), "heard": the datagrams (hex) that arrived
+by then on UDP port P, of the network namespace it runs in}. Sleep(b), Lock(b) and
+LockedHint(b) of org.velmora.Test send PrepareForSleep, Lock or Unlock, and LockedHint's change.
 
 The services run on DBUS_SESSION_BUS_ADDRESS; "ready" on stdout says that every name is owned.
 """
 
 import argparse
 import json
+import os
+import socket
 import sys
+import time
 
 import dbus
 import dbus.service
@@ -40,10 +51,21 @@ class IdleMonitor(dbus.service.Object):
         return dbus.UInt64(self.ms)
 
 
+TEST = "org.velmora.Test"
+
+
 class ScreenSaver(dbus.service.Object):
     def __init__(self, bus, path, ms):
         super().__init__(bus, path)
         self.ms = ms
+
+    @dbus.service.signal("org.freedesktop.ScreenSaver", signature="b")
+    def ActiveChanged(self, active):
+        pass
+
+    @dbus.service.method(TEST, in_signature="b")
+    def SetActive(self, active):
+        self.ActiveChanged(active)
 
     @dbus.service.method("org.freedesktop.ScreenSaver", out_signature="u")
     def GetSessionIdleTime(self):
@@ -51,6 +73,93 @@ class ScreenSaver(dbus.service.Object):
             raise dbus.exceptions.DBusException(
                 "GetSessionIdleTime is not supported", name="org.freedesktop.DBus.Error.NotSupported")
         return dbus.UInt32(self.ms)
+
+
+MANAGER, SESSION = "org.freedesktop.login1.Manager", "org.freedesktop.login1.Session"
+SESSION_PATH = "/org/freedesktop/login1/session/_31"
+
+
+class Session(dbus.service.Object):
+    def __init__(self, bus):
+        super().__init__(bus, SESSION_PATH)
+
+    @dbus.service.signal(SESSION)
+    def Lock(self):
+        pass
+
+    @dbus.service.signal(SESSION)
+    def Unlock(self):
+        pass
+
+    @dbus.service.signal(dbus.PROPERTIES_IFACE, signature="sa{sv}as")
+    def PropertiesChanged(self, interface, changed, invalidated):
+        pass
+
+
+class Logind(dbus.service.Object):
+    def __init__(self, bus, log, udp_port):
+        super().__init__(bus, "/org/freedesktop/login1")
+        self.log, self.session = log, Session(bus)
+        self.inhibitors, self.slept, self.heard = 0, None, []
+        self.udp = None
+        if udp_port:
+            self.udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            self.udp.bind(("", udp_port))
+            self.udp.setblocking(False)
+
+    def _listen(self):
+        while self.udp:
+            try:
+                self.heard.append(self.udp.recv(65536).hex())
+            except BlockingIOError:
+                return
+
+    @dbus.service.method(MANAGER, in_signature="ssss", out_signature="h")
+    def Inhibit(self, what, who, why, mode):
+        self.inhibitors += 1
+        _append(self.log, {"inhibit": self.inhibitors, "what": str(what), "who": str(who),
+                           "why": str(why), "mode": str(mode)})
+        read_end, write_end = os.pipe()
+        GLib.io_add_watch(read_end, GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP,
+                          self._closed, self.inhibitors)
+        handed = dbus.types.UnixFd(write_end)  # a duplicate
+        os.close(write_end)
+        return handed
+
+    def _closed(self, fd, _condition, n):
+        self._listen()  # the datagrams sent before the close are queued by now
+        after = None if self.slept is None else (time.monotonic() - self.slept) * 1000
+        _append(self.log, {"closed": n, "after_ms": after, "heard": list(self.heard)})
+        os.close(fd)
+        return False
+
+    @dbus.service.method(MANAGER, in_signature="s", out_signature="o")
+    def GetSession(self, _session_id):
+        return dbus.ObjectPath(SESSION_PATH)
+
+    @dbus.service.method(MANAGER, in_signature="u", out_signature="o")
+    def GetSessionByPID(self, _pid):
+        return dbus.ObjectPath(SESSION_PATH)
+
+    @dbus.service.signal(MANAGER, signature="b")
+    def PrepareForSleep(self, start):
+        pass
+
+    @dbus.service.method(TEST, in_signature="b")
+    def Sleep(self, start):
+        self._listen()
+        self.heard = []
+        self.slept = time.monotonic() if start else None
+        self.PrepareForSleep(start)
+
+    @dbus.service.method(TEST, in_signature="b")
+    def Lock(self, locked):
+        (self.session.Lock if locked else self.session.Unlock)()
+
+    @dbus.service.method(TEST, in_signature="b")
+    def LockedHint(self, locked):
+        self.session.PropertiesChanged(SESSION, {"LockedHint": dbus.Boolean(locked)},
+                                       dbus.Array([], signature="s"))
 
 
 NOTIFY = "org.freedesktop.Notifications"
@@ -163,6 +272,8 @@ def main():
     parser.add_argument("--screensaver", type=int)
     parser.add_argument("--screensaver-path", default="/org/freedesktop/ScreenSaver")
     parser.add_argument("--screensaver-unsupported", action="store_true")
+    parser.add_argument("--logind")
+    parser.add_argument("--udp-port", type=int)
     parser.add_argument("--notifications")
     parser.add_argument("--watcher")
     args = parser.parse_args()
@@ -176,6 +287,9 @@ def main():
     if args.screensaver is not None or args.screensaver_unsupported:
         keep.append(dbus.service.BusName("org.freedesktop.ScreenSaver", bus))
         keep.append(ScreenSaver(bus, args.screensaver_path, args.screensaver))
+    if args.logind:
+        keep.append(dbus.service.BusName("org.freedesktop.login1", bus))
+        keep.append(Logind(bus, args.logind, args.udp_port))
     if args.notifications:
         keep.append(dbus.service.BusName(NOTIFY, bus))
         keep.append(Notifications(bus, args.notifications))

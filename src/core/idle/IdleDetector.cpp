@@ -47,11 +47,7 @@ void IdleDetector::tick() {
     // An answer that does not go out is lost; the next refresh request asks again.
     presence_.reannounceStep();
 
-    if (counter_ == limit_ && limit_ != 0 && !idle_) {
-        remembered_ = own_.code;
-        idle_ = true;
-        announce(StatusCode::Idle, how);
-    }
+    if (counter_ == limit_ && limit_ != 0 && !idle_) goIdle(how);
 
     if (counter_ < qint64(limit_) + 2) ++counter_;
 
@@ -63,16 +59,36 @@ void IdleDetector::tick() {
         subCounter_ = 0;
     }
 
-    if (limit_ == 0) return;
+    if (limit_ == 0 || locked_) return;
     if (!inputDetected()) return;
 
-    if (idle_) {
-        idle_ = false;
-        // A status chosen while idle is the one the user wants to be back with; only the idle
-        // colour itself gives way to the colour held before.
-        announce(own_.code == StatusCode::Idle ? remembered_ : own_.code, how);
-    }
+    if (idle_) comeBack(how);
     counter_ = 0;
+}
+
+void IdleDetector::setScreenLocked(bool locked) {
+    if (locked == locked_) return;
+    locked_ = locked;
+    const AnnounceOptions how = presence_.reannouncing();
+    if (locked) {
+        if (!idle_) goIdle(how);
+        return;
+    }
+    if (idle_) comeBack(how);
+    counter_ = 0;
+}
+
+void IdleDetector::goIdle(AnnounceOptions how) {
+    remembered_ = own_.code;
+    idle_ = true;
+    announce(StatusCode::Idle, how);
+}
+
+void IdleDetector::comeBack(AnnounceOptions how) {
+    idle_ = false;
+    // A status chosen while idle is the one the user wants to be back with; only the idle
+    // colour itself gives way to the colour held before.
+    announce(own_.code == StatusCode::Idle ? remembered_ : own_.code, how);
 }
 
 bool IdleDetector::inputDetected() {

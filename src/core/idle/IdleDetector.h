@@ -66,6 +66,12 @@ public:
     // idle, and the input check that spots the user's return.
     void tick();
 
+    // The screen was locked or unlocked. A lock is the surest sign that the user left: the
+    // idle announcement goes out at once. While locked, input (typing the password) does not
+    // bring the user back; the unlock does, as input.
+    void setScreenLocked(bool locked);
+    bool screenLocked() const { return locked_; }
+
     int idleLimit() const { return limit_; }
     qint64 idleCounter() const { return counter_; }
     StatusCode rememberedCode() const { return remembered_; }
@@ -78,6 +84,9 @@ Q_SIGNALS:
 
 private:
     bool inputDetected();
+    void goIdle(AnnounceOptions how);
+    // Input after the user was idle: the colour held before comes back.
+    void comeBack(AnnounceOptions how);
     void announce(StatusCode code, AnnounceOptions how);
 
     Presence& presence_;
@@ -90,6 +99,7 @@ private:
     // Set by the idle announcement and cleared by the return, rather than read off the counter,
     // so that a limit changed while idle neither announces idle twice nor misses the return.
     bool idle_ = false;
+    bool locked_ = false;
     bool repaintPending_ = true;
     std::optional<QPoint> lastCursor_;
 };

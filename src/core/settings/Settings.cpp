@@ -125,6 +125,7 @@ Options readOptions(const Profile& profile, int designedWidth, int designedHeigh
     o.stampStartAndEnd = readFlag(profile, kMain, "TimeStrEnd", d.stampStartAndEnd);
     o.sortByColour = readFlag(profile, kMain, "colorSort", d.sortByColour);
     o.use24HourClock = readFlag(profile, kMain, "clock24", d.use24HourClock);
+    o.idleOnLock = readFlag(profile, kMain, "lockIdle", d.idleOnLock);
     o.optionsLocked = readFlag(profile, kInfo, "lock", d.optionsLocked);
 
     o.broadcastAddress = profile.readSetting(kMain, "IPAdr", d.broadcastAddress);
@@ -239,6 +240,7 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kMain, "bigH", QByteArray::number(o.largeHeight));
     profile.writeSetting(kMain, "w", QByteArray::number(o.rememberedWidth));
     profile.writeSetting(kMain, "clock24", flag(o.use24HourClock));
+    profile.writeSetting(kMain, "lockIdle", flag(o.idleOnLock));
 
     // The two large sections are written anew as a whole, with no lookup per key.
     profile.eraseSection(kIpList);

@@ -38,6 +38,7 @@ struct Options {
     bool sortByColour = true;        // "Sort by status background color "
     bool optionsLocked = false;      // the Lock button
     bool use24HourClock = false;     // "Time format "
+    bool idleOnLock = true;          // "Idle when the screen locks"
     QByteArray broadcastAddress = "255.255.255.255";
     int columns = 0;
     // The Idle Timeout box's text, kept as typed: its digits are the minutes, and the idle

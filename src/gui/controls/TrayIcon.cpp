@@ -28,7 +28,9 @@ QString toolTipFor(const QString& hint) {
     return hint;
 #else
     if (!Qt::mightBeRichText(hint)) return hint;
-    return QStringLiteral("<p>") + hint.toHtmlEscaped() + QStringLiteral("</p>");
+    return QStringLiteral("<p>") +
+           hint.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+           QStringLiteral("</p>");
 #endif
 }
 
@@ -53,20 +55,25 @@ struct TrayIcon::Private {
     QIcon icon;
     bool enabled = false;
     QString hint;
+    QString note;
     QPointer<QMenu> popupMenu;
     bool autoShow = true;
     bool shown = false;
     bool statusNotifier = false; // the host shows the menu; see trayRunsOverDBus
     int updateCount = 0;
 
+    QString toolTip() const {
+        return toolTipFor(note.isEmpty() ? hint : hint + QLatin1Char('\n') + note);
+    }
+
     void update(int flags) {
         if (!icon.isNull() && enabled) {
             if (shown) {
                 if (flags & UpdateIcon) tray->setIcon(icon);
-                if (flags & UpdateTip) tray->setToolTip(toolTipFor(hint));
+                if (flags & UpdateTip) tray->setToolTip(toolTip());
             } else {
                 tray->setIcon(icon);
-                tray->setToolTip(toolTipFor(hint));
+                tray->setToolTip(toolTip());
                 tray->show();
                 shown = true;
             }
@@ -136,6 +143,16 @@ void TrayIcon::setHint(const QString& hint) {
     const QString cut = hint.left(maxHintLength);
     if (cut == d_->hint) return;
     d_->hint = cut;
+    d_->update(UpdateTip);
+}
+
+QString TrayIcon::note() const {
+    return d_->note;
+}
+
+void TrayIcon::setNote(const QString& note) {
+    if (note == d_->note) return;
+    d_->note = note;
     d_->update(UpdateTip);
 }
 

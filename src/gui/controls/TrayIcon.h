@@ -32,6 +32,9 @@ public:
     QString hint() const;
     // Keeps the first 63 characters.
     void setHint(const QString& hint);
+    // A line the tooltip shows under the hint; empty: none.
+    QString note() const;
+    void setNote(const QString& note);
     QMenu* popupMenu() const;
     // On a StatusNotifier tray the menu is handed to the tray, whose host shows it.
     void setPopupMenu(QMenu* menu);

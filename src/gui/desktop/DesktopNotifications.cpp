@@ -34,12 +34,14 @@ QString DesktopNotifications::plainBody(const QString& text) {
 }
 
 void DesktopNotifications::notify(const QString& summary, const QString& body,
-                                  const QByteArray& key) {
+                                  const QByteArray& key, const QStringList& asked) {
     if (!bus_.isConnected()) return;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    const QStringList actions{QStringLiteral("show"), QStringLiteral("Show"),
-                              QStringLiteral("reply"), QStringLiteral("Reply")};
+    const QStringList actions = !asked.isEmpty()
+                                    ? asked
+                                    : QStringList{QStringLiteral("show"), QStringLiteral("Show"),
+                                                  QStringLiteral("reply"), QStringLiteral("Reply")};
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("dazuviz-velmora")}};
     call << QStringLiteral("Dazuviz Velmora") << uint(0) << QStringLiteral("dazuviz-velmora")
          << summary << plainBody(body) << actions << hints << int(-1);
@@ -56,6 +58,7 @@ void DesktopNotifications::onActionInvoked(uint id, const QString& action) {
     const auto it = open_.constFind(id);
     if (it == open_.constEnd()) return; // another program's, or one already handled
     const QByteArray key = *it;
+    Q_EMIT actionChosen(key, action);
     if (action == QLatin1String("reply"))
         Q_EMIT replyChosen(key);
     else if (action == QLatin1String("show") || action == QLatin1String("default"))

@@ -15,6 +15,7 @@
 #include "gui/window/MessageAlerts.h"
 #include "gui/window/OptionsPage.h"
 #include "gui/window/TabbedPages.h"
+#include "gui/window/TakeoverAlert.h"
 #include "gui/window/WindowEventFilter.h"
 #include "gui/window/WindowMenus.h"
 #include "gui/window/WindowSizing.h"
@@ -101,6 +102,7 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     trayIcon_->setPopupMenu(menus_->trayMenu);
     trayIcon_->onLeftClick = [this](TrayIcon*) { onTrayIconClicked(); };
     alerts_ = new MessageAlerts(*this);
+    takeoverAlert_ = new TakeoverAlert(*this);
 
     menus_->connectTo(*this, *core_, *statusPage_, *changePage_);
     connect(composePage_, &ComposePage::sendMessageAllowed, menus_->sendMessageAction,

@@ -26,6 +26,7 @@ class OptionsPage;
 class RemarkEditor;
 class StatusListView;
 class TabbedPages;
+class TakeoverAlert;
 class TrayIcon;
 class WindowEventFilter;
 class WindowMenus;
@@ -52,6 +53,7 @@ public:
     Core& core() { return *core_; }
     TrayIcon& trayIcon() { return *trayIcon_; }
     MessageAlerts& alerts() { return *alerts_; }
+    TakeoverAlert& takeoverAlert() { return *takeoverAlert_; }
     StatusListView& statusList();
     TabbedPages& pages() { return *pages_; }
     WindowMenus& menus() { return *menus_; }
@@ -125,7 +127,8 @@ private:
     std::unique_ptr<WindowEventFilter> eventFilter_;
     std::unique_ptr<WindowSizing> sizing_;
     TrayIcon* trayIcon_ = nullptr;
-    MessageAlerts* alerts_ = nullptr; // child of the window
+    MessageAlerts* alerts_ = nullptr;        // child of the window
+    TakeoverAlert* takeoverAlert_ = nullptr; // child of the window
     StatusPage* statusPage_ = nullptr;
     MessagesPage* messagesPage_ = nullptr;
     ComposePage* composePage_ = nullptr;

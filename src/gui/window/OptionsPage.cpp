@@ -48,6 +48,7 @@ constexpr OptionBox kOptionBoxes[] = {
     {"stampStartAndEndBox", "Time stamp startup && shutdown", &Options::stampStartAndEnd},
     {"exitAsOutBox", "Exit as \"Out\" if \"In\" or \"Busy\"", &Options::exitAsOut},
     {"outOnPowerDownBox", "Show \"Out\" on power down", &Options::outOnPowerDown},
+    {"idleOnLockBox", "Idle when the screen locks", &Options::idleOnLock},
 };
 
 // The Font size box's items, in points.
@@ -143,6 +144,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     idleRow->addWidget(idleTimeoutBox_);
     idleRow->addWidget(new QLabel(latin1("in minutes")), 1);
     idleGroup->addLayout(idleRow);
+    checks(idleGroup, {"idleOnLockBox"});
     middle->addStretch(1);
     columns->addLayout(middle, 6);
 
@@ -176,7 +178,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     for (const char* on :
          {"showOnNewMessageBox", "showOnStartupBox", "hideMessagingBox", "newMessageSoundBox",
           "notifyDesktopBox", "hideDiscussBox", "stampChangesBox", "stampStartAndEndBox",
-          "exitAsOutBox", "outOnPowerDownBox"})
+          "exitAsOutBox", "outOnPowerDownBox", "idleOnLockBox"})
         box(on)->setChecked(true);
 
     connect(box("hideMessagingBox"), &QCheckBox::clicked, this,

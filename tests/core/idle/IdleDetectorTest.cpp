@@ -281,3 +281,36 @@ TEST(Idle, CoreTickReadsTheConfiguredInputAndTheStoredBoxAppliesAtStart) {
     core.everySecond();
     EXPECT_EQ(h.sent.last().mid(1, 1), "g");
 }
+
+TEST(Idle, ALockedScreenIsIdleAtOnceAndItsUnlockIsTheReturn) {
+    const QByteArray in = "agOPERATOR" + sep() + " In" + stamp();
+    const QByteArray idle = "asOPERATOR" + sep() + " In" + stamp();
+    const struct {
+        bool option; // "Idle when the screen locks"
+        bool asleep; // locked while the computer sleeps
+        QList<QByteArray> locked, unlocked;
+    } rows[] = {
+        {true, false, {idle}, {in}},
+        {false, false, {}, {}},
+        // Said after the wake's own announcement and request.
+        {true, true, {in, "r OPERATOR", idle}, {in}},
+    };
+    for (const auto& row : rows) {
+        CoreHarness h;
+        Core& core = h.started();
+        core.changeOptions([&](Options& o) { o.idleOnLock = row.option; });
+        if (row.asleep) {
+            core.goToSleep();
+            h.sent.clear();
+        }
+        core.setScreenLocked(true);
+        if (row.asleep) core.wakeUp();
+        core.reportedInput().reportKeyOrButton(); // the password typed at the lock screen
+        for (int i = 0; i < 12; ++i)
+            core.everySecond();
+        EXPECT_EQ(h.sent, row.locked);
+        h.sent.clear();
+        core.setScreenLocked(false);
+        EXPECT_EQ(h.sent, row.unlocked);
+    }
+}

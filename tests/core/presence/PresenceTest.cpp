@@ -220,6 +220,38 @@ TEST(Presence, LogOffAnnouncesOnceAndSaves) {
     }
 }
 
+TEST(Presence, SleepSaysTheLogOffsLastWordAndTheWakeTakesItBack) {
+    const struct {
+        bool stamps;
+        bool outOnPowerDown;
+        QByteArray lastWord;
+    } rows[] = {
+        {false, true, "arOPERATOR" + sep() + " Out <shut down>"},
+        {true, false, "arOPERATOR" + sep() + " Out (off-line) ( 10:30 AM on Mon)"},
+    };
+    for (const auto& row : rows) {
+        CoreHarness h;
+        Core& core = h.started();
+        core.changeOptions([&](Options& o) {
+            o.stampChanges = o.stampStartAndEnd = row.stamps;
+            o.outOnPowerDown = row.outOnPowerDown;
+        });
+        core.presence().announceOwnStatus(StatusCode::Remark, "At lunch", {.send = false});
+        h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
+        EXPECT_TRUE(core.goToSleep());
+        EXPECT_FALSE(core.goToSleep()); // a second sleep before the wake says nothing more
+        EXPECT_EQ(h.sent, QList<QByteArray>{row.lastWord});
+        EXPECT_TRUE(QFile::exists(h.config.settingsPath));
+        h.sent.clear();
+        core.wakeUp();
+        core.wakeUp();
+        // The status and stamp held before the sleep, as a re-announcement gives them.
+        EXPECT_EQ(h.sent,
+                  (QList<QByteArray>{"ayOPERATOR" + sep() + " At lunch" + stamp(), "r OPERATOR"}));
+        EXPECT_FALSE(core.closing());
+    }
+}
+
 TEST(TimeStamp, TwelveAndTwentyFourHourForms) {
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const QDate monday(2026, 12, 7);

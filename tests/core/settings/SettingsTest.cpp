@@ -120,6 +120,7 @@ TEST(SettingsTest, SavedOptionsComeBack) {
     Options& o = snapshot.options;
     o.showOnNewMessage = false;
     o.notifyDesktop = false;
+    o.idleOnLock = false;
     o.showOnStatusChange = true;
     o.messagingHidden = true;
     o.discussionHidden = true;
@@ -153,7 +154,7 @@ TEST(SettingsTest, SaveRewritesItsSectionsAndKeepsTheRest) {
                                  "stChg",     "strtShw",  "msgOn",      "discuss",   "ShwTime",
                                  "shtdwnOut", "DelbsyIn", "TimeStrEnd", "colorSort", "Cols",
                                  "idle",      "namesize", "size",       "top",       "left",
-                                 "h",         "bigH",     "w",          "clock24"}));
+                                 "h",         "bigH",     "w",          "clock24",   "lockIdle"}));
     EXPECT_EQ(profile.readSetting("VLX", "name", {}), "/usr/bin/velmora");
     EXPECT_EQ(profile.readSetting("VLXBOB", "name", {}), "Bob");
     EXPECT_EQ(profile.readSetting("Extra", "k", {}), "v");

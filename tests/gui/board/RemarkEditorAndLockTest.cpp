@@ -145,6 +145,7 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
         EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
         EXPECT_EQ(hideMessages->isChecked(), ticked);
         EXPECT_TRUE(h.find<QCheckBox>("stampChangesBox")->isEnabled());
+        EXPECT_TRUE(h.find<QCheckBox>("idleOnLockBox")->isEnabled());
         h.window.reset(); // the end of the program saves
         QFile file(h.config.settingsPath);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

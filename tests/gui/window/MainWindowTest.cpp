@@ -81,6 +81,7 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
     EXPECT_FALSE(h.find<QCheckBox>("hideMessagingBox")->isChecked());
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isChecked());
     EXPECT_EQ(h.find<QLineEdit>("idleTimeoutBox")->text(), Q("15"));
+    EXPECT_TRUE(h.find<QCheckBox>("idleOnLockBox")->isChecked());
     EXPECT_EQ(h.window->pos(), QPoint(20, 20));
     EXPECT_EQ(h.window->pages().currentPage(), h.window->page("statusPage"));
 }

@@ -15,6 +15,7 @@
 
 using namespace velmora;
 using velmora::test::Q;
+using velmora::test::sep;
 using velmora::test::WindowUser;
 
 TEST(OwnStatus, RemarksFromTheListAndTypedRemarksDifferInTheirPicture) {
@@ -50,6 +51,35 @@ TEST(OwnStatus, RemarksFromTheListAndTypedRemarksDifferInTheirPicture) {
     h.click("outButton");
     EXPECT_EQ(h.sent.value(3), "arOPERATOR\xF7 Out");
     EXPECT_EQ(window.core().own().stamp, " ( 9:05 AM on Mon)");
+}
+
+TEST(OwnStatus, AStatusSetAtAnotherCopyIsToldInTheTrayUntilTheWindowIsSeen) {
+    WindowUser h;
+    h.window->hide(); // in the tray
+    Core& core = h.window->core();
+    core.dispatchDatagram("agPat" + sep() + " In", "10.0.0.8");
+    const struct {
+        QByteArray changer;
+        QByteArray status;
+        QString note;
+    } rows[] = {
+        {"10.0.0.8", "Out", Q("Pat set your status to Out")},
+        // Somebody the list does not know yet, with a status too long for a tooltip.
+        {"10.0.0.9", QByteArray(80, 'x'),
+         Q("10.0.0.9 set your status to ") + QString(59, QLatin1Char('x')) + QChar(0x2026)},
+        // The user's own change through the change page is nothing to tell.
+        {"10.0.0.5", "In",
+         Q("10.0.0.9 set your status to ") + QString(59, QLatin1Char('x')) + QChar(0x2026)},
+    };
+    for (const auto& row : rows) {
+        core.dispatchDatagram("zy10.0.0.5" + sep() + "OPERATOR" + sep() + " " + row.status,
+                              row.changer);
+        EXPECT_EQ(h.window->trayIcon().note(), row.note) << row.changer.constData();
+    }
+    h.window->show();
+    QApplication::setActiveWindow(h.window.get());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(h.window->trayIcon().note().isEmpty());
 }
 
 TEST(OwnStatus, DisplayNameRules) {
