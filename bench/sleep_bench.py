@@ -31,8 +31,9 @@ def main():
     parser = bench_parser(__doc__)
     parser.add_argument("--cycles", type=int, default=20)
     args = parser.parse_args()
-    roster = {"cnt": "301", **{str(i): f"10.77.1.{i % 250}{SEP.decode('latin-1')}P{i}"
-                                      f"{SEP.decode('latin-1')}yAt lunch" for i in range(1, 301)}}
+    sep = SEP.decode("latin-1")
+    roster = {"cnt": "301", **{str(i): f"10.78.{i // 250}.{i % 250 + 1}{sep}P{i}{sep}yAt lunch"
+                               for i in range(1, 301)}}
     with tempfile.TemporaryDirectory(prefix="velmora-bench-") as workdir, \
             SessionBus(workdir, system=True) as system, TestNet(2) as net:
         log = system.path("logind.log")

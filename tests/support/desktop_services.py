@@ -26,8 +26,10 @@ The services run on DBUS_SESSION_BUS_ADDRESS; "ready" on stdout says that every 
 import argparse
 import json
 import os
+import select
 import socket
 import sys
+import threading
 import time
 
 import dbus
@@ -100,7 +102,7 @@ class Logind(dbus.service.Object):
     def __init__(self, bus, log, udp_port):
         super().__init__(bus, "/org/freedesktop/login1")
         self.log, self.session = log, Session(bus)
-        self.inhibitors, self.slept, self.heard = 0, None, []
+        self.inhibitors, self.slept, self.heard, self.lock = 0, None, [], threading.Lock()
         self.udp = None
         if udp_port:
             self.udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -117,21 +119,24 @@ class Logind(dbus.service.Object):
     @dbus.service.method(MANAGER, in_signature="ssss", out_signature="h")
     def Inhibit(self, what, who, why, mode):
         self.inhibitors += 1
-        _append(self.log, {"inhibit": self.inhibitors, "what": str(what), "who": str(who),
-                           "why": str(why), "mode": str(mode)})
+        with self.lock:
+            _append(self.log, {"inhibit": self.inhibitors, "what": str(what), "who": str(who),
+                               "why": str(why), "mode": str(mode)})
         read_end, write_end = os.pipe()
-        GLib.io_add_watch(read_end, GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP,
-                          self._closed, self.inhibitors)
+        threading.Thread(target=self._watch, args=(read_end, self.inhibitors), daemon=True).start()
         handed = dbus.types.UnixFd(write_end)  # a duplicate
         os.close(write_end)
         return handed
 
-    def _closed(self, fd, _condition, n):
-        self._listen()  # the datagrams sent before the close are queued by now
-        after = None if self.slept is None else (time.monotonic() - self.slept) * 1000
-        _append(self.log, {"closed": n, "after_ms": after, "heard": list(self.heard)})
+    def _watch(self, fd, n):
+        """Waits in a thread of its own, so that what has arrived is read the moment the
+        descriptor closes: a datagram sent before the close is queued by then."""
+        select.select([fd], [], [])
+        with self.lock:
+            self._listen()
+            after = None if self.slept is None else (time.monotonic() - self.slept) * 1000
+            _append(self.log, {"closed": n, "after_ms": after, "heard": list(self.heard)})
         os.close(fd)
-        return False
 
     @dbus.service.method(MANAGER, in_signature="s", out_signature="o")
     def GetSession(self, _session_id):
@@ -147,9 +152,10 @@ class Logind(dbus.service.Object):
 
     @dbus.service.method(TEST, in_signature="b")
     def Sleep(self, start):
-        self._listen()
-        self.heard = []
-        self.slept = time.monotonic() if start else None
+        with self.lock:
+            self._listen()
+            self.heard = []
+            self.slept = time.monotonic() if start else None
         self.PrepareForSleep(start)
 
     @dbus.service.method(TEST, in_signature="b")
