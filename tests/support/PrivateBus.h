@@ -6,13 +6,11 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <memory>
@@ -20,13 +18,6 @@
 #include <vector>
 
 namespace velmora::test {
-
-// Waits until `done` holds or a few seconds are up; gives what it held last.
-template <class F> bool waitFor(F done) {
-    for (int i = 0; i < 500 && !done(); ++i)
-        QTest::qWait(10);
-    return done();
-}
 
 class PrivateBus {
 public:
@@ -81,15 +72,6 @@ public:
     }
     // Ends the services of startServices number `i`; their names are gone when it returns.
     void stopService(int i) { stop(*services_[i]); }
-
-    // A method of a stand-in's test interface (org.velmora.Test).
-    void call(const char* service, const char* path, const char* method, const QVariant& arg) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QLatin1String(service), QLatin1String(path), QStringLiteral("org.velmora.Test"),
-            QLatin1String(method));
-        message << arg;
-        connection().call(message);
-    }
 
     // The JSON lines that a service appended to `path`.
     static std::vector<QJsonObject> records(const QString& path) {

@@ -17,8 +17,8 @@ sends its ActiveChanged.
 --logind is logind with one session (for a bus in the system bus's place). Inhibit goes to LOG
 ({"inhibit": n, "what", "who", "why", "mode"}) and hands out a pipe's write end; its close adds
 {"closed": n, "after_ms": since the last Sleep(true), "heard": the datagrams (hex) that arrived
-by then on UDP port P, of the network namespace it runs in}. Sleep(b), Lock(b) and
-LockedHint(b) of org.velmora.Test send PrepareForSleep, Lock or Unlock, and LockedHint's change.
+by then on UDP port P, of the network namespace it runs in}. Sleep(b), Lock() and
+LockedHint(b) of org.velmora.Test send PrepareForSleep, the session's Lock, LockedHint's change.
 
 The services run on DBUS_SESSION_BUS_ADDRESS; "ready" on stdout says that every name is owned.
 """
@@ -82,15 +82,8 @@ SESSION_PATH = "/org/freedesktop/login1/session/_31"
 
 
 class Session(dbus.service.Object):
-    def __init__(self, bus):
-        super().__init__(bus, SESSION_PATH)
-
     @dbus.service.signal(SESSION)
     def Lock(self):
-        pass
-
-    @dbus.service.signal(SESSION)
-    def Unlock(self):
         pass
 
     @dbus.service.signal(dbus.PROPERTIES_IFACE, signature="sa{sv}as")
@@ -101,16 +94,14 @@ class Session(dbus.service.Object):
 class Logind(dbus.service.Object):
     def __init__(self, bus, log, udp_port):
         super().__init__(bus, "/org/freedesktop/login1")
-        self.log, self.session = log, Session(bus)
+        self.log, self.session = log, Session(bus, SESSION_PATH)
         self.inhibitors, self.slept, self.heard, self.lock = 0, None, [], threading.Lock()
-        self.udp = None
-        if udp_port:
-            self.udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-            self.udp.bind(("", udp_port))
-            self.udp.setblocking(False)
+        self.udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.udp.bind(("", udp_port or 0))
+        self.udp.setblocking(False)
 
     def _listen(self):
-        while self.udp:
+        while True:
             try:
                 self.heard.append(self.udp.recv(65536).hex())
             except BlockingIOError:
@@ -120,8 +111,8 @@ class Logind(dbus.service.Object):
     def Inhibit(self, what, who, why, mode):
         self.inhibitors += 1
         with self.lock:
-            _append(self.log, {"inhibit": self.inhibitors, "what": str(what), "who": str(who),
-                               "why": str(why), "mode": str(mode)})
+            _append(self.log, {"inhibit": self.inhibitors, "what": what, "who": who, "why": why,
+                               "mode": mode})
         read_end, write_end = os.pipe()
         threading.Thread(target=self._watch, args=(read_end, self.inhibitors), daemon=True).start()
         handed = dbus.types.UnixFd(write_end)  # a duplicate
@@ -129,8 +120,8 @@ class Logind(dbus.service.Object):
         return handed
 
     def _watch(self, fd, n):
-        """Waits in a thread of its own, so that what has arrived is read the moment the
-        descriptor closes: a datagram sent before the close is queued by then."""
+        # A thread of its own reads what has arrived the moment the descriptor closes: a
+        # datagram sent before the close is queued by then.
         select.select([fd], [], [])
         with self.lock:
             self._listen()
@@ -154,18 +145,16 @@ class Logind(dbus.service.Object):
     def Sleep(self, start):
         with self.lock:
             self._listen()
-            self.heard = []
-            self.slept = time.monotonic() if start else None
+            self.heard, self.slept = [], time.monotonic() if start else None
         self.PrepareForSleep(start)
 
-    @dbus.service.method(TEST, in_signature="b")
-    def Lock(self, locked):
-        (self.session.Lock if locked else self.session.Unlock)()
+    @dbus.service.method(TEST)
+    def Lock(self):
+        self.session.Lock()
 
     @dbus.service.method(TEST, in_signature="b")
     def LockedHint(self, locked):
-        self.session.PropertiesChanged(SESSION, {"LockedHint": dbus.Boolean(locked)},
-                                       dbus.Array([], signature="s"))
+        self.session.PropertiesChanged(SESSION, {"LockedHint": dbus.Boolean(locked)}, [])
 
 
 NOTIFY = "org.freedesktop.Notifications"

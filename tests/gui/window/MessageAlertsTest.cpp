@@ -19,6 +19,13 @@
 namespace velmora::test {
 namespace {
 
+// Waits until `done` holds or a few seconds are up; gives what it held last.
+template <class F> bool waitFor(F done) {
+    for (int i = 0; i < 500 && !done(); ++i)
+        QTest::qWait(10);
+    return done();
+}
+
 TEST(MessageAlerts, AMessageOutOfViewIsNotifiedAndOpenedFromTheNotification) {
     const struct {
         const char* settings;

@@ -67,9 +67,6 @@ TEST(OwnStatus, AStatusSetAtAnotherCopyIsToldInTheTrayUntilTheWindowIsSeen) {
         // Somebody the list does not know yet, with a status too long for a tooltip.
         {"10.0.0.9", QByteArray(80, 'x'),
          Q("10.0.0.9 set your status to ") + QString(59, QLatin1Char('x')) + QChar(0x2026)},
-        // The user's own change through the change page is nothing to tell.
-        {"10.0.0.5", "In",
-         Q("10.0.0.9 set your status to ") + QString(59, QLatin1Char('x')) + QChar(0x2026)},
     };
     for (const auto& row : rows) {
         core.dispatchDatagram("zy10.0.0.5" + sep() + "OPERATOR" + sep() + " " + row.status,
