@@ -108,7 +108,7 @@ bool ChangeStatusPage::hasRemarkItems() const {
 void ChangeStatusPage::prepare(const QByteArray& address, const QByteArray& name) {
     address_ = address;
     name_ = name;
-    personGroup_->setTitle(latin1(" Change Status for ") + fromAnsi(name));
+    personGroup_->setTitle(menuText(" Change Status for " + name));
     prefixLabel_->setText(fromAnsi(QByteArray("zw") + address + kSep + name));
     remarkList_->clear();
     for (const QByteArray& remark : core_.remarks())

@@ -33,14 +33,25 @@ public:
     std::function<void()> onConfirmed;
     std::function<void()> onLeft;
     std::function<void()> onListClosed;
+    std::function<void()> onEscape;
 
     // True from the moment the list opens until the events of its closing have run.
     bool choosingFromList() const { return listOpen_; }
+
+    // Outside editing the box shows the start of its text, where a status says what it is.
+    void showStart() {
+        if (!hasFocus()) lineEdit()->setCursorPosition(0);
+    }
 
     void showPopup() override {
         listOpen_ = true;
         if (onDropDown) onDropDown();
         QComboBox::showPopup();
+        // An empty list opens nothing, and no hidePopup follows: the choice is over at once.
+        if (!view()->isVisible()) {
+            listOpen_ = false;
+            if (onListClosed) onListClosed();
+        }
     }
     void hidePopup() override {
         QComboBox::hidePopup();
@@ -58,11 +69,18 @@ protected:
             if (onConfirmed) onConfirmed();
             return;
         }
+        if (event->key() == Qt::Key_Escape && !view()->isVisible()) {
+            event->accept();
+            if (onEscape) onEscape();
+            return;
+        }
         QComboBox::keyPressEvent(event);
     }
     void focusOutEvent(QFocusEvent* event) override {
         QComboBox::focusOutEvent(event);
-        if (onLeft && !view()->isVisible()) onLeft();
+        if (view()->isVisible()) return;
+        showStart();
+        if (onLeft) onLeft();
     }
 
 private:
@@ -97,6 +115,8 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     };
     remarkBox->onConfirmed = [this] { onRemarkConfirmed(); };
     remarkBox->onLeft = [this] { onRemarkBoxLeft(); };
+    // Escape drops what was typed and not sent.
+    remarkBox->onEscape = [this] { remarkBox_->setEditText(announcedText_); };
     // The list opened by "Set my Status from a List" and closed without the box ever having
     // the focus: that too is leaving the box.
     remarkBox->onListClosed = [this] {
@@ -104,6 +124,8 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     };
     remarkBox_ = named<QComboBox>(remarkBox, "remarkBox");
     remarkBox_->setEditable(true);
+    connect(remarkBox_->lineEdit(), &QLineEdit::textChanged, this,
+            [remarkBox] { remarkBox->showStart(); });
     remarkBox_->setValidator(new TypeableText(remarkBox_));
     // No inline completion: a completion the user did not confirm must never be announced.
     remarkBox_->setCompleter(nullptr);
@@ -124,9 +146,10 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     connect(remarkBox_, &QComboBox::textActivated, this, [this, remarkBox](const QString& text) {
         if (remarkBox->choosingFromList()) onRemarkChosen(text);
     });
-    focusParking_ = named(new QWidget, "focusParking"); // takes the focus after a status button
+    // Takes the focus after a status button; the Tab key passes it by, as nothing shows there.
+    focusParking_ = named(new QWidget, "focusParking");
     focusParking_->setFixedSize(0, 0);
-    focusParking_->setFocusPolicy(Qt::StrongFocus);
+    focusParking_->setFocusPolicy(Qt::NoFocus);
     bar->addWidget(focusParking_);
     bar->addStretch(1);
     l->addLayout(bar);
@@ -140,6 +163,7 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
 
     connect(&core_.presence(), &Presence::ownStatusAnnounced, this,
             [this](StatusCode code, const QByteArray& text) {
+                announcedText_ = fromAnsi(text);
                 setBackground(remarkBox_,
                               colourFromBgr(colourForCode(code, core_.options().colours)));
                 if (remarkMirroring_) remarkBox_->setEditText(fromAnsi(text));
@@ -245,7 +269,8 @@ void StatusPage::onStatusListPressed(Qt::MouseButton button, bool ctrl, const QP
 }
 
 void StatusPage::onLetterTyped(const QString& text) {
-    if (text.isEmpty()) return;
+    // What is typed into the remark box is a remark, not a search in the list.
+    if (text.isEmpty() || remarkBox_->hasFocus()) return;
     // A combining mark typed on its own has no byte.
     const QByteArray ansi = toAnsi(text.left(1));
     if (!ansi.isEmpty() && core_.typedLetter(ansi[0])) statusList_->scrollToTop();

@@ -51,7 +51,7 @@ public:
     // A mouse button pressed on the status list at `pos` (viewport coordinates).
     void onStatusListPressed(Qt::MouseButton button, bool ctrl, const QPoint& pos,
                              const QPoint& globalPos);
-    // A key typed while the page is shown: letters put names on top.
+    // A key typed while the page is shown: letters put names on top, except in the remark box.
     void onLetterTyped(const QString& text);
     // "Not connected: <reason>" under the list while nothing can be sent; none hides it.
     void showConnectionProblem(const QString& reason);
@@ -79,6 +79,8 @@ private:
     StatusListView* statusList_;
     // Whether the remark box shows each announcement; off while the user picks from its list.
     bool remarkMirroring_ = true;
+    // The last announced own status, which Escape in the remark box brings back.
+    QString announcedText_;
 };
 
 } // namespace velmora

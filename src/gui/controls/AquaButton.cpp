@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -91,6 +92,7 @@ AquaButton::AquaButton(QWidget* parent)
     : QWidget(parent),
       backgroundError_(bgrFromColour(QApplication::palette().color(QPalette::Button))) {
     installButtonAccessibility();
+    setFocusPolicy(Qt::StrongFocus);
     font_.setPointSize(10);
     font_.setBold(true);
     setMouseTracking(true);
@@ -163,6 +165,12 @@ void AquaButton::mouseReleaseEvent(QMouseEvent* event) {
     click();
 }
 
+void AquaButton::keyPressEvent(QKeyEvent* event) {
+    if (!isClickKey(*event)) return QWidget::keyPressEvent(event);
+    event->accept();
+    click();
+}
+
 void AquaButton::click() {
     // Nothing of the button is touched after the signal, whose receiver may destroy it.
     Q_EMIT clicked();
@@ -218,7 +226,11 @@ void AquaButton::paintEvent(QPaintEvent*) {
         paintButton(painter, bg, face);
         paintCaption(painter, face);
     }
-    QPainter(this).drawImage(0, 0, picture);
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture);
+    // Inside the face, clear of its rounded ends.
+    const int end = height() / 3;
+    paintFocusMark(painter, *this, QRect(end, 3, width() - 2 * end - 2, height() - 7), Qt::black);
 }
 
 void AquaButton::paintButton(QPainter& painter, quint32 bg, quint32 v) const {

@@ -42,7 +42,7 @@ public:
     const QFont& captionFont() const { return font_; }
     void setCaptionFont(const QFont& font);
 
-    // What a click does: emits clicked.
+    // What a click (or Space or Enter while it has the focus) does: emits clicked.
     void click();
 
 Q_SIGNALS:
@@ -55,6 +55,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:

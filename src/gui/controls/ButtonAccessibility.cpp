@@ -4,6 +4,8 @@
 #include "gui/controls/ColorButton.h"
 
 #include <QAccessibleWidget>
+#include <QKeyEvent>
+#include <QPainter>
 #include <type_traits>
 
 namespace velmora {
@@ -55,6 +57,25 @@ void installButtonAccessibility() {
         return true;
     }();
     (void)installed;
+}
+
+bool isClickKey(const QKeyEvent& event) {
+    if (event.isAutoRepeat() || (event.modifiers() & ~Qt::KeypadModifier)) return false;
+    const int key = event.key();
+    return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+void paintFocusMark(QPainter& painter, const QWidget& button, const QRect& frame,
+                    const QColor& colour) {
+    if (!button.hasFocus()) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen dotted(colour, 0);
+    dotted.setDashPattern({1, 1});
+    painter.setPen(dotted);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 } // namespace velmora

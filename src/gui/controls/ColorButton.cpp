@@ -5,6 +5,7 @@
 
 #include <QEnterEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -19,6 +20,7 @@ constexpr int kMarginVertical = 4;
 
 ColorButton::ColorButton(QWidget* parent) : QWidget(parent) {
     installButtonAccessibility();
+    setFocusPolicy(Qt::StrongFocus);
     resize(24, 24);
 }
 
@@ -92,6 +94,7 @@ void ColorButton::paintEvent(QPaintEvent*) {
     painter.setPen(textColour);
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.drawText(textRect, Qt::AlignHCenter | Qt::TextSingleLine | Qt::AlignVCenter, caption_);
+    paintFocusMark(painter, *this, QRect(3, 3, w - 6, h - 6), textColour);
 }
 
 // The frame is one pen path around the edge, top and left first, then bottom and right; like
@@ -134,6 +137,12 @@ void ColorButton::mouseReleaseEvent(QMouseEvent* event) {
     }
     pressed_ = false;
     repaint();
+}
+
+void ColorButton::keyPressEvent(QKeyEvent* event) {
+    if (!isClickKey(*event)) return QWidget::keyPressEvent(event);
+    event->accept();
+    click();
 }
 
 void ColorButton::click() {

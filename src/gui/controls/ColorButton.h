@@ -60,7 +60,8 @@ public:
     // A mouse button went down on the button and has not come up yet.
     bool pressed() const { return pressed_; }
 
-    // What a completed left click does: emits clicked, and the button comes up.
+    // What a completed left click (or Space or Enter while it has the focus) does: emits
+    // clicked, and the button comes up.
     void click();
 
     QSize sizeHint() const override;
@@ -75,6 +76,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 

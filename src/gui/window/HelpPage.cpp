@@ -2,17 +2,21 @@
 
 #include "core/settings/Settings.h"
 #include "gui/controls/WidgetKit.h"
+#include "gui/window/PageHost.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace velmora {
 
@@ -24,8 +28,13 @@ const QString kSupportPage = QStringLiteral("support.html");
 
 } // namespace
 
-HelpPage::HelpPage(QWidget* parent) : QWidget(parent) {
+HelpPage::HelpPage(PageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setObjectName(latin1("helpPage"));
+    // Installed beside the program's folder; in the build tree, beside the program or in the
+    // sources.
+    const QString dir = QCoreApplication::applicationDirPath();
+    helpPlaces_ = {QDir::cleanPath(dir + latin1("/../share/dazuviz-velmora/help.html")),
+                   dir + latin1("/help.html"), latin1(VELMORA_SOURCE_DIR "/docs/help.html")};
     auto* l = columnLayout(this, 4, 4);
     auto* version = named(new QLabel(latin1(kVersionLabel)), "versionLabel");
     version->setAlignment(Qt::AlignCenter);
@@ -65,33 +74,58 @@ HelpPage::HelpPage(QWidget* parent) : QWidget(parent) {
     l->addStretch(1);
 }
 
-void HelpPage::openDocument(const QUrl& url, const QString& failure) {
-    if (!url.isValid() || !QDesktopServices::openUrl(url))
-        QMessageBox::warning(window(), window()->windowTitle(), failure);
+void HelpPage::tell(const QString& text) {
+    host_.setDialogOpen(true);
+    QMessageBox::warning(host_.dialogParent(), window()->windowTitle(), text);
+    host_.setDialogOpen(false);
+}
+
+void HelpPage::openWebPage(const QUrl& url) {
+    if (!QDesktopServices::openUrl(url)) tell(latin1("Web browser not found."));
 }
 
 void HelpPage::onHelpTopicClicked(const QString& topic) {
-    const QString dir = QCoreApplication::applicationDirPath();
-    QUrl url;
-    for (const QString& candidate :
-         {dir + latin1("/../share/dazuviz-velmora/help.html"), dir + latin1("/help.html"),
-          latin1(VELMORA_SOURCE_DIR "/docs/help.html")}) {
-        if (QFileInfo::exists(candidate)) {
-            url = QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
-            url.setQuery(latin1("j=") + topic);
-            url.setFragment(topic.toLower());
-            break;
-        }
+    const auto found = std::find_if(helpPlaces_.cbegin(), helpPlaces_.cend(),
+                                    [](const QString& place) { return QFileInfo::exists(place); });
+    if (found == helpPlaces_.cend()) {
+        tell(helpPlaces_.value(0) + latin1(" not found."));
+        return;
     }
-    openDocument(url, latin1("helpivx.hta not found."));
+    if (!helpWindow_) {
+        // Qt's own HTML view: the help needs no browser, and its links between the topics
+        // stay inside it; links to the web go to the desktop's browser.
+        helpWindow_ = named(new QTextBrowser(this), "helpWindow");
+        helpWindow_->setWindowFlag(Qt::Window);
+        helpWindow_->setOpenExternalLinks(true);
+        helpWindow_->resize(600, 460);
+        helpWindow_->installEventFilter(this);
+        connect(helpWindow_, &QTextBrowser::sourceChanged, helpWindow_,
+                [view = helpWindow_] { view->setWindowTitle(view->documentTitle()); });
+    }
+    QUrl url = QUrl::fromLocalFile(QFileInfo(*found).canonicalFilePath());
+    url.setFragment(topic.toLower());
+    helpWindow_->show();
+    helpWindow_->setSource(url);
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+bool HelpPage::eventFilter(QObject* watched, QEvent* event) {
+    // From the help window back to the main window is a hand-over between the program's own
+    // windows, as after one of its dialogs: the window keeps its page, and a click that
+    // activates it lands on what it showed. A modal dialog taking over sets its own flag.
+    if (watched == helpWindow_ && event->type() == QEvent::WindowDeactivate &&
+        !QApplication::activeModalWidget())
+        host_.setDialogOpen(false);
+    return QWidget::eventFilter(watched, event);
 }
 
 void HelpPage::onWebSupportClicked() {
-    openDocument(QUrl(kWebSite + kSupportPage), latin1("Web browser not found."));
+    openWebPage(QUrl(kWebSite + kSupportPage));
 }
 
 void HelpPage::onWebSiteClicked() {
-    openDocument(QUrl(kWebSite), latin1("Web browser not found."));
+    openWebPage(QUrl(kWebSite));
 }
 
 } // namespace velmora

@@ -1,12 +1,16 @@
 #pragma once
-// The Help page: the version, the help document opened at a topic, and the product's web
-// site and its support page.
+// The Help page: the version, the help document opened at a topic in a window of the program,
+// and the product's web site and its support page.
 
+#include <QStringList>
 #include <QWidget>
 
+class QTextBrowser;
 class QUrl;
 
 namespace velmora {
+
+class PageHost;
 
 class HelpPage : public QWidget {
     Q_OBJECT
@@ -14,15 +18,28 @@ public:
     // The product's web site; "Web Support" opens its support page.
     static const QString kWebSite;
 
-    explicit HelpPage(QWidget* parent = nullptr);
+    explicit HelpPage(PageHost& host, QWidget* parent = nullptr);
 
+    // Where the help document is looked for, in this order; when none of them holds it, the
+    // message names the first.
+    void setHelpPlaces(const QStringList& places) { helpPlaces_ = places; }
+
+    // The help window (one for every topic) shows the document at the topic's section.
     void onHelpTopicClicked(const QString& topic);
     void onWebSupportClicked();
     void onWebSiteClicked();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    // Opens a document or page with the desktop's program for it, or says `failure`.
-    void openDocument(const QUrl& url, const QString& failure);
+    // Opens a web page with the desktop's browser, or says that there is none.
+    void openWebPage(const QUrl& url);
+    void tell(const QString& text);
+
+    PageHost& host_;
+    QStringList helpPlaces_;
+    QTextBrowser* helpWindow_ = nullptr; // made when it is first asked for
 };
 
 } // namespace velmora

@@ -166,6 +166,15 @@ TEST(AquaButton, ClicksAndTheLooksLeftOnScreen) {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(board.button, &leave);
     EXPECT_EQ(board.onScreen().pixel(FacePoint), rgb(v));
+
+    // With the focus the face carries a mark, and Space and Enter click.
+    board.button->clearFocus();
+    const QImage unfocused = board.render();
+    board.button->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(board.render(), unfocused);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(board.clicks, 4);
 }
 
 TEST(AquaButton, CaptionIsBlackOnTheFace) {

@@ -182,6 +182,18 @@ TEST(ColorButton, ClicksAndPressesOutside) {
     QTest::mousePress(button.get(), Qt::LeftButton, {}, inside);
     QTest::mouseRelease(button.get(), Qt::LeftButton, {}, inside);
     EXPECT_EQ(clicks, 2);
+
+    // With the focus the face carries a mark, and Space and Enter click.
+    button->show();
+    QApplication::setActiveWindow(button.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(button.get()));
+    button->clearFocus();
+    const QImage unfocused = render(*button);
+    button->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(render(*button), unfocused);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_EQ(clicks, 4);
 }
 
 } // namespace

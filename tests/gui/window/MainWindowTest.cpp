@@ -3,6 +3,7 @@
 
 #include "core/net/AnsiText.h"
 #include "gui/board/StatusListView.h"
+#include "gui/window/HelpPage.h"
 #include "support/WindowUser.h"
 
 #include <QAction>
@@ -12,9 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -198,22 +202,36 @@ TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
     EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
 }
 
-TEST(MainWindow, HelpOpensTheDocumentAtTheTopicAndTheSiteFromOneAddress) {
+TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
     WindowUser h;
-    UrlCatcher catcher;
-    QList<QUrl>& opened = catcher.opened;
-    QDesktopServices::setUrlHandler(Q("file"), &catcher, "open");
-    QDesktopServices::setUrlHandler(Q("https"), &catcher, "open");
     h.tab("Help");
-    h.click("helpStatus");
+    h.click("helpMessages");
+    auto* help = h.find<QTextBrowser>("helpWindow");
+    ASSERT_TRUE(help && help->isVisible());
+    EXPECT_EQ(help->windowTitle(), Q("Dazuviz Velmora Help"));
+    const int messages = help->verticalScrollBar()->value();
+    h.click("helpOptions"); // the last topic, further down in the same window
+    EXPECT_GT(help->verticalScrollBar()->value(), messages);
+    EXPECT_GT(messages, 0);
+    EXPECT_EQ(h.window->findChildren<QTextBrowser*>().size(), 1);
+
+    h.find<HelpPage>("helpPage")->setHelpPlaces({Q("/nowhere/help.html")});
+    QString missing;
+    QTimer::singleShot(0, [&missing] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        missing = box ? box->text() : QString();
+        if (box) box->accept();
+    });
+    h.click("helpOverview");
+    EXPECT_EQ(missing, Q("/nowhere/help.html not found."));
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(Q("https"), &catcher, "open");
     h.click("webSupportButton");
-    QDesktopServices::unsetUrlHandler(Q("file"));
     QDesktopServices::unsetUrlHandler(Q("https"));
-    ASSERT_EQ(opened.size(), 2);
-    EXPECT_TRUE(opened[0].path().endsWith(Q("/help.html")));
-    EXPECT_EQ(opened[0].query(), Q("j=Status"));
-    EXPECT_EQ(opened[0].fragment(), Q("status"));
-    EXPECT_EQ(opened[1].toString(), h.find<QPushButton>("webSiteLink")->text() + Q("support.html"));
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened[0].toString(),
+              h.find<QPushButton>("webSiteLink")->text() + Q("support.html"));
 }
 
 #include "MainWindowTest.moc"

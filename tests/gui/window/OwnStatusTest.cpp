@@ -115,7 +115,7 @@ TEST(OwnStatus, DisplayNameRules) {
 TEST(ListMouse, RightClickBelowTheRowsOpensTheMenuForTheFirstRow) {
     WindowUser h;
     MainWindow& window = *h.window;
-    window.core().dispatchDatagram("arAnn\xF7 Out  (off-line)", "10.0.0.7");
+    window.core().dispatchDatagram("arAnn & Co\xF7 Out  (off-line)", "10.0.0.7");
     const QByteArray first =
         Roster::split(
             window.core().roster().entries()[window.core().roster().displayOrder()[0].position])
@@ -127,9 +127,10 @@ TEST(ListMouse, RightClickBelowTheRowsOpensTheMenuForTheFirstRow) {
     h.input.key(Qt::Key_Escape);
     EXPECT_FALSE(window.menus().personMenu->isVisible());
 
-    // Ctrl + left click on Ann's row prepares and opens the change page for her.
+    // Ctrl + left click on Ann's row prepares and opens the change page for her; the "&" of
+    // her name is shown, not taken for a shortcut.
     h.row("10.0.0.7", Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(window.pages().currentPage(), window.page("changeStatusPage"));
-    EXPECT_EQ(h.find<QGroupBox>("personGroup")->title(), Q(" Change Status for Ann"));
-    EXPECT_EQ(h.find<QLabel>("prefixLabel")->text(), QString::fromUtf8("zw10.0.0.7\u00F7Ann"));
+    EXPECT_EQ(h.find<QGroupBox>("personGroup")->title(), Q(" Change Status for Ann && Co"));
+    EXPECT_EQ(h.find<QLabel>("prefixLabel")->text(), QString::fromUtf8("zw10.0.0.7\u00F7Ann & Co"));
 }

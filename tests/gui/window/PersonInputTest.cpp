@@ -105,19 +105,55 @@ TEST(PersonInput, AChoiceFromTheListIsAListChoiceAndEscapeRestoresTheBox) {
     EXPECT_EQ(p.remarkBox()->palette().color(base), inColour);
 }
 
+TEST(PersonInput, TheRemarkBoxAnnouncesOnlyWhatWasChosenAndShowsAStatusFromItsStart) {
+    Person p;
+    const auto listFrom = [&](const char* button) {
+        p.h.tab("Options");
+        for (const char* control : {"remarkEditorButton", button, "closeEditorButton"})
+            p.h.click(control);
+        p.h.tab("Status");
+    };
+    // An empty list opens nothing and leaves the box mirroring the own status; later Down in
+    // the closed box only steps through the items.
+    listFrom("clearListButton");
+    p.h.click("chooseRemarkButton");
+    EXPECT_FALSE(p.remarkBox()->view()->isVisible());
+    p.h.click("inButton");
+    EXPECT_EQ(p.remarkBox()->currentText(), Q("In ( 9:05 AM on Mon)"));
+    listFrom("defaultListButton");
+    p.input.click(p.remarkBox());
+    p.input.key(Qt::Key_Down);
+    EXPECT_EQ(p.h.sent.size(), 1); // In only
+
+    // Escape drops what was typed; Tab passes to the next control that shows; outside editing
+    // the box shows the start of the status.
+    p.h.click("busyButton");
+    p.input.click(p.remarkBox());
+    p.h.retype(Q("Back at"));
+    p.input.key(Qt::Key_Escape);
+    EXPECT_EQ(p.remarkBox()->currentText(), Q("Busy - In but unavailable ( 9:05 AM on Mon)"));
+    for (const char* next : {"chooseRemarkButton", "personalizeButton", "statusList"}) {
+        p.input.key(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), Q(next));
+    }
+    EXPECT_EQ(p.remarkBox()->lineEdit()->cursorPosition(), 0);
+    EXPECT_EQ(p.h.sent.size(), 2); // In and Busy only
+}
+
 TEST(PersonInput, OneKeyOrClickIsOneAction) {
     Person p;
     QSignalSpy titles(&p.window().core(), &Core::windowTitleChanged);
     QSignalSpy chosen(&p.window().statusPage(), &StatusPage::recipientChosen);
 
-    // A letter typed in the status list and one typed in the remark box: one reorder each.
+    // A letter typed in the status list reorders it once; one typed in the remark box is part
+    // of a remark and leaves the list alone.
     p.input.click(p.window().statusList().viewport(), Qt::LeftButton, {}, p.rowPoint(10));
     p.input.type(Q("b"));
     EXPECT_EQ(titles.count(), 1);
     p.input.click(p.remarkBox());
     p.input.type(Q("c"));
-    EXPECT_EQ(titles.count(), 2);
-    EXPECT_EQ(p.window().core().onTopLetter(), 'C');
+    EXPECT_EQ(titles.count(), 1);
+    EXPECT_EQ(p.window().core().onTopLetter(), 'B');
 
     // A left click on a name chooses the recipient once.
     p.h.tab("Status");
