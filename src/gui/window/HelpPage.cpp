@@ -30,11 +30,14 @@ const QString kSupportPage = QStringLiteral("support.html");
 
 HelpPage::HelpPage(PageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setObjectName(latin1("helpPage"));
-    // Installed beside the program's folder; in the build tree, beside the program or in the
-    // sources.
+    // Installed beside the program's folder, else beside the program; a build for the tests
+    // also finds it in the sources.
     const QString dir = QCoreApplication::applicationDirPath();
     helpPlaces_ = {QDir::cleanPath(dir + latin1("/../share/dazuviz-velmora/help.html")),
-                   dir + latin1("/help.html"), latin1(VELMORA_SOURCE_DIR "/docs/help.html")};
+                   dir + latin1("/help.html")};
+#ifdef VELMORA_SOURCE_DIR
+    helpPlaces_.append(latin1(VELMORA_SOURCE_DIR "/docs/help.html"));
+#endif
     auto* l = columnLayout(this, 4, 4);
     auto* version = named(new QLabel(latin1(kVersionLabel)), "versionLabel");
     version->setAlignment(Qt::AlignCenter);
