@@ -38,6 +38,17 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
       history_(MessageHistory::Environment{
           options_, own_, clock_, config_.locale,
           [this](const QByteArray& text) { return sendDatagram(text); }}),
+      outbox_(Outbox::Environment{
+          clock_,
+          [this](const QByteArray& address, const QByteArray& body) {
+              return history_.sendBody(toWire(datagram::Kind::AddressedMessage) + address + kSep,
+                                       body);
+          },
+          [this](const QByteArray& address) {
+              std::lock_guard guard(roster_.lock());
+              const int at = roster_.findAddress(address);
+              return at >= 0 && !Roster::isOffLine(roster_.entries().at(at));
+          }}),
       idle_(presence_, own_, config_.input ? *config_.input : reportedInput_) {
     own_.address = config_.ownAddress;
     sender_.setSourceAddress(own_.address);
@@ -61,9 +72,12 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
     historySave_.setSingleShot(true);
     historySave_.setInterval(config_.historySaveDelayMs);
     connect(&historySave_, &QTimer::timeout, this, [this] { saveAllSettings(); });
-    connect(&history_, &MessageHistory::messageAccepted, this, [this] {
+    const auto saveSoon = [this] {
         if (historyLoaded_ && !historySave_.isActive()) historySave_.start();
-    });
+    };
+    connect(&history_, &MessageHistory::messageAccepted, this, saveSoon);
+    // A message put in the outbox is kept across a crash as well.
+    connect(&outbox_, &Outbox::changed, this, saveSoon);
 }
 
 Core::~Core() {
@@ -123,8 +137,9 @@ void Core::startUp() {
 void Core::finishStartUp() {
     const bool acceptedBefore = !history_.entries().isEmpty();
     history_.load(readMessageHistory(profile_));
+    outbox_.load(readOutbox(profile_, Outbox::kLimit, Outbox::kByteLimit));
     historyLoaded_ = true;
-    if (acceptedBefore) historySave_.start();
+    if (acceptedBefore || !outbox_.waiting().isEmpty()) historySave_.start();
     if (auto stored = readRemarkList(profile_)) remarks_ = *stored;
 
     const bool stamp = stampsAtStartAndEnd();
@@ -185,6 +200,7 @@ bool Core::saveAllSettings() {
     }
     s.messages = history_.entries();
     s.remarks = remarks_;
+    s.outbox = outbox_.waiting();
 
     bool unusable = false;
     FileResult result = saveUnderLock(s, &unusable);
@@ -317,6 +333,11 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
             });
         if (result.ignored) return;
         if (proxied && !sameAddress(key, source)) noteSetter(key, source, text);
+        // Only the person's own copy says that they are back; a relay of their last status
+        // does not.
+        if (!proxied)
+            if (const auto parsed = datagram::parseStatusAnnouncement(text))
+                outbox_.statusAnnounced(key, parsed->name, parsed->status);
         if (options_.showOnStatusChange && (result.appended || result.changed))
             Q_EMIT bringIntoViewRequested();
         resortStatusList();
@@ -327,7 +348,7 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
         messageArrived(text, key);
         break;
     case Kind::Receipt:
-        history_.receiptArrived(text);
+        if (history_.receiptArrived(text)) outbox_.receiptArrived(key);
         Q_EMIT receiptDatagramArrived(text);
         break;
     case Kind::DiscussionEntry:
@@ -393,6 +414,7 @@ bool Core::typedLetter(char key) {
 
 void Core::everyTenSeconds() {
     followOwnAddress();
+    outbox_.dropExpired();
     presence_.relayStep();
 }
 

@@ -6,6 +6,7 @@
 #include "core/Clock.h"
 #include "core/idle/IdleDetector.h"
 #include "core/messaging/MessageHistory.h"
+#include "core/messaging/Outbox.h"
 #include "core/net/UdpReceiver.h"
 #include "core/net/UdpSender.h"
 #include "core/presence/Presence.h"
@@ -160,6 +161,7 @@ public:
     const CoreConfig& config() const { return config_; }
     const QList<QByteArray>& messages() const { return history_.entries(); }
     MessageHistory& history() { return history_; }
+    Outbox& outbox() { return outbox_; }
     IdleDetector& idle() { return idle_; }
     // Input the program's own windows saw, used when the configuration names no source.
     ReportedInput& reportedInput() { return reportedInput_; }
@@ -242,6 +244,7 @@ private:
     QTimer everySecond_;
     QTimer historySave_;
     MessageHistory history_;
+    Outbox outbox_;
     ReportedInput reportedInput_;
     IdleDetector idle_;
     QList<QByteArray> remarks_;

@@ -163,7 +163,12 @@ QByteArray MessageHistory::composedDatagram(const QByteArray& prefix,
 }
 
 SendResult MessageHistory::sendMessage(const QByteArray& prefix, const QList<QByteArray>& lines) {
-    SendResult result = env_.send(composedDatagram(prefix, lines));
+    return sendBody(prefix, messageBody(lines));
+}
+
+SendResult MessageHistory::sendBody(const QByteArray& prefix, const QByteArray& body) {
+    SendResult result =
+        env_.send(prefix + body + datagram::messageTrailer(env_.own.displayName, env_.own.address));
     if (result.sent()) lastSent_ = env_.clock.now();
     return result;
 }

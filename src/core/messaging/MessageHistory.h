@@ -81,6 +81,8 @@ public:
     QByteArray composedDatagram(const QByteArray& prefix, const QList<QByteArray>& lines) const;
     // Sends that datagram; once it left, its receipts are expected from now on.
     SendResult sendMessage(const QByteArray& prefix, const QList<QByteArray>& lines);
+    // Sends a body made earlier (messageBody) after `prefix`, with the trailer as it is now.
+    SendResult sendBody(const QByteArray& prefix, const QByteArray& body);
 
     const QList<QByteArray>& entries() const { return entries_; }
     // The history as read at start-up, after the messages accepted before it, each entry kept

@@ -280,6 +280,8 @@ void saveAllSettings(Profile& profile, const SettingsSnapshot& snapshot) {
     profile.writeSetting(kRemarks, "cnt", QByteArray::number(snapshot.remarks.size() - 1));
     for (qsizetype i = 0; i < snapshot.remarks.size(); ++i)
         profile.writeSetting(kRemarks, QByteArray::number(i), snapshot.remarks[i]);
+
+    writeOutbox(profile, snapshot.outbox);
 }
 
 QByteArray scrambleLine(const QByteArray& text) {

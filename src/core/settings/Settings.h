@@ -3,6 +3,7 @@
 // Info, VLX<login>, VLX, Color, ipList, VLXMsgs and VLXlb with their keys and defaults.
 
 #include "core/settings/Profile.h"
+#include "core/settings/StoredOutbox.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,6 +76,7 @@ struct SettingsSnapshot {
     QList<QByteArray> rosterEntries; // address=name<sep>code+status, in roster order
     QList<QByteArray> messages;      // message history, first to last
     QList<QByteArray> remarks;       // remark list
+    QList<WaitingMessage> outbox;    // messages waiting for their recipient's copy
 };
 
 inline constexpr char kVersionLabel[] = " Dazuviz Velmora " VELMORA_VERSION;

@@ -5,6 +5,7 @@
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
 #include "gui/controls/WidgetKit.h"
+#include "gui/messaging/OutboxPanel.h"
 #include "gui/messaging/VisibleLines.h"
 #include "gui/window/PageHost.h"
 
@@ -47,7 +48,7 @@ private:
 } // namespace
 
 ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), history_(core.history()) {
+    : QWidget(parent), core_(core), host_(host), history_(core.history()) {
     setObjectName(latin1("composePage"));
     auto* outer = columnLayout(this);
     // Until a name is chosen, whatever is written goes to everybody with "Send to All".
@@ -80,11 +81,18 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
     QPushButton* paste = pushButton("pasteButton", "Paste");
     row->addWidget(paste);
     l->addLayout(row);
+    // Shown beside the off-line line only, on a row of its own: it names the person.
+    sendWhenBackButton_ = pushButton("sendWhenBackButton", "Send when back");
+    sendWhenBackButton_->hide();
+    l->addWidget(sendWhenBackButton_, 0, Qt::AlignLeft);
+    outboxPanel_ = new OutboxPanel(core, recipientGroup_);
+    l->addWidget(outboxPanel_);
 
     connect(sendToAllButton_, &QPushButton::clicked, this, &ComposePage::onSendToAllClicked);
     connect(sendButton_, &QPushButton::clicked, this, &ComposePage::onSendClicked);
     connect(erase, &QPushButton::clicked, this, &ComposePage::onEraseComposeClicked);
     connect(paste, &QPushButton::clicked, this, &ComposePage::onPasteClicked);
+    connect(sendWhenBackButton_, &QPushButton::clicked, this, &ComposePage::onSendWhenBackClicked);
 
     composeLength_ = composeLength();
     connect(composeBox_, &QPlainTextEdit::textChanged, this, &ComposePage::limitComposeInput);
@@ -109,13 +117,19 @@ void ComposePage::selectRecipient(const QByteArray& address, const QByteArray& n
     sendButton_->setEnabled(true);
     composeBox_->setPlaceholderText(QString());
     sendToAllButton_->setEnabled(true);
-    if (!viaMenu && offLine) {
-        setComposeText(latin1("You can not send a message because ") + fromAnsi(name) +
-                       latin1(" is off-line."));
+    const bool blocked = !viaMenu && offLine;
+    if (blocked) {
+        setComposeText(blockedText());
         sendButton_->setEnabled(false);
+        // A long name is cut in the caption; "&" in it stays a character.
+        const QString shown = fontMetrics().elidedText(fromAnsi(name), Qt::ElideRight, 200);
+        sendWhenBackButton_->setText(latin1("Send when ") +
+                                     QString(shown).replace(QLatin1Char('&'), latin1("&&")) +
+                                     latin1(" is back"));
     } else {
         setComposeText(QString());
     }
+    sendWhenBackButton_->setVisible(blocked);
     // A group box caption would turn "&" into a shortcut; names are shown as they are.
     recipientGroup_->setTitle(menuText("To " + name));
     if (!viaMenu && host_.isTabShown(PageId::Compose)) host_.showPage(PageId::Compose);
@@ -125,6 +139,7 @@ void ComposePage::startReply(const ReplyTarget& target, const QString& message) 
     setComposeLime(false);
     sendButton_->setEnabled(true);
     sendToAllButton_->setEnabled(true);
+    sendWhenBackButton_->hide();
     composeBox_->setPlaceholderText(QString());
     recipient_ = target.address;
     recipientName_ = target.name;
@@ -197,6 +212,44 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
     receiptNote_->clear();
     receiptWait_.start();
     setComposeText(latin1(kWaiting));
+}
+
+QString ComposePage::blockedText() const {
+    return latin1("You can not send a message because ") + fromAnsi(recipientName_) +
+           latin1(" is off-line.");
+}
+
+void ComposePage::onSendWhenBackClicked() {
+    QString text = composeBox_->toPlainText();
+    if (text.startsWith(blockedText())) text.remove(0, blockedText().size());
+    while (text.startsWith(QLatin1Char('\n')))
+        text.remove(0, 1);
+    if (text.trimmed().isEmpty()) {
+        setComposeText(QString());
+        outboxPanel_->setNotice(latin1("Type the message, then click \"Send when ") +
+                                fromAnsi(recipientName_) + latin1(" is back\"."));
+        composeBox_->setFocus();
+        return;
+    }
+    // The box wraps the text as it is sent: put back without the off-line line first.
+    setComposeText(text);
+    QList<QByteArray> lines;
+    for (const QString& line : visibleLines(composeBox_))
+        lines.append(toAnsi(line));
+    const QByteArray address = recipient_.left(recipient_.size() - 1); // without the separator
+    Outbox& outbox = core_.outbox();
+    const qsizetype waitingBefore = outbox.waiting().size();
+    if (!outbox.add(address, recipientName_, messageBody(lines))) {
+        outboxPanel_->setNotice(latin1("The outbox is full: cancel a waiting message first."));
+        draft_ = true;
+        return;
+    }
+    setComposeText(QString());
+    // Back meanwhile, the person has it already, and the notice says so.
+    if (outbox.waiting().size() > waitingBefore)
+        outboxPanel_->setNotice(latin1("The message waits on this computer until ") +
+                                fromAnsi(recipientName_) + latin1(" is back."));
+    composeBox_->setFocus();
 }
 
 void ComposePage::onReceiptWaitOver() {

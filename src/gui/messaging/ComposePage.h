@@ -2,6 +2,8 @@
 // The Compose page: the recipient chosen on the Status page, the compose box, "Send" and
 // "Send to All", and the receipts that come back ("Message received by: ") on lime. Under the
 // box, a note when a message went unconfirmed and the count of characters left near the limit.
+// For a person who is off-line, "Send when <name> is back" puts the message in the outbox,
+// whose waiting messages are listed below.
 
 #include "core/messaging/MessageHistory.h"
 
@@ -17,6 +19,7 @@ class QPushButton;
 namespace velmora {
 
 class Core;
+class OutboxPanel;
 class PageHost;
 
 class ComposePage : public QWidget {
@@ -50,6 +53,9 @@ public:
     void sendComposedMessage(const QByteArray& prefix);
     void onEraseComposeClicked();
     void onPasteClicked();
+    // Puts what the box holds (the off-line line left out) in the outbox for the recipient;
+    // with nothing else in the box, empties it for the message to be typed.
+    void onSendWhenBackClicked();
     // The keyboard focus in the compose box, so that typing goes to the message and never to a
     // button that a Space would press (the page shown, Reply).
     void focusComposeBox();
@@ -84,12 +90,18 @@ private:
     void showCharactersLeft();
     int composeLength() const;
 
+    // The text that tells why "Send" is off for the person.
+    QString blockedText() const;
+
+    Core& core_;
     PageHost& host_;
     MessageHistory& history_;
     QPlainTextEdit* composeBox_;
     QGroupBox* recipientGroup_;
     QPushButton* sendToAllButton_;
     QPushButton* sendButton_;
+    QPushButton* sendWhenBackButton_;
+    OutboxPanel* outboxPanel_;
     QLabel* receiptNote_;
     QLabel* charactersLeft_;
     QByteArray recipient_;

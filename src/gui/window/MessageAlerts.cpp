@@ -38,6 +38,14 @@ MessageAlerts::MessageAlerts(MainWindow& window, const QDBusConnection& bus)
     // Connected after the Messages page, so that a message has been brought into view first.
     connect(&window.core().history(), &MessageHistory::messageAccepted, this,
             &MessageAlerts::messageAccepted);
+    const Outbox& outbox = window.core().outbox();
+    connect(&outbox, &Outbox::delivered, this, [this](const QByteArray& name) {
+        outboxNews(QStringLiteral("Delivered to ") + fromAnsi(name));
+    });
+    connect(&outbox, &Outbox::expired, this, [this](const QByteArray& name) {
+        outboxNews(QStringLiteral("Not sent to ") + fromAnsi(name) +
+                   QStringLiteral(": not back within 7 days"));
+    });
     connect(&window.discussPage(), &DiscussPage::lineAdded, this, &MessageAlerts::lineAdded);
     connect(&window.pages(), &TabbedPages::currentPageChanged, this, &MessageAlerts::checkSeen);
     window.messagesPage().setUserWriting(
@@ -123,7 +131,19 @@ void MessageAlerts::settled(const QByteArray& entry) {
     notifications_->notify(sender, firstLine(entry), entry);
 }
 
+void MessageAlerts::outboxNews(const QString& summary) {
+    if (window_.isActiveWindow() || !window_.core().options().notifyDesktop) return;
+    notifications_->notify(summary, QString(), QByteArray(),
+                           {QStringLiteral("show"), QStringLiteral("Show")});
+}
+
 void MessageAlerts::openMessage(const QByteArray& entry, bool reply) {
+    // The outbox's news is on the Compose page.
+    if (entry.isEmpty()) {
+        window_.showPage(PageId::Compose);
+        window_.bringIntoView();
+        return;
+    }
     MessagesPage& page = window_.messagesPage();
     window_.showPage(PageId::Messages);
     // A reply goes only to the message it was offered for, never to another one shown instead.

@@ -1,7 +1,8 @@
 #pragma once
 // What tells the user of a new message where the window could not come forward (Wayland
 // refuses to raise a window the user did not activate): a desktop notification with "Show" and
-// "Reply", and the count of unread messages in the tray's tooltip until the Messages page has
+// "Reply" ("Delivered to <name>" when a message from the outbox was confirmed, or that one
+// waited too long), and the count of unread messages in the tray's tooltip until the Messages page has
 // been seen. While the user writes in the Compose box a new message leaves the page as it is;
 // the marks on the Messages and Discuss tabs say what waits unseen there. Also keeps the
 // tooltip's note that nothing leaves the computer.
@@ -59,6 +60,8 @@ private:
     // The tray's tooltip and the tabs' marks.
     void showUnread();
     void openMessage(const QByteArray& entry, bool reply);
+    // What became of a message in the outbox, told when the window is not in view.
+    void outboxNews(const QString& summary);
 
     MainWindow& window_;
     std::unique_ptr<DesktopNotifications> notifications_;
