@@ -70,7 +70,7 @@ void OutboxPanel::showWaiting() {
     for (const WaitingMessage& m : waiting) {
         const QByteArray firstLine = m.body.left(m.body.indexOf("\r\n"));
         list_->addItem(latin1("To ") + fromAnsi(m.name) + latin1(", waiting since") +
-                       at(m.queuedAt.toLocalTime()) + latin1(": ") + fromAnsi(firstLine));
+                       at(m.queuedAt.toLocalTime()).mid(3) + latin1(": ") + fromAnsi(firstLine));
     }
     list_->setVisible(!waiting.isEmpty());
     cancelButton_->setVisible(!waiting.isEmpty());
