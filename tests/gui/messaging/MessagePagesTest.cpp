@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -151,64 +150,6 @@ TEST(MessagePages, ChoosingARecipientPreparesTheComposePage) {
     EXPECT_EQ(p.current(), p.page("statusPage"));
     EXPECT_EQ(p.msgTo->title(), Q("To Cay"));
     EXPECT_TRUE(p.sendButton->isEnabled());
-}
-
-TEST(MessagePages, SendWhenBackKeepsTheMessageUntilThePersonIsBackOrItIsCancelled) {
-    Pages p;
-    auto* button = p.h.find<QPushButton>("sendWhenBackButton");
-    auto* list = p.h.find<QListWidget>("outboxList");
-    auto* notice = p.h.find<QLabel>("outboxNotice");
-    const Outbox& outbox = p.h.window->core().outbox();
-    p.arrive("arAnn & Co\xF7 Out  (off-line)", "10.0.0.7");
-    p.arrive("agCay\xF7 In", "10.0.0.9");
-    p.h.row("10.0.0.7");
-    ASSERT_TRUE(button->isVisible());
-    EXPECT_EQ(button->text(), Q("Send when Ann && Co is back")); // the "&" shown, no shortcut
-    EXPECT_FALSE(p.sendButton->isEnabled());
-
-    // With only the off-line line in the box, the click makes room for the message.
-    p.h.click(button);
-    EXPECT_EQ(p.msgOut->toPlainText(), QString());
-    EXPECT_EQ(p.focus(), Q("composeBox"));
-    EXPECT_TRUE(outbox.waiting().isEmpty());
-
-    // Typed, put in the outbox, listed, and cancelled: nothing goes out when Ann is back.
-    p.h.input.type(Q("Lunch?"));
-    p.h.click(button);
-    ASSERT_EQ(outbox.waiting().size(), 1);
-    EXPECT_EQ(outbox.waiting()[0].body, "Lunch?\r\n");
-    EXPECT_EQ(p.msgOut->toPlainText(), QString());
-    ASSERT_TRUE(list->isVisible());
-    EXPECT_EQ(list->item(0)->text(), Q("To Ann & Co, waiting since 9:05 AM on Mon: Lunch?"));
-    p.h.click(list, 0);
-    p.click("cancelWaitingButton");
-    EXPECT_TRUE(outbox.waiting().isEmpty());
-    EXPECT_FALSE(list->isVisible());
-    EXPECT_EQ(notice->text(), Q("The message to Ann & Co was cancelled."));
-
-    // Typed below the off-line line, it goes out once Ann's copy is back, and her receipt
-    // tells that it was delivered.
-    p.h.tab("Status");
-    p.h.row("10.0.0.7");
-    p.h.click(p.msgOut);
-    p.h.input.key(Qt::Key_End, Qt::ControlModifier);
-    p.h.input.key(Qt::Key_Return);
-    p.h.input.type(Q("Cake?"));
-    p.h.click(button);
-    EXPECT_EQ(outbox.waiting().size(), 1);
-    EXPECT_TRUE(p.h.sent.isEmpty());
-    p.arrive("agAnn & Co\xF7 In", "10.0.0.7");
-    EXPECT_EQ(p.h.sent,
-              QList<QByteArray>{"m10.0.0.7" + sep() + "Cake?\r\n - - - From OPERATOR (10.0.0.5)"});
-    EXPECT_EQ(notice->text(), Q("Sent to Ann & Co at 9:05 AM on Mon."));
-    p.arrive("vl10.0.0.5" + sep() + "Ann & Co", "10.0.0.7");
-    EXPECT_EQ(notice->text(), Q("Delivered to Ann & Co at 9:05 AM on Mon."));
-    EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: Ann & Co  \n"));
-
-    // Somebody on-line needs no outbox.
-    p.h.tab("Status");
-    p.h.row("10.0.0.9");
-    EXPECT_FALSE(button->isVisible());
 }
 
 TEST(MessagePages, SendAndSendToAllSendTheLinesAsShown) {
