@@ -23,8 +23,11 @@ public:
         return parent.isValid() ? 0 : rows_;
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::AccessibleTextRole || !index.isValid()) return {};
-        return list_.readAloud(index.row());
+        if (!index.isValid()) return {};
+        if (role == Qt::AccessibleTextRole) return list_.readAloud(index.row());
+        // A row without a tooltip leaves the list's own hint to show.
+        if (role == Qt::ToolTipRole) return list_.toolTipText(index.row());
+        return {};
     }
     void announceChanged(int first, int last) {
         Q_EMIT dataChanged(index(first), index(last), {Qt::AccessibleTextRole});
@@ -67,6 +70,8 @@ private:
 };
 
 namespace {
+
+const char* const kHint = "Click on a name to send them a message or right click for a menu";
 
 QFont listFont(int points) {
     QFont font(QStringLiteral("Arial"));
@@ -118,10 +123,9 @@ EntryParts splitEntry(const QByteArray& entry) {
 StatusListView::StatusListView(Core& core, QWidget* parent)
     : QListView(parent), core_(core), rows_(new StatusRows(*this)),
       delegate_(new StatusRowDelegate(*this)), metrics_(listFont(8)),
-      nameColumnWidth_(core.options().nameColumnWidth),
-      runningMax_(core.options().nameColumnWidth) {
+      nameColumnWidth_(core.options().nameColumnWidth) {
     setObjectName(QStringLiteral("statusList"));
-    setToolTip(QStringLiteral("Click on a name to send them a message or right click for a menu"));
+    setToolTip(QLatin1StringView(kHint));
     setFont(listFont(8));
     setModel(rows_);
     setItemDelegate(delegate_);
@@ -165,9 +169,7 @@ int StatusListView::nameColumnWidth() const {
 }
 
 void StatusListView::setNameColumnWidth(int width) {
-    // Also the width the next pass starts from, as the stored value is before the first pass.
     nameColumnWidth_ = width;
-    runningMax_ = width;
     viewport()->update();
 }
 
@@ -188,26 +190,42 @@ void StatusListView::onRosterChanged() {
         rows = std::max(roster.listRows(), int(roster.displayOrder().size()));
     }
     rows_->setRows(rows);
+    measureNames();
     announceChangedRows();
     viewport()->update();
 }
 
-QString StatusListView::spokenText(int row) const {
+QByteArray StatusListView::entryAt(int row) const {
     Roster& roster = core_.roster();
-    QByteArray entry;
-    {
-        std::lock_guard guard(roster.lock());
-        const QList<SortKey>& order = roster.displayOrder();
-        if (row < 0 || row >= order.size() || row > roster.count() - 1) return {};
-        const int position = order[row].position;
-        if (position < 0 || position >= roster.count()) return {};
-        entry = roster.entries()[position];
-    }
+    std::lock_guard guard(roster.lock());
+    const QList<SortKey>& order = roster.displayOrder();
+    if (row < 0 || row >= order.size() || row > roster.count() - 1) return {};
+    const int position = order[row].position;
+    if (position < 0 || position >= roster.count()) return {};
+    return roster.entries()[position];
+}
+
+QString StatusListView::spokenText(int row) const {
+    const QByteArray entry = entryAt(row);
     const EntryParts parts = splitEntry(entry);
     QString text = part(entry, parts.nameFrom, parts.nameTo);
     if (parts.statusTo > parts.statusFrom)
         text += QStringLiteral(" \u2014 ") + part(entry, parts.statusFrom, parts.statusTo);
     return text;
+}
+
+QString StatusListView::toolTipText(int row) const {
+    const QByteArray entry = entryAt(row);
+    if (entry.isNull()) return {};
+    // Texts from other copies are escaped, so that markup in them shows as typed; blanks are
+    // kept, long lines wrap.
+    const EntryParts parts = splitEntry(entry);
+    QString tip = QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+                  part(entry, parts.nameFrom, parts.nameTo).toHtmlEscaped();
+    if (parts.statusTo > parts.statusFrom)
+        tip +=
+            QStringLiteral("<br>") + part(entry, parts.statusFrom, parts.statusTo).toHtmlEscaped();
+    return tip + QStringLiteral("</p><p>") + QLatin1StringView(kHint) + QStringLiteral("</p>");
 }
 
 QString StatusListView::readAloud(int row) {
@@ -244,24 +262,44 @@ void StatusListView::announceChangedRows() {
 }
 
 void StatusListView::prepare(ShownEntry& shown, const QByteArray& entry) const {
-    shown.entry = entry;
     const EntryParts parts = splitEntry(entry);
+    shown.entry = entry;
     shown.code = parts.code;
-    const qsizetype nameFrom = parts.nameFrom, nameTo = parts.nameTo;
-    const qsizetype statusFrom = parts.statusFrom, statusTo = parts.statusTo;
-
+    shown.name = part(entry, parts.nameFrom, parts.nameTo);
+    shown.status = part(entry, parts.statusFrom, parts.statusTo);
     // Measured as the shown name (name + one blank) followed by two more blanks.
-    QString name = part(entry, nameFrom, nameTo);
-    name.append(QLatin1StringView("   "));
-    shown.width = metrics_.horizontalAdvance(name);
-    name.chop(2);
+    shown.width = metrics_.horizontalAdvance(shown.name + QLatin1StringView("   "));
+    shown.nameRoom = shown.statusRoom = -1;
+}
+
+void StatusListView::measureNames() {
+    Roster& roster = core_.roster();
+    std::lock_guard guard(roster.lock());
+    const QList<QByteArray>& entries = roster.entries();
+    shown_.resize(std::size_t(entries.size()));
+    int widest = 20;
+    for (qsizetype p = 0; p < entries.size(); ++p) {
+        ShownEntry& shown = shown_[std::size_t(p)];
+        // Split and measured again only when the entry changed since it was last measured.
+        if (!shown.entry.isSharedWith(entries[p])) {
+            if (shown.entry.isNull() || shown.entry != entries[p])
+                prepare(shown, entries[p]);
+            else
+                shown.entry = entries[p];
+        }
+        widest = std::max(widest, shown.width);
+    }
+    nameColumnWidth_ = widest;
+}
+
+void StatusListView::fitText(QStaticText& shown, int& shownRoom, const QString& text,
+                             int room) const {
+    if (shownRoom == room) return;
+    shownRoom = room;
     // Texts from other copies are never markup.
-    shown.name.setTextFormat(Qt::PlainText);
-    shown.name.setText(name);
-    shown.name.prepare(QTransform(), font());
-    shown.status.setTextFormat(Qt::PlainText);
-    shown.status.setText(part(entry, statusFrom, statusTo));
-    shown.status.prepare(QTransform(), font());
+    shown.setTextFormat(Qt::PlainText);
+    shown.setText(metrics_.elidedText(text, Qt::ElideRight, std::max(room, 0)));
+    shown.prepare(QTransform(), font());
 }
 
 void StatusListView::drawRow(QPainter& painter, int row, const QRect& rect) {
@@ -270,12 +308,7 @@ void StatusListView::drawRow(QPainter& painter, int row, const QRect& rect) {
     int position;
     {
         std::lock_guard guard(roster.lock());
-        if (row == 0) {
-            nameColumnWidth_ = runningMax_;
-            runningMax_ = 20;
-        } else if (row > roster.count() - 1) {
-            return;
-        }
+        if (row > 0 && row > roster.count() - 1) return;
         const QList<SortKey>& order = roster.displayOrder();
         if (row < 0 || row >= order.size()) return;
         position = order[row].position;
@@ -284,35 +317,37 @@ void StatusListView::drawRow(QPainter& painter, int row, const QRect& rect) {
         if (shown_.size() < std::size_t(roster.count())) shown_.resize(roster.count());
     }
 
-    // Split, measured and laid out again only when the entry changed since the last paint.
+    // An entry that changed without a roster change is shown as it is now; the name column
+    // keeps its width until the next one.
     ShownEntry& shown = shown_[position];
-    if (!shown.entry.isSharedWith(entry)) {
-        if (shown.entry.isNull() || shown.entry != entry)
-            prepare(shown, entry);
-        else
-            shown.entry = entry;
-    }
-    const bool hasStatus = !shown.status.text().isEmpty();
+    if (!shown.entry.isSharedWith(entry) && (shown.entry.isNull() || shown.entry != entry))
+        prepare(shown, entry);
+    const bool hasStatus = !shown.status.isEmpty();
 
     const ClassColours& colours = core_.options().colours;
     const QColor background =
         colourFromBgr(hasStatus ? colourForCode(shown.code, colours) : colours.idle);
-    runningMax_ = std::max(runningMax_, shown.width);
-    nameColumnWidth_ = std::max(nameColumnWidth_, runningMax_);
-
+    const int column = std::min(nameColumnWidth_, rect.width() / 2);
     const int left = rect.left();
     const int top = rect.top() - 1;
+    const int statusLeft = left + column;
+    // A name wider than the column is cut two blanks before the status; without a status
+    // it has the whole row.
+    const int nameRoom = !hasStatus ? rect.width() - 4
+                         : shown.width <= column
+                             ? QWIDGETSIZE_MAX
+                             : column - 2 - metrics_.horizontalAdvance(QLatin1StringView("  "));
+    fitText(shown.shownName, shown.nameRoom, shown.name, nameRoom);
+
     painter.fillRect(rect, background);
     painter.save();
     painter.setClipRect(rect, Qt::IntersectClip);
     painter.setFont(font());
     painter.setPen(Qt::black);
-    painter.drawStaticText(QPoint(left + 2, top), shown.name);
+    painter.drawStaticText(QPoint(left + 2, top), shown.shownName);
     if (hasStatus) {
-        const int statusLeft = left + nameColumnWidth_;
-        if (statusLeft <= rect.right())
-            painter.fillRect(QRect(QPoint(statusLeft, rect.top()), rect.bottomRight()), background);
-        painter.drawStaticText(QPoint(statusLeft, top), shown.status);
+        fitText(shown.shownStatus, shown.statusRoom, shown.status, rect.right() + 1 - statusLeft);
+        painter.drawStaticText(QPoint(statusLeft, top), shown.shownStatus);
     }
     painter.restore();
 }
@@ -329,6 +364,7 @@ void StatusListView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         metrics_ = QFontMetrics(font());
         shown_.clear(); // measured and laid out in the old font
+        measureNames();
     }
     QListView::changeEvent(event);
 }

@@ -1,15 +1,18 @@
 // The status list as the user sees it: rows rendered into images and checked pixel by pixel.
 
 #include "gui/board/StatusListView.h"
+#include "core/net/AnsiText.h"
 #include "support/CoreHarness.h"
 #include "support/PersonInput.h"
 
 #include <QAccessible>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -59,15 +62,14 @@ protected:
             if (core.roster().entries()[order[r].position].startsWith(address + '=')) return r;
         return -1;
     }
-    // `passes` painting passes over `rows` rows, the way the list paints its visible rows.
-    QImage render(int rows, int width = 300, int passes = 1) {
+    // `rows` rows painted one after the other, the way the list paints its visible rows.
+    QImage render(int rows, int width = 300) {
         const int h = list.rowHeight();
         QImage image(width, rows * h, QImage::Format_RGB32);
         image.fill(kUntouched);
         QPainter painter(&image);
-        for (int pass = 0; pass < passes; ++pass)
-            for (int r = 0; r < rows; ++r)
-                list.drawRow(painter, r, QRect(0, r * h, width, h));
+        for (int r = 0; r < rows; ++r)
+            list.drawRow(painter, r, QRect(0, r * h, width, h));
         return image;
     }
     int shownWidth(const QByteArray& name) {
@@ -85,9 +87,8 @@ TEST_F(StatusListTest, RowsArePaintedInTheirClassColourWithStatusesAtTheNameColu
     const int rows = core.roster().count();
     ASSERT_EQ(list.rowCount(), rows);
 
-    // The first pass starts from the stored width (8) and grows; the second starts from the
-    // widest name of the first.
-    QImage image = render(rows, 300, 2);
+    // Every status starts at the widest name.
+    QImage image = render(rows);
     const int column = shownWidth("Bartholomew Longname");
     EXPECT_EQ(list.nameColumnWidth(), column);
     const int h = list.rowHeight();
@@ -139,26 +140,88 @@ TEST_F(StatusListTest, RowsArePaintedInTheirClassColourWithStatusesAtTheNameColu
     EXPECT_EQ(image.pixel(0, rowOf("10.0.0.7") * h), kRed);
 }
 
-TEST_F(StatusListTest, NameColumnShrinksOnlyWhenAPassBegins) {
+TEST_F(StatusListTest, NameColumnIsTheWidestNameButLeavesHalfARowToStatuses) {
+    const QByteArray longName = "Maximiliana <b>Wilhelmina</b> von Hohenzollern & Sigmaringen";
+    const struct {
+        QByteArray name;
+        int points, width;
+    } cases[] = {
+        {"A", 8, 300}, {"A", 12, 300}, {longName, 8, 300}, {longName, 8, 800}, {longName, 10, 120}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.constData() + (" at " + std::to_string(c.points)));
+        list.applyFontSize(c.points);
+        const QFontMetrics metrics(list.font());
+        const int widest = std::max({20, shownWidth(c.name), shownWidth("OPERATOR")});
+        const int column = std::min(widest, c.width / 2);
+        // A name too wide is cut two blanks before the column, "…" last: as a twin whose name
+        // is the cut one shows it.
+        const int gap = metrics.horizontalAdvance(QStringLiteral("  "));
+        const QString cut =
+            metrics.elidedText(QString::fromLatin1(c.name), Qt::ElideRight, column - 2 - gap);
+        add("10.0.0.7", c.name, StatusCode::In, "In");
+        add("10.0.0.8", cut == QLatin1StringView(c.name) ? "Twin" : toAnsi(cut), StatusCode::In,
+            "In");
+        EXPECT_EQ(list.nameColumnWidth(), widest);
+
+        const QImage image = render(list.rowCount(), c.width);
+        const int h = list.rowHeight(), top = rowOf("10.0.0.7") * h;
+        if (cut != QLatin1StringView(c.name)) {
+            EXPECT_TRUE(image.copy(0, top, column, h) ==
+                        image.copy(0, rowOf("10.0.0.8") * h, column, h));
+        }
+        EXPECT_FALSE(anyDark(image, top, h, column - gap, column));
+        EXPECT_TRUE(anyDark(image, top, h, column, column + 6));
+        // The row's tooltip gives both texts whole, markup and all as typed.
+        QTextDocument tip;
+        tip.setHtml(list.model()->index(rowOf("10.0.0.7"), 0).data(Qt::ToolTipRole).toString());
+        EXPECT_TRUE(tip.toPlainText().startsWith(QLatin1StringView(c.name + "\nIn\n")))
+            << tip.toPlainText().toStdString();
+    }
+
+    // A width given from outside holds until the names are measured again.
+    list.setNameColumnWidth(100);
+    EXPECT_EQ(list.nameColumnWidth(), 100);
     add("10.0.0.7", "A", StatusCode::In, "In");
-    list.setNameColumnWidth(200); // the stored value holds for the whole first pass
-    const int rows = core.roster().count();
-    QImage image = render(rows);
-    EXPECT_EQ(list.nameColumnWidth(), 200);
-    const int top = rowOf("10.0.0.7") * list.rowHeight();
-    EXPECT_FALSE(anyDark(image, top, list.rowHeight(), 30, 200));
-    EXPECT_TRUE(anyDark(image, top, list.rowHeight(), 200, 230));
-
-    // The next pass starts from the widest name measured, never less than 20.
-    render(rows);
-    const int widest = std::max({20, shownWidth("A"), shownWidth("OPERATOR")});
-    EXPECT_EQ(list.nameColumnWidth(), widest);
-
-    // Names are measured again in a new font size.
-    list.applyFontSize(12);
-    render(rows, 300, 2);
+    add("10.0.0.8", "B", StatusCode::In, "In");
     EXPECT_EQ(list.nameColumnWidth(), std::max({20, shownWidth("A"), shownWidth("OPERATOR")}));
-    EXPECT_GT(list.nameColumnWidth(), widest);
+}
+
+// What the list shows on the screen: its window's backing store, where a partial repaint
+// leaves the rows it did not paint as they were.
+QImage onScreen(QWidget& window) {
+    QCoreApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage();
+}
+
+TEST_F(StatusListTest, APartialRepaintDrawsWhatAFullOneDraws) {
+    add("10.0.0.7", "Al", StatusCode::In, "In");
+    add("10.0.0.8", "Bartholomew", StatusCode::Out, "Out to lunch");
+    add("10.0.0.9", "Cy", StatusCode::Busy, "Busy");
+    list.resize(300, 120);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    const auto repaintAll = [&] {
+        list.viewport()->update();
+        return onScreen(list);
+    };
+    const auto repaintRow = [&](int row) {
+        list.update(list.model()->index(row, 0));
+        return onScreen(list);
+    };
+    const QImage shown = repaintAll();
+
+    // The first row alone, as a click on it repaints it; then everything again.
+    EXPECT_TRUE(repaintRow(0) == shown);
+    EXPECT_TRUE(repaintAll() == shown);
+
+    // A longer name reaches one row, repainted alone before the list hears of the change.
+    {
+        const QSignalBlocker quiet(core);
+        add("10.0.0.9", "Cy With A Much Longer Name", StatusCode::Busy, "Busy");
+    }
+    const QImage partial = repaintRow(rowOf("10.0.0.9"));
+    EXPECT_FALSE(partial == shown);
+    EXPECT_TRUE(repaintAll() == partial);
 }
 
 TEST_F(StatusListTest, RowsFollowTheRosterAndRowsBeyondItStayBlank) {
