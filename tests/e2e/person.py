@@ -48,6 +48,7 @@ PERSONALIZE_BUTTON = (355, 31)
 LIST_BLANK = (200, 210)          # the status list below its last row: selects nobody
 LIST_TOP, LIST_X, ROW = 43, 400, 16
 NAME_FIELD = (70, 48)            # Options: "Display my Name as:"
+HEIGHT_BOX = (178, 47)           # Options: the Height box
 DISCUSS_ENTRY = (175, 214)
 COMPOSE_BOX = (200, 120)
 SEND_TO_ALL, SEND, ERASE = (60, 214), (164, 214), (268, 214)
@@ -55,6 +56,7 @@ REPLY = (250, 214)               # Messages page
 WHITE = (255, 255, 255)
 LIME, FUCHSIA, RED = (0, 255, 0), (255, 0, 255), (255, 0, 0)
 YELLOW, SILVER, BLUE = (255, 255, 0), (192, 192, 192), (0, 0, 255)
+AQUA = (0, 255, 255)
 # Announcements without time stamps compare byte for byte; no idle time-out and no sound
 # unless a test asks for them.
 QUIET = {"left": "40", "top": "40", "ShwTime": "0", "TimeStrEnd": "0", "msgSnd": "0",
@@ -266,6 +268,28 @@ class Desktop(Screen):
     def click(self, window, x, y, button=1, ctrl=False):
         """Clicks at (x, y) of the window's client area."""
         self._click(["--window", window, x, y], button, ctrl)
+
+    def drag(self, start, end, steps=5):
+        """Presses the left button at start (x, y on the screen), moves it to end in steps, as
+        a hand does, and lets go there."""
+        self.run("xdotool", "mousemove", *start, "mousedown", "1")
+        for i in range(1, steps + 1):
+            self.run("xdotool", "mousemove", *(a + (b - a) * i // steps
+                                               for a, b in zip(start, end)))
+            time.sleep(0.1)
+        self.run("xdotool", "mouseup", "1")
+
+    def tooltip(self, window, x, y, name):
+        """Rests the pointer at (x, y) of the window until a tooltip shows; gives a screenshot
+        of the tooltip, then takes the pointer off the window and waits until it has gone."""
+        before = self.visible()
+        self.run("xdotool", "mousemove", "--window", window, x, y)
+        self.wait_visible(lambda now: now - before)
+        time.sleep(0.5)  # shown before it is painted
+        image = self.window_shot((self.visible() - before).pop(), name)
+        self.run("xdotool", "mousemove", 1000, 600)
+        self.wait_visible(lambda now: not now - before)
+        return image
 
     def type_text(self, text):
         self.run("xdotool", "type", "--delay", "30", text)

@@ -16,17 +16,25 @@ on host 2 reports six colleagues, one per colour class. Each step checks what AN
  8. A line on the Discuss page, Enter: the discussion datagram.
  9. A new name on the Options page, the field left with Tab: the proxy announcement of the new
     name with the status, and the next announcement under the new name.
+10. Thirty more colleagues and one whose name and status are too long for a row (aqua, the
+    last row). "Large" from the Height box: the window grows where it stands; the list shows
+    only whole rows, and after the window's bottom edge is dragged down, every row. The long
+    row's name and status end in "..." (three dots on the baseline) before the status column
+    and the edge; resting the pointer on it shows a tooltip with more text than the row
+    shows. "Medium" again: the designed size, and a drag of the edge changes nothing.
 
 Exits 77 when there is no root, no namespaces, no X tools or no built program.
 """
 
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from person import (BLUE, DISCUSS_ENTRY, FUCHSIA, LIST_BLANK, LIST_BUTTON,  # noqa: E402
-                    NAME_FIELD, PERSONALIZE_BUTTON, RED, REMARK_ARROW, REMARK_BOX, SILVER,
-                    TITLE, WAIT, TitleWatch, as_person, change_page, echoed, own_status,
+from person import (AQUA, BLUE, DESIGNED, DISCUSS_ENTRY, FUCHSIA,  # noqa: E402
+                    HEIGHT_BOX, LIME, LIST_BLANK, LIST_BUTTON, LIST_TOP, NAME_FIELD,
+                    PERSONALIZE_BUTTON, RED, REMARK_ARROW, REMARK_BOX, ROW, SILVER, TITLE,
+                    WAIT, YELLOW, TitleWatch, as_person, change_page, echoed, own_status,
                     row_of, sends)
 from test_screens_e2e import COLLEAGUES  # noqa: E402
 from testnet import main  # noqa: E402
@@ -35,6 +43,10 @@ from velmora_copies import SEP, started  # noqa: E402
 PROBE_HOST = 2
 ANN = b"ANN"
 IN, BUSY, OUT = b"In", b"Busy - In but unavailable", b"Out"
+CROWD = [(f"10.77.1.{10 + i}", b"g", b"P%02d" % i, b"In", LIME) for i in range(30)] + [
+    ("10.77.1.99", b"z", b"Maximiliana Wilhelmina von Hohenzollern-Sigmaringen",
+     b"In a meeting with the regional directors until late afternoon, back tomorrow", AQUA)]
+ROW_COLOURS = {LIME, FUCHSIA, RED, YELLOW, SILVER, BLUE, AQUA}
 
 
 def ann(code, text, name=ANN):
@@ -45,11 +57,11 @@ def proxy(code, address, name, status):
     return b"z" + code + address + SEP + name + SEP + status
 
 
-def feed(net, probe, copy):
-    for address, code, name, text, _ in COLLEAGUES:
+def feed(net, probe, copy, colleagues=COLLEAGUES):
+    for address, code, name, text, _ in colleagues:
         net.exec(PROBE_HOST, [probe, "send", proxy(code, address.encode(), name,
                                                    b" " + text).hex()])
-    for address, *_ in COLLEAGUES:
+    for address, *_ in colleagues:
         got = copy.wait_received(lambda s, d, a=address.encode(): d[2:].startswith(a + SEP),
                                  WAIT)
         assert got is not None, f"the colleague at {address} never arrived"
@@ -151,7 +163,91 @@ def steps(net, desk, probe, copy):
         desk.key("Tab")
     with sends(copy, [ann(b"g", IN, b"Ann Smith")]):
         desk.status_button(win, "In")
+
+    # 10. Rows that fit.
+    feed(net, probe, copy, CROWD)
+    rows_that_fit(desk, win, 1 + len(COLLEAGUES) + len(CROWD))
     assert copy.stop(timeout=WAIT) == 0, copy.describe()
+
+
+def shown_rows(image):
+    """The status list's rows read down their left edge, left of any text: (top of the first,
+    number of whole rows, pixels of a row cut off at the bottom)."""
+    y = LIST_TOP
+    while y < image.height and image.pixel(2, y) not in ROW_COLOURS:
+        y += 1
+    top = y
+    while y < image.height and image.pixel(2, y) in ROW_COLOURS:
+        y += 1
+    return top, (y - top) // ROW, (y - top) % ROW
+
+
+def ink(image, left=0, top=0, right=None, bottom=None):
+    """The dark pixels (x, y) of the image inside the box, by default all of it."""
+    return [(x, y) for y in range(top, bottom or image.height)
+            for x in range(left, right or image.width) if max(image.pixel(x, y)) < 100]
+
+
+def cut_with_dots(pixels):
+    """Whether text ends in "...": its last few pixels of ink lie on one line (a letter cut
+    off at an edge would reach higher)."""
+    last = max(x for x, _ in pixels)
+    tail = [y for x, y in pixels if x >= last - 4]
+    return max(tail) - min(tail) <= 1
+
+
+def shot_when(desk, win, name, condition):
+    """Shoots the window until condition(image) holds or the time is up; gives the last."""
+    desk.wait_shot(win, name, lambda i: True if condition(i) else None)
+    return desk.window_shot(win, name)
+
+
+def rows_that_fit(desk, win, count):
+    x, y, *_ = desk.geometry(win)
+    desk.tab(win, "Options")
+    desk.menu(lambda: desk.click(win, *HEIGHT_BOX), "End", "Return")  # Large
+    desk.tab(win, "Status")
+    image = shot_when(desk, win, "person-large.png", lambda i: i.height > DESIGNED[1] + 80)
+    assert image.height > DESIGNED[1] + 80, f"Large left the window {image.height} px high"
+    assert desk.geometry(win)[:2] == (x, y), f"the window moved from {(x, y)}"
+    _, before, cut = shown_rows(image)
+    assert 0 < before < count and cut == 0, f"{before} rows and {cut} px of a cut one at Large"
+
+    # The bottom edge dragged down until every row fits.
+    x, y, w, h = desk.geometry(win)
+    desk.drag((x + w // 2, y + h + 2), (x + w // 2, y + h + 2 + (count - before + 1) * ROW))
+    image = shot_when(desk, win, "person-large-dragged.png",
+                      lambda i: shown_rows(i)[1] == count)
+    top, shown, cut = shown_rows(image)
+    assert shown == count and cut == 0, f"{shown} of {count} rows and {cut} px of a cut one"
+
+    # The long row (aqua, last) is cut with "..." before the column where the statuses of the
+    # others begin, and at the edge.
+    long_row, short_row = top + (count - 1) * ROW, top + (count - 2) * ROW
+    column = min(x for x, _ in ink(image, 60, short_row, None, short_row + ROW))
+    name = ink(image, 0, long_row, column - 3, long_row + ROW)
+    status = ink(image, column - 3, long_row, None, long_row + ROW)
+    assert name and cut_with_dots(name) and max(x for x, _ in name) < column - 4, (
+        "the long name is not cut short before the status column")
+    assert status and cut_with_dots(status), "the long status is not cut short at the edge"
+
+    # Resting on it shows more than the row does: the tooltip over it has more ink than the
+    # one over the row above it by more than the rows differ.
+    tips = [len(ink(desk.tooltip(win, 60, row + ROW // 2, f"person-tip-{i}.png")))
+            for i, row in enumerate((long_row, short_row))]
+    rows_differ = len(name) + len(status) - len(ink(image, 0, short_row, None,
+                                                    short_row + ROW))
+    assert tips[0] - tips[1] > 1.3 * rows_differ, (
+        f"the long row's tooltip adds {tips[0] - tips[1]} dark pixels, its row {rows_differ}")
+
+    # Medium again: the designed size, and the edge no longer moves.
+    desk.tab(win, "Options")
+    desk.menu(lambda: desk.click(win, *HEIGHT_BOX), "Up", "Return")
+    desk.tab(win, "Status")
+    x, y, w, h = desk.geometry(win)
+    desk.drag((x + w // 2, y + h + 2), (x + w // 2, y + h + 100))
+    time.sleep(0.5)
+    assert desk.geometry(win)[2:] == DESIGNED, f"Medium is {desk.geometry(win)[2:]}"
 
 
 def test_person_status():

@@ -134,6 +134,9 @@ StatusListView::StatusListView(Core& core, QWidget* parent)
     setFlow(QListView::TopToBottom);
     setResizeMode(QListView::Adjust);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The blank below the last whole row looks like the blank below the last row.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     onRosterChanged();
     connect(&core_, &Core::rosterChanged, this, &StatusListView::onRosterChanged);
 }
@@ -141,6 +144,7 @@ StatusListView::StatusListView(Core& core, QWidget* parent)
 void StatusListView::applyFontSize(int points) {
     rowHeight_ = points == 12 ? 20 : points == 10 ? 18 : 16;
     setFont(listFont(points)); // the metrics follow through changeEvent
+    showWholeRows();
     relayout();
 }
 
@@ -217,15 +221,19 @@ QString StatusListView::spokenText(int row) const {
 QString StatusListView::toolTipText(int row) const {
     const QByteArray entry = entryAt(row);
     if (entry.isNull()) return {};
-    // Texts from other copies are escaped, so that markup in them shows as typed; blanks are
-    // kept, long lines wrap.
+    // In the list's font. Texts from other copies are escaped, so that markup in them shows as
+    // typed; blanks are kept, long lines wrap.
     const EntryParts parts = splitEntry(entry);
-    QString tip = QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+    QString tip = QStringLiteral("<div style=\"font-family:'%1'; font-size:%2pt; "
+                                 "white-space:pre-wrap\"><p>")
+                      .arg(font().family())
+                      .arg(font().pointSize()) +
                   part(entry, parts.nameFrom, parts.nameTo).toHtmlEscaped();
     if (parts.statusTo > parts.statusFrom)
         tip +=
             QStringLiteral("<br>") + part(entry, parts.statusFrom, parts.statusTo).toHtmlEscaped();
-    return tip + QStringLiteral("</p><p>") + QLatin1StringView(kHint) + QStringLiteral("</p>");
+    return tip + QStringLiteral("</p><p>") + QLatin1StringView(kHint) +
+           QStringLiteral("</p></div>");
 }
 
 QString StatusListView::readAloud(int row) {
@@ -356,8 +364,17 @@ void StatusListView::resizeEvent(QResizeEvent* event) {
     const int before = columnWidth_;
     updateColumnWidth();
     QListView::resizeEvent(event);
+    showWholeRows();
     // The view itself lays out again only when the height changes, as rows flow downwards.
     if (columns_ >= 2 && columnWidth_ != before) relayout();
+}
+
+void StatusListView::showWholeRows() {
+    // The rows end at the list's bottom edge: what would show of a row cut in half stays blank
+    // below the list instead, so that the last row in view is always whole.
+    const int height = viewport()->height() + viewportMargins().bottom();
+    const int spare = height > rowHeight_ ? height % rowHeight_ : 0;
+    if (spare != viewportMargins().bottom()) setViewportMargins(0, 0, 0, spare);
 }
 
 void StatusListView::changeEvent(QEvent* event) {

@@ -80,6 +80,7 @@ private:
     // `text` laid out to fit `room` pixels, with "…" where it does not.
     void fitText(QStaticText& shown, int& shownRoom, const QString& text, int room) const;
     void updateColumnWidth();
+    void showWholeRows();
     void relayout();
     // Row `row`'s spoken text as a screen reader asks for it; remembered, so that a change of
     // the row is announced from then on.

@@ -247,8 +247,8 @@ void MainWindow::optionsToControls() {
     sizing_->restore(o.rememberedWidth > 0 ? o.rememberedWidth : kDesignedWidth,
                      o.largeHeight > kDesignedHeight ? o.largeHeight : config_.screenLargeHeight);
     sizing_->prepareFrame();
-    onPageChanged();
     move(o.windowLeft, o.windowTop);
+    onPageChanged();
 }
 
 void MainWindow::controlsToOptions() {

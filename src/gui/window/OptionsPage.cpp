@@ -119,6 +119,8 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
         return box;
     };
     heightBox_ = combo("heightBox", {latin1("Small"), latin1("Medium"), latin1("Large")}, 1);
+    heightBox_->setToolTip(latin1("Height of the Status page. Small and Medium are fixed; Large "
+                                  "gives a window you can resize to show more names."));
     fontSizeBox_ = combo("fontSizeBox", {latin1("8"), latin1("10"), latin1("12")}, 0);
     // Narrow enough for the three columns to fit the window with every word of the height
     // and clock boxes showing.

@@ -4,6 +4,7 @@
 
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace velmora {
 
@@ -33,12 +34,10 @@ void WindowSizing::prepareFrame() {
 }
 
 void WindowSizing::onHeightChanged() {
-    if (heightIsLarge()) {
-        window_.move(window_.x(), 0);
-        if (largeHeight_ < designed_.height() + 80) {
-            const QScreen* screen = window_.screen();
-            largeHeight_ = (screen ? screen->availableGeometry().height() : 600) * 2 / 3;
-        }
+    // "Large" grows the window from where it stands; fit() keeps it on the screen.
+    if (heightIsLarge() && largeHeight_ < designed_.height() + 80) {
+        const QScreen* screen = window_.screen();
+        largeHeight_ = (screen ? screen->availableGeometry().height() : 600) * 2 / 3;
     }
     prepareFrame();
 }
@@ -54,13 +53,29 @@ void WindowSizing::fit(bool statusPageShown) {
             h = designed_.height() / 2 + 9;
         }
     }
-    if (w == window_.width() && h == window_.height()) return;
     if (heightIsLarge()) {
         makeResizable();
-        window_.resize(w, h);
+        growWithinScreen(w, h);
     } else {
+        // Also at the same size: the frame of "Large" must not stay resizable.
         window_.setFixedSize(w, h);
     }
+}
+
+void WindowSizing::growWithinScreen(int w, int h) {
+    // A window reaching past the screen's free area would hide its last rows behind the edge
+    // or a panel: it moves back only as far as needed, and is never larger than that area.
+    QPoint at = window_.frameGeometry().topLeft();
+    if (const QScreen* screen = window_.screen()) {
+        const QRect room = screen->availableGeometry();
+        const QSize frame = window_.frameGeometry().size() - window_.size(); // title and borders
+        w = std::min(w, room.width() - frame.width());
+        h = std::min(h, room.height() - frame.height());
+        at.setX(std::clamp(at.x(), room.left(), room.right() + 1 - w - frame.width()));
+        at.setY(std::clamp(at.y(), room.top(), room.bottom() + 1 - h - frame.height()));
+    }
+    if (at != window_.frameGeometry().topLeft()) window_.move(at);
+    if (w != window_.width() || h != window_.height()) window_.resize(w, h);
 }
 
 void WindowSizing::onResized() {

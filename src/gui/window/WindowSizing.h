@@ -25,8 +25,7 @@ public:
 
     // Under "Large" the window may be resized; otherwise each page fixes its size in fit().
     void prepareFrame();
-    // The Height option changed: "Large" starts at the top of the screen, at least a good
-    // part of the screen high.
+    // The Height option changed: "Large" is at least a good part of the screen high.
     void onHeightChanged();
     // Gives the window the size of the page now shown.
     void fit(bool statusPageShown);
@@ -36,6 +35,7 @@ public:
 private:
     bool heightIsLarge() const;
     void makeResizable();
+    void growWithinScreen(int w, int h);
 
     QWidget& window_;
     const Options& options_;

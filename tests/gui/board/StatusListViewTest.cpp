@@ -257,6 +257,8 @@ TEST_F(StatusListTest, FontSizeSetsFontAndRowHeight) {
         // The laid-out rows follow at once, not just the number.
         EXPECT_EQ(list.visualRect(list.model()->index(1, 0)).top(), s.height);
         EXPECT_EQ(list.rowAt(QPoint(5, s.height + 1)), 1);
+        // Only whole rows show: the list's height is a multiple of the row height.
+        EXPECT_EQ(list.viewport()->height() % s.height, 0);
     }
     EXPECT_EQ(list.rowAt(QPoint(5, 150)), -1);
 }

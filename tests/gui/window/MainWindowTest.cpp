@@ -129,6 +129,12 @@ TEST(MainWindow, WindowSizeFollowsThePageAndTheHeightOption) {
     EXPECT_GE(window.largeHeight(), designed.height() + 80);
     h.tab("Help");
     EXPECT_EQ(window.size(), designed);
+
+    // Back to a fixed frame, also where the size stays the same.
+    h.tab("Options");
+    h.choose("heightBox", Q("Medium"));
+    EXPECT_EQ(window.minimumSize(), designed);
+    EXPECT_EQ(window.maximumSize(), designed);
 }
 
 TEST(MainWindow, HidingTheMessageSystemHidesBothTabsAndStaysOnOptions) {
