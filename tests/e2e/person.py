@@ -270,8 +270,7 @@ class Desktop(Screen):
         self._click(["--window", window, x, y], button, ctrl)
 
     def drag(self, start, end, steps=5):
-        """Presses the left button at start (x, y on the screen), moves it to end in steps, as
-        a hand does, and lets go there."""
+        """Drags with the left button from start to end (screen points), as a hand does."""
         self.run("xdotool", "mousemove", *start, "mousedown", "1")
         for i in range(1, steps + 1):
             self.run("xdotool", "mousemove", *(a + (b - a) * i // steps
@@ -280,8 +279,8 @@ class Desktop(Screen):
         self.run("xdotool", "mouseup", "1")
 
     def tooltip(self, window, x, y, name):
-        """Rests the pointer at (x, y) of the window until a tooltip shows; gives a screenshot
-        of the tooltip, then takes the pointer off the window and waits until it has gone."""
+        """Rests the pointer at (x, y) of the window; gives a screenshot of the tooltip that
+        shows, and takes the pointer away until it has gone."""
         before = self.visible()
         self.run("xdotool", "mousemove", "--window", window, x, y)
         self.wait_visible(lambda now: now - before)
