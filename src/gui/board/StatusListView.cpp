@@ -169,11 +169,13 @@ int StatusListView::columns() const {
 }
 
 int StatusListView::nameColumnWidth() const {
+    if (!namesMeasured_) measureNames();
     return nameColumnWidth_;
 }
 
 void StatusListView::setNameColumnWidth(int width) {
     nameColumnWidth_ = width;
+    namesMeasured_ = true;
     viewport()->update();
 }
 
@@ -194,7 +196,7 @@ void StatusListView::onRosterChanged() {
         rows = std::max(roster.listRows(), int(roster.displayOrder().size()));
     }
     rows_->setRows(rows);
-    measureNames();
+    namesMeasured_ = false; // at the next paint, which is a whole one
     announceChangedRows();
     viewport()->update();
 }
@@ -280,7 +282,7 @@ void StatusListView::prepare(ShownEntry& shown, const QByteArray& entry) const {
     shown.nameRoom = shown.statusRoom = -1;
 }
 
-void StatusListView::measureNames() {
+void StatusListView::measureNames() const {
     Roster& roster = core_.roster();
     std::lock_guard guard(roster.lock());
     const QList<QByteArray>& entries = roster.entries();
@@ -298,6 +300,7 @@ void StatusListView::measureNames() {
         widest = std::max(widest, shown.width);
     }
     nameColumnWidth_ = widest;
+    namesMeasured_ = true;
 }
 
 void StatusListView::fitText(QStaticText& shown, int& shownRoom, const QString& text,
@@ -311,6 +314,9 @@ void StatusListView::fitText(QStaticText& shown, int& shownRoom, const QString& 
 }
 
 void StatusListView::drawRow(QPainter& painter, int row, const QRect& rect) {
+    // Names are measured when the first row is painted after a change of the roster or the
+    // font; both repaint the whole list, so every row is painted with the new column.
+    if (!namesMeasured_) measureNames();
     Roster& roster = core_.roster();
     QByteArray entry; // shares the roster's bytes; nothing is copied
     int position;
@@ -381,7 +387,7 @@ void StatusListView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         metrics_ = QFontMetrics(font());
         shown_.clear(); // measured and laid out in the old font
-        measureNames();
+        namesMeasured_ = false;
     }
     QListView::changeEvent(event);
 }

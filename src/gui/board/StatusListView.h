@@ -76,7 +76,7 @@ private:
     QByteArray entryAt(int row) const;
     void prepare(ShownEntry& shown, const QByteArray& entry) const;
     // Brings every entry's measurement up to date and sets the name column from them.
-    void measureNames();
+    void measureNames() const;
     // `text` laid out to fit `room` pixels, with "…" where it does not.
     void fitText(QStaticText& shown, int& shownRoom, const QString& text, int room) const;
     void updateColumnWidth();
@@ -95,10 +95,12 @@ private:
     int rowHeight_ = 16;
     int columns_ = 0;
     int columnWidth_ = 1;
-    int nameColumnWidth_;           // uncapped: the widest name measured
-    std::vector<ShownEntry> shown_; // by roster position
-    std::vector<QString> spoken_;   // by row, as last read or announced
-    bool listenedTo_ = false;       // a screen reader has read a row
+    // Measured when first needed after a change of the roster or the font.
+    mutable int nameColumnWidth_; // uncapped: the widest name
+    mutable bool namesMeasured_ = false;
+    mutable std::vector<ShownEntry> shown_; // by roster position
+    std::vector<QString> spoken_;           // by row, as last read or announced
+    bool listenedTo_ = false;               // a screen reader has read a row
 };
 
 } // namespace velmora
