@@ -1,7 +1,9 @@
-// Speed of a message arriving at a copy that keeps a long history, and of saving that history.
+// Speed of a message arriving at a copy that keeps a long history, of saving that history, and
+// of finding a message in a full one.
 
 #include "Office.h"
 #include "core/Core.h"
+#include "core/messaging/MessageSearch.h"
 #include "core/net/Datagram.h"
 
 #include <QTemporaryDir>
@@ -59,5 +61,44 @@ void SaveAllSettingsWithLongHistory(benchmark::State& state) {
         copy.core->saveAllSettings();
 }
 BENCHMARK(SaveAllSettingsWithLongHistory)->Unit(benchmark::kMillisecond);
+
+// A full history of 5,000 messages from the office's people, the given number of bytes each
+// (250 is a usual message; 1,600 fills the history's 8 MiB), a few words with accents among
+// them.
+QList<QByteArray> fullHistory(int bytes) {
+    const QByteArray words[] = {"meeting ", "caf\xE9 ", "report ",       "Z\xFCrich ", "lunch ",
+                                "figures ", "travel ",  "Fran\xE7oise ", "room ",      "plans "};
+    QList<QByteArray> entries;
+    for (int i = 0; i < MessageHistory::kLimit; ++i) {
+        QByteArray text;
+        for (unsigned w = unsigned(i); text.size() < bytes - 70; w = w * 7 + 3)
+            text += words[w % 10] + (text.size() % 60 < 8 ? "\r\n" : "");
+        entries.append(text + "\r\n - - - From " + bench::name(i % bench::kPeople) + " (" +
+                       bench::address(i % bench::kPeople) + ")\r\n at 2:30 PM on Tue \r\n ");
+    }
+    return entries;
+}
+
+// What a word typed into the find box costs: the folded texts kept from the search before.
+void FindInFullHistory(benchmark::State& state) {
+    const QList<QByteArray> entries = fullHistory(int(state.range(0)));
+    MessageSearch search;
+    search.find(entries, QStringLiteral("x"));
+    qsizetype hits = 0;
+    for (auto _ : state)
+        hits = search.find(entries, QStringLiteral("CAFE person 12")).size();
+    state.counters["hits"] = double(hits);
+}
+BENCHMARK(FindInFullHistory)->Arg(250)->Arg(1600)->Unit(benchmark::kMillisecond);
+
+// The first search, which folds every message.
+void FirstFindInFullHistory(benchmark::State& state) {
+    const QList<QByteArray> entries = fullHistory(int(state.range(0)));
+    for (auto _ : state) {
+        MessageSearch search;
+        benchmark::DoNotOptimize(search.find(entries, QStringLiteral("zurich francoise")));
+    }
+}
+BENCHMARK(FirstFindInFullHistory)->Arg(250)->Arg(1600)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "gui/messaging/MessagesPage.h"
 
 #include "core/Core.h"
+#include "core/messaging/MessageSearch.h"
 #include "core/net/AnsiText.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/messaging/MediaLibrary.h"
@@ -8,11 +9,18 @@
 #include "gui/messaging/VisibleLines.h"
 #include "gui/window/PageHost.h"
 
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace velmora {
@@ -26,20 +34,89 @@ QString entryText(const QByteArray& entry) {
 
 } // namespace
 
+// The found messages, newest first: sender, arrival and first line, each plain text. Nothing
+// found is one row that says so and cannot be chosen.
+class FoundMessages : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setEntries(QList<QByteArray> entries) {
+        beginResetModel();
+        entries_ = std::move(entries);
+        endResetModel();
+    }
+    // The entry shown in `row`, or none.
+    QByteArray entry(int row) const { return entries_.value(row); }
+    bool nothingFound() const { return entries_.isEmpty(); }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : std::max<int>(int(entries_.size()), 1);
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 3;
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return nothingFound() ? Qt::NoItemFlags : QAbstractTableModel::flags(index);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        if (nothingFound()) return index.column() == 0 ? latin1("No message found") : QString();
+        const EntryParts parts = entryParts(entries_[index.row()]);
+        switch (index.column()) {
+        case 0:
+            return fromAnsi(parts.sender);
+        case 1:
+            return fromAnsi(arrivalShown(parts.arrival));
+        default:
+            return fromAnsi(firstTextLine(parts));
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        const char* captions[] = {"From", "When", "Message"};
+        return latin1(captions[section]);
+    }
+
+private:
+    QList<QByteArray> entries_;
+};
+
 MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), core_(core), host_(host), history_(core.history()),
-      envelope_(picture("envelope")) {
+      envelope_(picture("envelope")), search_(std::make_unique<MessageSearch>()) {
     setObjectName(latin1("messagesPage"));
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Message"));
     outer->addWidget(group);
     auto* l = columnLayout(group);
+    findBox_ = named(new QLineEdit, "findBox");
+    findBox_->setPlaceholderText(latin1("Find a message (Ctrl+F)"));
+    findBox_->setAccessibleName(latin1("Find a message"));
+    findBox_->setClearButtonEnabled(true);
+    l->addWidget(findBox_);
     messageBox_ = named(new QPlainTextEdit, "messageBox");
     messageBox_->setReadOnly(true);
     messageBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     messageBox_->setFocusPolicy(Qt::ClickFocus);
-    l->addWidget(messageBox_, 1);
+    found_ = new FoundMessages(this);
+    foundList_ = named(new QTreeView, "foundList");
+    foundList_->setAccessibleName(latin1("Messages found"));
+    foundList_->setModel(found_);
+    foundList_->setRootIsDecorated(false);
+    foundList_->setUniformRowHeights(true); // thousands of rows stay quick
+    foundList_->setAllColumnsShowFocus(true);
+    foundList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    foundList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const QFontMetrics metrics(foundList_->font());
+    foundList_->header()->resizeSection(0, metrics.averageCharWidth() * 14);
+    foundList_->header()->resizeSection(1, metrics.horizontalAdvance(latin1("Wed 12:59 PM")) + 12);
+    view_ = new QStackedWidget;
+    view_->addWidget(messageBox_);
+    view_->addWidget(foundList_);
+    l->addWidget(view_, 1);
+    buttons_ = new QWidget;
     auto* row = rowLayout();
+    buttons_->setLayout(row);
     struct Button {
         const char* name;
         const char* caption;
@@ -58,9 +135,17 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
         if (button.handler == &MessagesPage::onReplyClicked) replyButton_ = b;
     }
     replyButton_->setEnabled(false); // nothing to reply to yet
-    l->addLayout(row);
+    l->addWidget(buttons_);
     // The page's own choice of focus when it comes into view with it (the tab set asks).
     setFocusProxy(messageBox_);
+
+    // Only while the page is shown, wherever in the window the focus is.
+    new QShortcut(QKeySequence::Find, this, this, &MessagesPage::onFindRequested);
+    connect(findBox_, &QLineEdit::textChanged, this, &MessagesPage::runFind);
+    connect(foundList_, &QAbstractItemView::activated, this, &MessagesPage::onFoundChosen);
+    connect(foundList_, &QAbstractItemView::clicked, this, &MessagesPage::onFoundChosen);
+    findBox_->installEventFilter(this);
+    foundList_->installEventFilter(this);
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         // Focus moves within the window only; none at all means that the window lost it (to
@@ -79,7 +164,9 @@ MessagesPage::~MessagesPage() = default;
 
 void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& entry) {
     const bool writing = userWriting_ && userWriting_();
-    if (!sameAddress(source, core_.own().address) && !writing) {
+    // Somebody looking through the found list keeps it, and the new message joins it.
+    const bool finding = foundShown();
+    if (!sameAddress(source, core_.own().address) && !writing && !finding) {
         host_.showPage(PageId::Messages);
         // The message text, not the first button, takes the keys: a Space typed on would
         // otherwise press that button.
@@ -87,6 +174,7 @@ void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& en
     }
     messageBox_->setPlainText(entryText(entry));
     refreshMessageView();
+    if (finding) runFind();
     // Not remembered: the next page change or a button of this page puts the status back.
     host_.showTrayPicture(envelope_);
     host_.bringIntoView();
@@ -94,6 +182,7 @@ void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& en
 }
 
 bool MessagesPage::showEntry(const QByteArray& entry) {
+    showFound(false);
     const bool kept = history_.showEntry(entry);
     if (kept) showHistoryEntry();
     refreshMessageView();
@@ -155,6 +244,76 @@ void MessagesPage::onReplyClicked() {
 
 void MessagesPage::onMessageBoxLeft() {
     iconToNormal();
+}
+
+void MessagesPage::onFindRequested() {
+    findBox_->setFocus(Qt::ShortcutFocusReason);
+    findBox_->selectAll();
+    runFind();
+}
+
+void MessagesPage::runFind() {
+    const QString query = findBox_->text();
+    if (query.trimmed().isEmpty()) {
+        showFound(false);
+        return;
+    }
+    QList<QByteArray> entries;
+    for (const qsizetype at : search_->find(history_.entries(), query))
+        entries.append(history_.entries()[at]);
+    found_->setEntries(std::move(entries));
+    foundList_->setFirstColumnSpanned(0, {}, found_->nothingFound());
+    // Enter in the find box takes the newest.
+    if (!found_->nothingFound()) foundList_->setCurrentIndex(found_->index(0, 0));
+    showFound(true);
+}
+
+void MessagesPage::onFoundChosen(const QModelIndex& index) {
+    const QByteArray entry = found_->entry(index.row());
+    if (!foundShown() || entry.isNull()) return;
+    iconToNormal();
+    showEntry(entry);
+    messageBox_->setFocus();
+}
+
+void MessagesPage::leaveFind() {
+    findBox_->clear();
+    messageBox_->setFocus();
+}
+
+bool MessagesPage::foundShown() const {
+    return view_->currentWidget() == foundList_;
+}
+
+void MessagesPage::showFound(bool shown) {
+    view_->setCurrentWidget(shown ? static_cast<QWidget*>(foundList_) : messageBox_);
+    buttons_->setEnabled(!shown);
+}
+
+bool MessagesPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || (watched != findBox_ && watched != foundList_))
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape) {
+        leaveFind();
+        return true;
+    }
+    if (watched != findBox_ || !foundShown()) return false;
+    if (key == Qt::Key_Down) {
+        foundList_->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        onFoundChosen(foundList_->currentIndex());
+        return true;
+    }
+    return false;
+}
+
+void MessagesPage::hideEvent(QHideEvent* event) {
+    // Coming back to the page, or to the window, shows the message again.
+    showFound(false);
+    QWidget::hideEvent(event);
 }
 
 void MessagesPage::iconToNormal() {

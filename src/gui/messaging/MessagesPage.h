@@ -1,7 +1,8 @@
 #pragma once
 // The Messages page: received messages one at a time with their history (Previous, Next,
 // Erase), Copy, Print and Reply; a new message brings the window forward with the envelope in
-// the tray and the new-message sound.
+// the tray and the new-message sound. Ctrl+F finds messages by a word of their text or sender:
+// the list of what was found takes the place of the message until one is chosen.
 
 #include "core/messaging/MessageHistory.h"
 
@@ -10,13 +11,19 @@
 #include <functional>
 #include <memory>
 
+class QLineEdit;
+class QModelIndex;
 class QPlainTextEdit;
 class QPushButton;
+class QStackedWidget;
+class QTreeView;
 
 namespace velmora {
 
 class Core;
+class FoundMessages;
 class MediaLibrary;
+class MessageSearch;
 class NewMessageSound;
 class PageHost;
 
@@ -34,6 +41,12 @@ public:
     void onPrintClicked();
     void onReplyClicked();
     void onMessageBoxLeft();
+    // Ctrl+F: the find box takes the keys, its text selected, and what it finds shows again.
+    void onFindRequested();
+    // A message of the found list, clicked or Enter, is shown as Previous and Next show one.
+    void onFoundChosen(const QModelIndex& index);
+    // Escape in the find box or the list: the query goes and the message shows again.
+    void leaveFind();
     // Shows history entry `entry` (the newest such); false when it is no longer kept.
     bool showEntry(const QByteArray& entry);
     // Replaces what a new message plays (the sound of the data folder or the built-in chime).
@@ -46,7 +59,15 @@ Q_SIGNALS:
     // "Reply": the Compose page takes over with the sender and the shown message.
     void replyRequested(const ReplyTarget& target, const QString& message);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void runFind();
+    bool foundShown() const;
+    // The found list in the message's place, the buttons that act on the shown message off.
+    void showFound(bool shown);
     void messageArrived(const QByteArray& source, const QByteArray& entry);
     void showHistoryEntry();
     void iconToNormal();
@@ -58,6 +79,12 @@ private:
     MessageHistory& history_;
     QPlainTextEdit* messageBox_;
     QPushButton* replyButton_;
+    QLineEdit* findBox_;
+    QStackedWidget* view_;
+    QTreeView* foundList_;
+    QWidget* buttons_;
+    FoundMessages* found_;
+    std::unique_ptr<MessageSearch> search_;
     QIcon envelope_;
     std::unique_ptr<MediaLibrary> media_;
     std::unique_ptr<NewMessageSound> sound_;

@@ -4,6 +4,7 @@
 
 #include "core/messaging/MessageHistory.h"
 #include "core/messaging/ChimeWave.h"
+#include "core/messaging/MessageSearch.h"
 #include "core/net/Datagram.h"
 #include "support/CoreHarness.h"
 
@@ -14,6 +15,7 @@
 
 using namespace velmora;
 using velmora::test::CoreHarness;
+using velmora::test::Q;
 using velmora::test::sep;
 
 namespace {
@@ -238,6 +240,44 @@ TEST(MessageHistory, ReplyTakesAddressAndNameFromTheTrailer) {
     ASSERT_TRUE(target.has_value());
     EXPECT_EQ(target->address, "10.0.0.8" + sep());
     EXPECT_EQ(target->name, QByteArray());
+}
+
+// Finding messages: every word of the query in the text or the sender's name, letter case and
+// accents aside on both sides; the trailer's and the arrival line's own words do not count.
+TEST(MessageSearch, FindsEveryWordInTextOrSenderWithoutCaseOrAccents) {
+    QList<QByteArray> entries = {
+        "Caf\xE9 at noon?\r\n - - - From Zo\xEB (10.0.0.7)\r\n" + kArrival + "\r\n ",
+        // as read back from the settings file
+        "Gro\xDF order closed\r\n - - - From \xC9MILE (10.0.0.8)\r\n" + kArrival + "\r\n \r\n",
+        "No trailer here",
+        "the CAFE is shut, Lucja\r\n - - - From Ann (10.0.0.9)\r\n" + kArrival + "\r\n ",
+    };
+    const struct {
+        const char* query;
+        QList<qsizetype> hits;
+    } rows[] = {
+        {"café", {0, 3}},     // accents and case on both sides
+        {"CAFE", {0, 3}},     // capitals typed
+        {"zoe", {0}},         // the sender's name
+        {"émile gross", {1}}, // every word; "ß" read as "ss"
+        {"cafe ann", {3}},    // text and sender together
+        {"noon ann", {}},     // but in the same message
+        {"Łucja", {3}},       // reduced as a typed text is
+        {"trailer", {2}},     // an entry without trailer or arrival line
+        {"from", {}},         // the trailer's words
+        {"9:05", {}},         // the arrival line
+        {"", {}},             // nothing typed finds nothing
+        {"   ", {}},          // nor do blanks alone
+        {"tea", {}},          // in no message
+    };
+    MessageSearch search;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.query);
+        EXPECT_EQ(search.find(entries, Q(row.query)), row.hits);
+    }
+    // A message that arrived since the last search comes first.
+    entries.prepend("caf\xC9?\r\n" + kArrival + "\r\n ");
+    EXPECT_EQ(search.find(entries, Q("cafe")), (QList<qsizetype>{0, 1, 4}));
 }
 
 TEST(ChimeWave, IsEightBitMonoPcmAtElevenKilohertzWith6482SampleBytes) {
