@@ -56,7 +56,8 @@ public:
         return parent.isValid() ? 0 : 3;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return nothingFound() ? Qt::NoItemFlags : QAbstractTableModel::flags(index);
+        // Readable in the text colour, but never a choice.
+        return nothingFound() ? Qt::ItemIsEnabled : QAbstractTableModel::flags(index);
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole) return {};
