@@ -84,7 +84,7 @@ private:
 
 MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), core_(core), host_(host), history_(core.history()),
-      envelope_(picture("envelope")), search_(std::make_unique<MessageSearch>()) {
+      search_(std::make_unique<MessageSearch>()), envelope_(picture("envelope")) {
     setObjectName(latin1("messagesPage"));
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Message"));
