@@ -301,6 +301,7 @@ void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const 
     // on several: they are still this copy's, and must not re-key its own row.
     const QByteArray source =
         address != own_.address && localAddresses_.contains(address) ? own_.address : address;
+    if (duplicates_.absorbs(text, source, clock_.now().toMSecsSinceEpoch())) return;
     try {
         dispatchDatagram(text, source);
     } catch (...) {

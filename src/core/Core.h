@@ -7,6 +7,7 @@
 #include "core/idle/IdleDetector.h"
 #include "core/messaging/MessageHistory.h"
 #include "core/messaging/Outbox.h"
+#include "core/net/DuplicateFilter.h"
 #include "core/net/UdpReceiver.h"
 #include "core/net/UdpSender.h"
 #include "core/presence/Presence.h"
@@ -240,6 +241,7 @@ private:
     Presence presence_;
     UdpSender sender_;
     UdpReceiver receiver_;
+    DuplicateFilter duplicates_; // what relays and loops deliver twice
     QTimer everyTenSeconds_;
     QTimer everySecond_;
     QTimer historySave_;
