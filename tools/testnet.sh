@@ -2,6 +2,8 @@
 # A private multi-host test network made of network namespaces.
 #
 #   testnet.sh up NAME N        hosts NAME-h1..NAME-hN on one bridge in namespace NAME-br
+#   testnet.sh routed NAME N M  hosts 1..N on 10.77.1.0/24, hosts N+1..N+M on 10.77.2.0/24,
+#                               joined by the router namespace NAME-rt
 #   testnet.sh down NAME        removes everything of that name (safe to repeat)
 #   testnet.sh exec NAME I CMD  runs CMD inside host I
 #   testnet.sh addr I           prints the address of host I
@@ -19,6 +21,11 @@
 # names are per namespace, so NAME never ends up in an interface name and several networks
 # can exist side by side.
 #
+# A routed network is an office of two subnets: bridges br1 and br2 in NAME-br, host i at
+# 10.77.S.i on subnet S, and a router NAME-rt that forwards between its eth0 (10.77.1.254, on
+# br1) and eth1 (10.77.2.254, on br2); every host's default route goes through it. Broadcasts
+# stop at the router unless something there relays them.
+#
 # Needs root (or CAP_SYS_ADMIN + CAP_NET_ADMIN) and iproute2.
 
 set -u
@@ -32,7 +39,7 @@ die() {
 }
 
 usage() {
-    sed -n '4,10p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,12p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -45,11 +52,13 @@ check_index() {
     [[ $1 =~ ^[1-9][0-9]{0,2}$ ]] && (($1 <= MAX_HOSTS)) || die "bad host number '$1'"
 }
 
-# The namespaces that belong to network $1, one per line: its hosts, then its bridge.
+# The namespaces that belong to network $1, one per line: its hosts and router, then its
+# bridge.
 namespaces_of() {
     ip netns list 2>/dev/null | awk -v n="$1" '
         { name = $1 }
         name ~ ("^" n "-h[0-9]+$") { print name }
+        name == (n "-rt") { print name }
         name == (n "-br") { bridge = name }
         END { if (bridge != "") print bridge }'
 }
@@ -94,9 +103,37 @@ in_ns() {
     ip netns exec "$ns" "$@"
 }
 
+# Host $2 of network $1 on bridge $3 of the bridge namespace, at $4.$2/24.
+add_host() {
+    local name=$1 i=$2 bridge_if=$3 subnet=$4 host=$1-h$2 bridge=$1-br
+    ip netns add "$host"
+    # IPv6 would add router solicitations and address probes to every capture.
+    in_ns "$host" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 2>/dev/null || true
+    in_ns "$host" sysctl -qw net.ipv6.conf.default.disable_ipv6=1 2>/dev/null || true
+    ip -n "$host" link set lo up
+    ip -n "$host" link add eth0 type veth peer name "p$i" netns "$bridge"
+    ip -n "$bridge" link set "p$i" master "$bridge_if"
+    ip -n "$bridge" link set "p$i" up
+    ip -n "$host" addr add "$subnet.$i/24" broadcast "$subnet.255" dev eth0
+    ip -n "$host" link set eth0 up
+    ip -n "$host" route add 255.255.255.255/32 dev eth0
+}
+
+# The bridge namespace of network $1 with the bridges named after it.
+add_bridges() {
+    local bridge=$1-br br
+    shift
+    ip netns add "$bridge"
+    ip -n "$bridge" link set lo up
+    for br in "$@"; do
+        ip -n "$bridge" link add "$br" type bridge stp_state 0
+        ip -n "$bridge" link set "$br" up
+    done
+}
+
 cmd_up() {
     (($# == 2)) || usage
-    local name=$1 count=$2 i host bridge=$1-br
+    local name=$1 count=$2 i
     check_name "$name"
     check_index "$count"
     [[ -z $(namespaces_of "$name") ]] || die "network '$name' exists already; run: $0 down $name"
@@ -105,24 +142,44 @@ cmd_up() {
     trap 'cmd_down "$name"; die "could not build network '\''$name'\''"' ERR
     set -E
 
-    ip netns add "$bridge"
-    ip -n "$bridge" link add br0 type bridge stp_state 0
-    ip -n "$bridge" link set br0 up
-    ip -n "$bridge" link set lo up
+    add_bridges "$name" br0
 
     for ((i = 1; i <= count; i++)); do
-        host=$name-h$i
-        ip netns add "$host"
-        # IPv6 would add router solicitations and address probes to every capture.
-        in_ns "$host" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 2>/dev/null || true
-        in_ns "$host" sysctl -qw net.ipv6.conf.default.disable_ipv6=1 2>/dev/null || true
-        ip -n "$host" link set lo up
-        ip -n "$host" link add eth0 type veth peer name "p$i" netns "$bridge"
-        ip -n "$bridge" link set "p$i" master br0
-        ip -n "$bridge" link set "p$i" up
-        ip -n "$host" addr add "$SUBNET.$i/24" broadcast "$SUBNET.255" dev eth0
-        ip -n "$host" link set eth0 up
-        ip -n "$host" route add 255.255.255.255/32 dev eth0
+        add_host "$name" "$i" br0 "$SUBNET"
+    done
+    trap - ERR
+    set +E
+}
+
+cmd_routed() {
+    (($# == 3)) || usage
+    local name=$1 first=$2 second=$3 i s router=$1-rt
+    check_name "$name"
+    check_index "$first"
+    check_index "$second"
+    ((first + second <= 253)) || die "at most 253 hosts"
+    [[ -z $(namespaces_of "$name") ]] || die "network '$name' exists already; run: $0 down $name"
+
+    trap 'cmd_down "$name"; die "could not build network '\''$name'\''"' ERR
+    set -E
+
+    add_bridges "$name" br1 br2
+    ip netns add "$router"
+    in_ns "$router" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 2>/dev/null || true
+    in_ns "$router" sysctl -qw net.ipv6.conf.default.disable_ipv6=1 2>/dev/null || true
+    in_ns "$router" sysctl -qw net.ipv4.ip_forward=1
+    ip -n "$router" link set lo up
+    for s in 1 2; do
+        ip -n "$router" link add "eth$((s - 1))" type veth peer name "r$s" netns "$name-br"
+        ip -n "$name-br" link set "r$s" master "br$s"
+        ip -n "$name-br" link set "r$s" up
+        ip -n "$router" addr add "10.77.$s.254/24" broadcast "10.77.$s.255" dev "eth$((s - 1))"
+        ip -n "$router" link set "eth$((s - 1))" up
+    done
+    for ((i = 1; i <= first + second; i++)); do
+        s=$((i <= first ? 1 : 2))
+        add_host "$name" "$i" "br$s" "10.77.$s"
+        ip -n "$name-h$i" route add default via "10.77.$s.254"
     done
 
     trap - ERR
@@ -179,6 +236,7 @@ command=$1
 shift
 case $command in
 up) cmd_up "$@" ;;
+routed) cmd_routed "$@" ;;
 down) cmd_down "$@" ;;
 exec) cmd_exec "$@" ;;
 addr) cmd_addr "$@" ;;
