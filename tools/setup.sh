@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins
     libxcb-screensaver0-dev libsm-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick trayer openbox tcpdump iproute2 procps
-    python3 poppler-utils fonts-dejavu-core fonts-liberation2
+    bcrelay python3 poppler-utils fonts-dejavu-core fonts-liberation2
     dpkg-dev desktop-file-utils appstream lintian man-db
     dbus python3-dbus python3-gi weston qt6-wayland
 )

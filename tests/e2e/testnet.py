@@ -5,10 +5,12 @@
         net.exec(1, [probe, "send", "6167"])
 
 TestNet(n) builds hosts 1..n with tools/testnet.sh under a name of its own, so that several
-test runs can exist side by side, and always takes it down again: on a normal end, on an
-exception, on Ctrl-C and on SIGTERM, ending the processes it started first. If even this
-process is killed outright, a watchdog started with the network takes it down, and the next
-TestNet removes networks whose owner no longer exists.
+test runs can exist side by side (TestNet(n, first=k): hosts 1..k on one subnet, the others on
+a second, joined by a router namespace that net.popen("router", ...) runs programs in), and
+always takes it down again: on a normal end, on an exception, on Ctrl-C and on SIGTERM, ending
+the processes it started first. If even this process is killed outright, a watchdog started
+with the network takes it down, and the next TestNet removes networks whose owner no longer
+exists.
 
 Tests that cannot get root and network namespaces end with exit code 77 (see main()), which
 CTest reports as skipped.
@@ -79,8 +81,8 @@ def _existing_networks():
     names = set()
     for line in out.splitlines():
         ns = line.split()[0] if line.split() else ""
-        if ns.endswith("-br"):
-            names.add(ns[: -len("-br")])
+        if ns.endswith(("-br", "-rt")):
+            names.add(ns[:-3])
         else:
             match = re.match(r"^(.*)-h\d+$", ns)
             if match:
@@ -120,12 +122,15 @@ subprocess.run([sys.argv[1], "down", sys.argv[2]], stdout=subprocess.DEVNULL,
 
 
 class TestNet:
-    """Hosts 1..n as network namespaces on one private bridge; host i is 10.77.0.i."""
+    """Hosts 1..n as network namespaces on one private bridge; host i is 10.77.0.i. With `first`,
+    an office of two subnets: host i is 10.77.1.i up to `first`, 10.77.2.i after it, and the
+    router between them forwards (it relays no broadcast of its own accord)."""
 
-    def __init__(self, n, script=None):
-        if not 1 <= n <= 254:
-            raise ValueError("between 1 and 254 hosts")
+    def __init__(self, n, script=None, first=None):
+        if not 1 <= n <= 254 or (first is not None and not 1 <= first < n):
+            raise ValueError("between 1 and 254 hosts, some on each subnet")
         self.n = n
+        self.first = first
         self.script = os.path.abspath(script) if script else script_path()
         self.name = f"vz{os.getpid()}r{secrets.token_hex(2)}"
         self._processes = []
@@ -143,8 +148,10 @@ class TestNet:
         try:
             self._start_watchdog()
             self._up = True
-            result = subprocess.run([self.script, "up", self.name, str(self.n)],
-                                    capture_output=True, text=True, timeout=120)
+            build = (["up", self.name, str(self.n)] if self.first is None else
+                     ["routed", self.name, str(self.first), str(self.n - self.first)])
+            result = subprocess.run([self.script, *build], capture_output=True, text=True,
+                                    timeout=120)
             if result.returncode != 0:
                 raise RuntimeError(f"testnet.sh up failed: {result.stderr.strip()}")
         except BaseException:
@@ -203,14 +210,15 @@ class TestNet:
     # -- hosts ------------------------------------------------------------------------------
 
     def host(self, i):
-        """The namespace name of host i."""
+        """The namespace name of host i (or of the "router")."""
         self._check(i)
-        return f"{self.name}-h{i}"
+        return f"{self.name}-rt" if i == "router" else f"{self.name}-h{i}"
 
-    @staticmethod
-    def addr(i):
+    def addr(self, i):
         """The address of host i."""
-        return f"{SUBNET}.{i}"
+        if self.first is None:
+            return f"{SUBNET}.{i}"
+        return f"10.77.{1 if i <= self.first else 2}.{i}"
 
     def command(self, i, args):
         """The command line that runs `args` inside host i."""
@@ -245,7 +253,9 @@ class TestNet:
         return process
 
     def _check(self, i):
-        if not 1 <= i <= self.n:
+        if i == "router" and self.first is not None:
+            return
+        if not isinstance(i, int) or not 1 <= i <= self.n:
             raise ValueError(f"no host {i} in a network of {self.n}")
 
 

@@ -262,13 +262,14 @@ def stopped_at_end(copies):
             copy.stop()
 
 
-def on_test_network(hosts, scenario):
-    """Runs scenario(net, workdir, program, probe) on a fresh test network of `hosts` hosts,
-    then checks that its namespaces are gone. Skips without root or a built program."""
+def on_test_network(hosts, scenario, first=None):
+    """Runs scenario(net, workdir, program, probe) on a fresh test network of `hosts` hosts (two
+    subnets with `first`, see TestNet), then checks that its namespaces are gone. Skips without
+    root or a built program."""
     require_netns()
     program = program_path()
     probe = netprobe_path()
-    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(hosts) as net:
+    with tempfile.TemporaryDirectory(prefix="velmora-e2e-") as workdir, TestNet(hosts, first=first) as net:
         scenario(net, workdir, program, probe)
         name = net.name
     assert not network_exists(name), f"namespaces of {name} were left behind"

@@ -27,6 +27,7 @@ struct Case {
 
 const QByteArray A = "10.77.1.1", B = "10.77.2.3";
 const QByteArray line = "dANN > Lunch?", receipt = "vl10.77.1.1" + sep() + "BOB";
+const QByteArray message = "m10.77.2.3" + sep() + "Lunch? - - - From ANN (10.77.1.1)";
 const QByteArray in = "agBOB" + sep() + " In", busy = "afBOB" + sep() + " Busy";
 const QByteArray bobBusy = "zf" + B + sep() + "BOB" + sep() + " Busy";
 
