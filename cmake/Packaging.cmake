@@ -43,6 +43,8 @@ install(FILES ${VELMORA_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/${VELMORA_PACKAGE_NAME}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/copyright ${VELMORA_CHANGELOG} DESTINATION ${VELMORA_DOC_DIR})
+# The relay between subnets runs on the router, not here: an example for its administrator.
+install(FILES packaging/velmora-bcrelay.service DESTINATION ${VELMORA_DOC_DIR}/examples)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME ${VELMORA_PACKAGE_NAME})
 

@@ -9,7 +9,7 @@ packages=(
     libxcb-screensaver0-dev libsm-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick trayer openbox tcpdump iproute2 procps
     bcrelay python3 poppler-utils fonts-dejavu-core fonts-liberation2
-    dpkg-dev desktop-file-utils appstream lintian man-db
+    dpkg-dev desktop-file-utils appstream lintian man-db systemd
     dbus python3-dbus python3-gi weston qt6-wayland
 )
 

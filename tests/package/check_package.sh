@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the packaging with the tools Debian checks its own packages with.
-#   check_package.sh files SOURCE_DIR VERSION   the desktop entry, the AppStream entry and the
-#                                               manual page of the tree, for release VERSION
+#   check_package.sh files SOURCE_DIR VERSION   the desktop entry, the AppStream entry, the
+#                                               manual page and the systemd unit example of the
+#                                               tree, for release VERSION
 #   check_package.sh deb BUILD_DIR              lintian on the .deb that tools/package.sh built
 # Every complaint is shown; any complaint fails.
 set -uo pipefail
@@ -41,6 +42,7 @@ files)
     succeeds "AppStream entry" appstreamcli validate --no-net \
         --override=cid-desktopapp-is-not-rdns=info "$src/packaging/dazuviz-velmora.metainfo.xml"
     silent "manual page" man_warnings "$src/packaging/velmora.1"
+    silent "relay unit example" systemd-analyze verify "$src/packaging/velmora-bcrelay.service"
     silent "AppStream release" names_version "$src/packaging/dazuviz-velmora.metainfo.xml" \
         "<release version=\"$version\"" "$version"
     silent "manual page version" names_version "$src/packaging/velmora.1" \

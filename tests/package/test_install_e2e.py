@@ -3,7 +3,8 @@ built (in VELMORA_PACKAGE_BUILD) is unpacked with dpkg -x into a temporary root,
 program is started from there on host 1 of the test network, its window on an Xvfb screen
 (person.py), a probe on host 2:
 
- 1. The desktop entry's program and icon are in the unpacked tree.
+ 1. The desktop entry's program and icon, and the relay's systemd unit example, are in the
+    unpacked tree.
  2. The copy announces itself.
  3. The "Overview" help topic shows the help document of the unpacked tree in the program's
     own window, titled by the document (the package's program looks nowhere else).
@@ -33,6 +34,7 @@ OVERVIEW = (64, 88)  # the first help topic button on the Help page, in client c
 MODULE = "usr/lib/dazuviz-velmora/libvelmora-media.so"
 HELP = "usr/share/dazuviz-velmora/help.html"
 HELP_TITLE = "Dazuviz Velmora Help"  # the document's own title
+RELAY_UNIT = "usr/share/doc/dazuviz-velmora/examples/velmora-bcrelay.service"
 # What the loader, Qt and the program say when a file or library is missing.
 TROUBLE = re.compile(r"not found|no such file|cannot|can't|could not|couldn't|failed to load|"
                      r"error while loading|not available", re.IGNORECASE)
@@ -66,6 +68,7 @@ def run(workdir, root, desk, net, probe):
     assert os.access(program, os.X_OK), f"the menu's program {program} is not in the package"
     icon = os.path.join(root, "usr/share/icons/hicolor/48x48/apps", entry["Icon"] + ".png")
     assert os.path.isfile(icon), f"the menu's icon {icon} is not in the package"
+    assert os.path.isfile(os.path.join(root, RELAY_UNIT)), f"{RELAY_UNIT} is not in the package"
 
     copy = desk.start(net, 1, "ANN", workdir, program=program, settings={"VLX": {"msgSnd": "1"}})
     with desk.running({1: copy}, "package-install"):
