@@ -23,10 +23,9 @@ bool DuplicateFilter::absorbs(const QByteArray& text, const QByteArray& source, 
     // within the window (a roster reset done twice) must be answered again, since answers to
     // the first may have come in before the second reset emptied the roster.
     if (kind == Kind::RefreshRequest) {
-        ++round_;
+        ++refreshes_;
         return false;
     }
-    if (kind == Kind::RosterReset) ++round_;
 
     const QByteArray what = digest(source + '\0' + text);
     QByteArray row;
@@ -39,16 +38,18 @@ bool DuplicateFilter::absorbs(const QByteArray& text, const QByteArray& source, 
         if (proxy) row = proxy->target;
     }
     const QByteArray slot = announcement ? digest('a' + row) : digest('d' + what);
+    const quint64 round = announcement ? refreshes_ : kind == Kind::Receipt ? messages_ : 0;
 
     const auto it = seen_.constFind(slot);
-    if (it != seen_.cend() && it->what == what && current(it->atMs, nowMs) &&
-        (!announcement || it->round == round_))
+    if (it != seen_.cend() && it->what == what && it->round == round && current(it->atMs, nowMs))
         return true;
 
     while (qsizetype(arrivals_.size()) >= maxRemembered_)
         forgetOldest();
-    seen_.insert(slot, Seen{what, nowMs, round_});
+    seen_.insert(slot, Seen{what, nowMs, round});
     arrivals_.push_back(Arrival{slot, nowMs});
+    if (kind == Kind::RosterReset) ++refreshes_;
+    if (kind == Kind::MessageToAll || kind == Kind::AddressedMessage) ++messages_;
     return false;
 }
 
