@@ -1,6 +1,7 @@
 # The Debian package (cpack -G DEB; tools/package.sh builds it) and the files that only an
 # installed copy needs: the manual page, the AppStream entry, the package's changelog and
-# copyright notice, and the settings folder that every user of the computer shares.
+# copyright notice, the example of the computer's defaults, and the settings folder that every
+# user of the computer shares.
 
 set(VELMORA_PACKAGE_NAME dazuviz-velmora)
 set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${VELMORA_PACKAGE_NAME})
@@ -47,6 +48,10 @@ install(FILES packaging/copyright ${VELMORA_CHANGELOG} DESTINATION ${VELMORA_DOC
 install(FILES packaging/velmora-bcrelay.service DESTINATION ${VELMORA_DOC_DIR}/examples)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME ${VELMORA_PACKAGE_NAME})
+# The administrator's commented example of the computer's defaults for every user; the
+# program reads defaults.ini beside it (see the manual page). A file in /etc is a conffile.
+install(FILES packaging/defaults.ini.example
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/${VELMORA_PACKAGE_NAME})
 
 set(CPACK_PACKAGE_NAME ${VELMORA_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -78,7 +83,8 @@ is no server: all copies are equal peers on UDP port 55555.
 .
 A running copy can be driven from scripts (velmora --status out), for
 example when the screen locks.")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postrm
+                                       ${CMAKE_SOURCE_DIR}/packaging/conffiles)
 # The shared settings folder, sticky and writable by everybody: each user's copy saves the one
 # file of the computer there (see the README).
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/PackageSharedFolder.cmake)

@@ -140,6 +140,11 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     config.settingsPath =
         commandLine.settingsPath.isEmpty() ? defaultSettingsPath() : commandLine.settingsPath;
     config.ownSettingsPath = ownSettingsPath();
+    QStringList problems;
+    config.systemDefaults =
+        SystemDefaults::load(SystemDefaults::find(qgetenv("XDG_CONFIG_DIRS")), &problems);
+    for (const QString& problem : problems)
+        std::fprintf(stderr, "velmora: %s\n", problem.toLocal8Bit().constData());
     config.ownAddress = determineOwnAddress(commandLine.address);
     // A given address stays; a worked-out one follows the computer to other networks.
     if (commandLine.address.isEmpty()) config.lookUpOwnAddress = [] { return interfaceAddress(); };

@@ -109,8 +109,8 @@ void Core::startUp() {
                 .arg(settingsPath_, problem.reason()));
     }
     own_.displayName = readDisplayName(profile_, own_.loginName);
-    options_ = readOptions(profile_, config_.designedWidth, config_.designedHeight,
-                           config_.screenLargeHeight);
+    options_ = config_.systemDefaults.readOptions(
+        profile_, config_.designedWidth, config_.designedHeight, config_.screenLargeHeight);
     presence_.setBroadcastAddress(options_.broadcastAddress);
     options_.idleTimeoutText = idle_.applyIdleBox(options_.idleTimeoutText);
 
@@ -231,7 +231,7 @@ FileResult Core::saveUnderLock(const SettingsSnapshot& snapshot, bool* unusable)
     *unusable =
         SettingsFile::load(settingsPath_, profile_, &problem) == SettingsFile::State::Unreadable;
     if (*unusable) return problem; // never replaced
-    velmora::saveAllSettings(profile_, snapshot);
+    config_.systemDefaults.saveAllSettings(profile_, snapshot);
     return SettingsFile::write(settingsPath_, profile_.serialize());
 }
 

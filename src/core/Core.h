@@ -15,6 +15,7 @@
 #include "core/settings/Profile.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsFile.h"
+#include "core/settings/SystemDefaults.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -49,6 +50,8 @@ struct CoreConfig {
     // The user's own file, used instead of `settingsPath` when that cannot be used safely
     // (another user's link, FIFO or unreadable file in a shared folder). Empty: none.
     QString ownSettingsPath;
+    // The computer's defaults for every user and the settings its administrator locked.
+    SystemDefaults systemDefaults;
     QByteArray ownAddress = "127.0.0.1";
     QByteArray loginName = "UNKNOWN";
     QByteArray programPath;

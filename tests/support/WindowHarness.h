@@ -22,7 +22,10 @@ namespace velmora::test {
 
 class WindowHarness : public OfflineSetup {
 public:
-    explicit WindowHarness(const QByteArray& settings = {}) {
+    // `settings` is the settings file's content; `defaults` the computer's defaults file's.
+    explicit WindowHarness(const QByteArray& settings = {}, const QByteArray& defaults = {}) {
+        if (!defaults.isEmpty())
+            config.systemDefaults = SystemDefaults::parse(defaults, Q("defaults.ini"), nullptr);
         if (!settings.isEmpty()) {
             QFile f(config.settingsPath);
             if (f.open(QIODevice::WriteOnly)) f.write(settings);

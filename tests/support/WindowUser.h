@@ -17,8 +17,8 @@
 namespace velmora::test {
 
 struct WindowUser : WindowHarness {
-    explicit WindowUser(const QByteArray& settings = {})
-        : WindowHarness(settings), input(*window) {}
+    explicit WindowUser(const QByteArray& settings = {}, const QByteArray& defaults = {})
+        : WindowHarness(settings, defaults), input(*window) {}
 
     // A left click on the control; on a check box, on its box, which is what takes the click.
     void click(const char* name) { click(find<QWidget>(name)); }

@@ -240,6 +240,19 @@ void Profile::eraseSection(const QByteArray& section) {
         sectionIndex_.insert(sections_[i].folded, i);
 }
 
+void Profile::removeKey(const QByteArray& section, const QByteArray& key) {
+    const auto at = sectionIndex_.constFind(fold(section));
+    if (at == sectionIndex_.cend()) return;
+    Section& target = sections_[*at];
+    indexKeys(target);
+    const auto it = target.index.constFind(fold(key));
+    if (it == target.index.cend()) return;
+    target.keys.removeAt(*it);
+    // Positions behind the removed key moved: the index is built again when next needed.
+    target.index.clear();
+    target.indexed = 0;
+}
+
 QList<QByteArray> Profile::sectionNames() const {
     QList<QByteArray> names;
     names.reserve(sections_.size());

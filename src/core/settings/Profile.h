@@ -42,6 +42,8 @@ public:
     void appendSettings(const QByteArray& section,
                         const QList<std::pair<QByteArray, QByteArray>>& keys);
     void eraseSection(const QByteArray& section);
+    // Removes one key; the section stays, empty or not.
+    void removeKey(const QByteArray& section, const QByteArray& key);
 
     QList<QByteArray> sectionNames() const;
     QList<QByteArray> keyNames(const QByteArray& section) const;

@@ -4,6 +4,7 @@
 #include "core/net/Datagram.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace velmora {
@@ -92,7 +93,86 @@ QByteArray archiveForm(const QByteArray& entry) {
     return stored;
 }
 
+// The values a setting takes as the program writes them.
+bool isFlag(const QByteArray& value) {
+    return value == "0" || value == "1";
+}
+
+bool isNumberUpTo(const QByteArray& value, qint64 most) {
+    bool ok = false;
+    const qint64 number = value.toLongLong(&ok);
+    return ok && number >= 0 && number <= most &&
+           std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool isMinutes(const QByteArray& value) {
+    return isNumberUpTo(value, 99999);
+}
+
+bool isColour(const QByteArray& value) {
+    return isNumberUpTo(value, 0xFFFFFF);
+}
+
+bool isColumns(const QByteArray& value) {
+    return value == "0" || value == "2";
+}
+
+bool isFontSize(const QByteArray& value) {
+    return value == "8" || value == "10" || value == "12";
+}
+
+bool isHeight(const QByteArray& value) {
+    return std::any_of(std::begin(kHeightWords), std::end(kHeightWords),
+                       [&](const char* word) { return value == word; });
+}
+
+bool isDottedAddress(const QByteArray& value) {
+    const QList<QByteArray> parts = value.split('.');
+    return parts.size() == 4 && std::all_of(parts.cbegin(), parts.cend(), [](const QByteArray& p) {
+               return !p.isEmpty() && p.size() <= 3 && isNumberUpTo(p, 255);
+           });
+}
+
+constexpr StoredSetting kStoredSettings[] = {
+    {Setting::ShowOnNewMessage, kMain, "msg1", isFlag},
+    {Setting::NewMessageSound, kMain, "msgSnd", isFlag},
+    {Setting::NotifyDesktop, kMain, "msgNtfy", isFlag},
+    {Setting::ShowOnStatusChange, kMain, "stChg", isFlag},
+    {Setting::ShowOnStartup, kMain, "strtShw", isFlag},
+    {Setting::MessagingHidden, kMain, "msgOn", isFlag},
+    {Setting::DiscussionHidden, kMain, "discuss", isFlag},
+    {Setting::StampChanges, kMain, "ShwTime", isFlag},
+    {Setting::OutOnPowerDown, kMain, "shtdwnOut", isFlag},
+    {Setting::ExitAsOut, kMain, "DelbsyIn", isFlag},
+    {Setting::IdleOnLock, kMain, "lockIdle", isFlag},
+    {Setting::StampStartAndEnd, kMain, "TimeStrEnd", isFlag},
+    {Setting::SortByColour, kMain, "colorSort", isFlag},
+    {Setting::Use24HourClock, kMain, "clock24", isFlag},
+    {Setting::OptionsLocked, kInfo, "lock", isFlag},
+    {Setting::BroadcastAddress, kMain, "IPAdr", isDottedAddress},
+    {Setting::Columns, kMain, "Cols", isColumns},
+    {Setting::IdleTimeout, kMain, "idle", isMinutes},
+    {Setting::FontSize, kMain, "size", isFontSize},
+    {Setting::Height, kMain, "h", isHeight},
+    {Setting::InColour, kColor, "In", isColour},
+    {Setting::OutColour, kColor, "Out", isColour},
+    {Setting::BusyColour, kColor, "Busy", isColour},
+    {Setting::OthersColour, kColor, "Rest", isColour},
+    {Setting::IdleColour, kColor, "inActive", isColour},
+};
+
+constexpr bool inOrderOfTheEnumeration() {
+    for (std::size_t i = 0; i < std::size(kStoredSettings); ++i)
+        if (std::size_t(kStoredSettings[i].setting) != i) return false;
+    return true;
+}
+static_assert(inOrderOfTheEnumeration(), "a Setting is found by its position in the table");
+
 } // namespace
+
+std::span<const StoredSetting> storedSettings() {
+    return kStoredSettings;
+}
 
 QByteArray readDisplayName(const Profile& profile, const QByteArray& loginName) {
     const QByteArray name =

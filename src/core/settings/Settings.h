@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <optional>
+#include <span>
 
 namespace velmora {
 
@@ -56,6 +57,46 @@ struct Options {
     int rememberedWidth = 0; // 0 means "the window's designed width"
     ClassColours colours;
 };
+
+// The options a computer's administrator can set for every user (SystemDefaults), by meaning.
+enum class Setting {
+    ShowOnNewMessage,
+    NewMessageSound,
+    NotifyDesktop,
+    ShowOnStatusChange,
+    ShowOnStartup,
+    MessagingHidden,
+    DiscussionHidden,
+    StampChanges,
+    OutOnPowerDown,
+    ExitAsOut,
+    IdleOnLock,
+    StampStartAndEnd,
+    SortByColour,
+    Use24HourClock,
+    OptionsLocked,
+    BroadcastAddress,
+    Columns,
+    IdleTimeout,
+    FontSize,
+    Height,
+    InColour,
+    OutColour,
+    BusyColour,
+    OthersColour,
+    IdleColour,
+};
+
+// Where a setting is stored, and which stored texts are its values.
+struct StoredSetting {
+    Setting setting;
+    const char* section;
+    const char* key;
+    bool (*fits)(const QByteArray& value);
+};
+
+// Every Setting, in the order of the enumeration.
+std::span<const StoredSetting> storedSettings();
 
 // One archived person as the archive restore hands it to the roster: the entry text
 // address + "=" + name + 0xF7 + colour code and status, plus its address and name.

@@ -96,6 +96,21 @@ int writeAll(int fd, const QByteArray& data, off_t offset = -1) {
     return 0;
 }
 
+// Reads the rest of `fd` into `content`; more than `maxSize` bytes (when not negative) is
+// refused.
+FileResult readAll(int fd, QByteArray& content, qsizetype maxSize = -1) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {errno, {}};
+        if (n == 0) return {};
+        if (maxSize >= 0 && content.size() + n > maxSize)
+            return {EFBIG, QStringLiteral("it is larger than %1 bytes").arg(maxSize)};
+        content.append(buffer, n);
+    }
+}
+
 // The line that leads a pending copy; a save never writes a line that starts with ';'.
 constexpr char kMarker[] = "\n;~velmora-pending ";
 
@@ -181,21 +196,32 @@ SettingsFile::State SettingsFile::load(const QString& path, Profile& profile, Fi
         return State::Unreadable;
     }
     QByteArray content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            if (problem) *problem = {errno};
-            ::close(fd);
-            return State::Unreadable;
-        }
-        if (n == 0) break;
-        content.append(buffer, n);
-    }
+    const FileResult got = readAll(fd, content);
     ::close(fd);
+    if (!got.ok()) {
+        if (problem) *problem = got;
+        return State::Unreadable;
+    }
     profile.parse(settled(content));
     return State::Loaded;
+}
+
+SettingsFile::State SettingsFile::read(const QString& path, QByteArray& content, qsizetype maxSize,
+                                       FileResult* problem) {
+    content.clear();
+    QString file;
+    FileResult result = target(path, &file);
+    const int fd = result.ok() ? openRegular(QFile::encodeName(file), O_RDONLY, &result) : -1;
+    if (fd >= 0) {
+        result = readAll(fd, content, maxSize);
+        ::close(fd);
+        if (result.ok()) return State::Loaded;
+        content.clear();
+    } else if (result.note.isEmpty() && (result.error == ENOENT || result.error == ENOTDIR)) {
+        return State::Missing;
+    }
+    if (problem) *problem = result;
+    return State::Unreadable;
 }
 
 FileResult SettingsFile::write(const QString& path, const QByteArray& content) {

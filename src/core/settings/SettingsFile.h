@@ -30,6 +30,11 @@ public:
     // the program), a link or a second name that another user may have made in a shared
     // folder, and another user's file there that this user may not write. `problem` says which.
     static State load(const QString& path, Profile& profile, FileResult* problem = nullptr);
+    // Reads the bytes of `path`, opened as load opens it (a regular file only, never blocking,
+    // never through another user's link in a shared folder); a file larger than `maxSize`
+    // bytes is Unreadable.
+    static State read(const QString& path, QByteArray& content, qsizetype maxSize,
+                      FileResult* problem = nullptr);
     // Writes `content` as the whole file: replaced through a rename, or in place where this
     // user may not rename over it. A file created in a shared folder (sticky or writable by
     // all) is made readable and writable by all, so that the computer's other users can use it.

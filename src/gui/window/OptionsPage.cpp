@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace velmora {
 
@@ -34,21 +35,38 @@ struct OptionBox {
     const char* name;
     const char* caption;
     bool Options::*option;
+    Setting setting;
 };
 constexpr OptionBox kOptionBoxes[] = {
-    {"showOnNewMessageBox", "&New message arrival", &Options::showOnNewMessage},
-    {"showOnStatusChangeBox", "&Status change", &Options::showOnStatusChange},
-    {"showOnStartupBox", "&Program startup", &Options::showOnStartup},
-    {"hideMessagingBox", "Hide and disable *", &Options::messagingHidden},
-    {"newMessageSoundBox", "New message sound", &Options::newMessageSound},
-    {"notifyDesktopBox", "Desktop notification", &Options::notifyDesktop},
-    {"hideDiscussBox", "Hide and disable *", &Options::discussionHidden},
-    {"colourSortBox", "Sort by status background color ", &Options::sortByColour},
-    {"stampChangesBox", "Time stamp my changes", &Options::stampChanges},
-    {"stampStartAndEndBox", "Time stamp startup && shutdown", &Options::stampStartAndEnd},
-    {"exitAsOutBox", "Exit as \"Out\" if \"In\" or \"Busy\"", &Options::exitAsOut},
-    {"outOnPowerDownBox", "Show \"Out\" on power down", &Options::outOnPowerDown},
-    {"idleOnLockBox", "Idle when the screen locks", &Options::idleOnLock},
+    {"showOnNewMessageBox", "&New message arrival", &Options::showOnNewMessage,
+     Setting::ShowOnNewMessage},
+    {"showOnStatusChangeBox", "&Status change", &Options::showOnStatusChange,
+     Setting::ShowOnStatusChange},
+    {"showOnStartupBox", "&Program startup", &Options::showOnStartup, Setting::ShowOnStartup},
+    {"hideMessagingBox", "Hide and disable *", &Options::messagingHidden, Setting::MessagingHidden},
+    {"newMessageSoundBox", "New message sound", &Options::newMessageSound,
+     Setting::NewMessageSound},
+    {"notifyDesktopBox", "Desktop notification", &Options::notifyDesktop, Setting::NotifyDesktop},
+    {"hideDiscussBox", "Hide and disable *", &Options::discussionHidden, Setting::DiscussionHidden},
+    {"colourSortBox", "Sort by status background color ", &Options::sortByColour,
+     Setting::SortByColour},
+    {"stampChangesBox", "Time stamp my changes", &Options::stampChanges, Setting::StampChanges},
+    {"stampStartAndEndBox", "Time stamp startup && shutdown", &Options::stampStartAndEnd,
+     Setting::StampStartAndEnd},
+    {"exitAsOutBox", "Exit as \"Out\" if \"In\" or \"Busy\"", &Options::exitAsOut,
+     Setting::ExitAsOut},
+    {"outOnPowerDownBox", "Show \"Out\" on power down", &Options::outOnPowerDown,
+     Setting::OutOnPowerDown},
+    {"idleOnLockBox", "Idle when the screen locks", &Options::idleOnLock, Setting::IdleOnLock},
+};
+
+// The colour panels of the Background box, top to bottom.
+constexpr std::tuple<const char*, const char*, Setting> kColourPanels[] = {
+    {"inColourPanel", "In", Setting::InColour},
+    {"busyColourPanel", "Busy", Setting::BusyColour},
+    {"outColourPanel", "Out", Setting::OutColour},
+    {"idleColourPanel", "Idle", Setting::IdleColour},
+    {"othersColourPanel", "All Others", Setting::OthersColour},
 };
 
 // The Font size box's items, in points.
@@ -152,16 +170,14 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
 
     auto* right = columnLayout(nullptr, 0, 2);
     auto* background = group(" Background ", right);
-    for (auto [name, caption] :
-         {std::pair{"inColourPanel", "In"}, std::pair{"busyColourPanel", "Busy"},
-          std::pair{"outColourPanel", "Out"}, std::pair{"idleColourPanel", "Idle"},
-          std::pair{"othersColourPanel", "All Others"}}) {
+    for (auto [name, caption, setting] : kColourPanels) {
         QPushButton* panel = pushButton(name, caption);
         panel->setFlat(true);
         panel->setFixedSize(78, 18);
         colourPanels_.append(panel);
         background->addWidget(panel);
         connect(panel, &QPushButton::clicked, this, [this, panel] { onColourPanelClicked(panel); });
+        showSetByAdministrator(panel, setting);
     }
     QPushButton* reset = pushButton("resetColoursButton", "Reset Colors");
     reset->setFixedSize(78, 18);
@@ -195,6 +211,25 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
         core_.changeOptions([&](Options& o) { o.use24HourClock = index == 1; });
     });
     connect(heightBox_, &QComboBox::currentIndexChanged, this, &OptionsPage::onHeightChanged);
+
+    for (const OptionBox& option : kOptionBoxes)
+        showSetByAdministrator(box(option.name), option.setting);
+    showSetByAdministrator(twoColumns, Setting::Columns);
+    showSetByAdministrator(heightBox_, Setting::Height);
+    showSetByAdministrator(fontSizeBox_, Setting::FontSize);
+    showSetByAdministrator(timeFormatBox_, Setting::Use24HourClock);
+    showSetByAdministrator(idleTimeoutBox_, Setting::IdleTimeout);
+    showSetByAdministrator(lockButton_, Setting::OptionsLocked);
+}
+
+bool OptionsPage::setByAdministrator(Setting setting) const {
+    return core_.config().systemDefaults.isLocked(setting);
+}
+
+void OptionsPage::showSetByAdministrator(QWidget* control, Setting setting) {
+    if (!setByAdministrator(setting)) return;
+    control->setEnabled(false);
+    control->setToolTip(latin1("Set by your administrator"));
 }
 
 QCheckBox* OptionsPage::box(const char* name) const {
@@ -311,8 +346,9 @@ void OptionsPage::onLockClicked() {
 void OptionsPage::showLock(bool locked) {
     lockButton_->setText(
         latin1(locked ? options_lock::kLockedCaption : options_lock::kUnlockedCaption));
-    for (const char* name : {"hideMessagingBox", "hideDiscussBox"})
-        box(name)->setEnabled(!locked);
+    // The access code unlocks what the computer's administrator left to the user, no more.
+    box("hideMessagingBox")->setEnabled(!locked && !setByAdministrator(Setting::MessagingHidden));
+    box("hideDiscussBox")->setEnabled(!locked && !setByAdministrator(Setting::DiscussionHidden));
 }
 
 void OptionsPage::paintColourPanels() {
@@ -344,7 +380,8 @@ void OptionsPage::onColourPanelClicked(QPushButton* panel) {
 }
 
 void OptionsPage::onResetColoursClicked() {
-    core_.changeOptions([](Options& o) { o.colours = ClassColours{}; });
+    const ClassColours usual = core_.config().systemDefaults.colours();
+    core_.changeOptions([&](Options& o) { o.colours = usual; });
     paintColourPanels();
 }
 

@@ -19,6 +19,7 @@ class Core;
 class PageHost;
 class StatusListView;
 struct Options;
+enum class Setting;
 
 class OptionsPage : public QWidget {
     Q_OBJECT
@@ -63,6 +64,10 @@ Q_SIGNALS:
 private:
     // The Lock button's caption and the two options it freezes.
     void showLock(bool locked);
+    // Whether the computer's administrator locked `setting`; its control is then disabled and
+    // says so.
+    bool setByAdministrator(Setting setting) const;
+    void showSetByAdministrator(QWidget* control, Setting setting);
     void paintColourPanels();
     QCheckBox* box(const char* name) const;
 

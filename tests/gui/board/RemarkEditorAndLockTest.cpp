@@ -1,4 +1,5 @@
-// The discussion board, the remark list editor and the options lock.
+// The discussion board, the remark list editor, the options lock and the settings that the
+// computer's administrator locked.
 
 #include "gui/board/RemarkEditor.h"
 #include "support/WindowUser.h"
@@ -6,14 +7,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using velmora::test::ColourDialogAnswer;
 using velmora::test::InputDialogAnswer;
 using velmora::test::Q;
 using velmora::test::WindowUser;
@@ -161,4 +165,44 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
     EXPECT_EQ(lock->text(), Q("Lock * "));
     EXPECT_TRUE(h.find<QCheckBox>("hideMessagingBox")->isEnabled());
     EXPECT_TRUE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
+}
+
+TEST(OptionsLock, WhatTheAdministratorLockedNeitherAClickNorTheAccessCodeChanges) {
+    WindowUser h("[VLX]\r\nShwTime=1\r\nmsgOn=0\r\n",
+                 "[VLX]\nShwTime=0\nclock24=1\n[Locked]\nVLX.ShwTime=1\nVLX.clock24=1\n"
+                 "VLX.msgOn=1\nColor.Busy=1\n");
+    h.tab("Options");
+    const quint32 busy = h.window->core().options().colours.busy;
+    for (const char* name :
+         {"stampChangesBox", "timeFormatBox", "hideMessagingBox", "busyColourPanel"}) {
+        SCOPED_TRACE(name);
+        QWidget* control = h.find<QWidget>(name);
+        ColourDialogAnswer ifItOpened(Qt::black); // a colour dialog would otherwise wait
+        h.click(control);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        QCoreApplication::processEvents();
+        // Resting the mouse on it shows why.
+        QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
+                        control->mapToGlobal(control->rect().center()));
+        QApplication::sendEvent(control, &rest);
+        EXPECT_EQ(QToolTip::text(), Q("Set by your administrator"));
+        QToolTip::hideText();
+    }
+    EXPECT_FALSE(h.find<QCheckBox>("stampChangesBox")->isChecked());
+    EXPECT_EQ(h.find<QComboBox>("timeFormatBox")->currentText(), Q("24-hour clock"));
+    const Options& o = h.window->core().options();
+    EXPECT_FALSE(o.stampChanges);
+    EXPECT_TRUE(o.use24HourClock);
+    EXPECT_FALSE(o.messagingHidden);
+    EXPECT_EQ(o.colours.busy, busy);
+
+    // Locking and unlocking with the access code frees the other starred option only.
+    for (int turn = 0; turn < 2; ++turn) {
+        InputDialogAnswer right(true, Q("dzv7Lk"));
+        h.click("lockButton");
+    }
+    EXPECT_EQ(h.find<QPushButton>("lockButton")->text(), Q("Lock * "));
+    EXPECT_TRUE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
+    EXPECT_TRUE(h.find<QCheckBox>("hideDiscussBox")->toolTip().isEmpty());
+    EXPECT_FALSE(h.find<QCheckBox>("hideMessagingBox")->isEnabled());
 }
