@@ -9,7 +9,10 @@
 #include "gui/window/MainWindow.h"
 #include "gui/window/TabbedPages.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QEvent>
+#include <QLineEdit>
 #include <QTimer>
 
 namespace velmora {
@@ -28,6 +31,16 @@ QString counted(int count, const char* thing) {
         .arg(count)
         .arg(QLatin1String(thing))
         .arg(count == 1 ? QString() : QStringLiteral("s"));
+}
+
+// Whether the user is typing into one of the window's one-line fields (the discussion entry, the
+// remark box, a box of the Options page): text they changed and have not yet sent or confirmed.
+bool typingInAField(const QWidget& window) {
+    QWidget* focus = QApplication::focusWidget();
+    auto* field = qobject_cast<QLineEdit*>(focus);
+    if (auto* box = qobject_cast<QComboBox*>(focus)) field = box->lineEdit();
+    return field && field->window() == &window && !field->isReadOnly() && field->isModified() &&
+           !field->text().isEmpty();
 }
 
 } // namespace
@@ -49,7 +62,7 @@ MessageAlerts::MessageAlerts(MainWindow& window, const QDBusConnection& bus)
     connect(&window.discussPage(), &DiscussPage::lineAdded, this, &MessageAlerts::lineAdded);
     connect(&window.pages(), &TabbedPages::currentPageChanged, this, &MessageAlerts::checkSeen);
     window.messagesPage().setUserWriting(
-        [&compose = window.composePage()] { return compose.holdsDraft(); });
+        [&window] { return window.composePage().holdsDraft() || typingInAField(window); });
     window.installEventFilter(this);
 }
 

@@ -245,27 +245,32 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
 // otherwise takes the focus on its text; what arrives out of view marks its tab until looked at.
 TEST(MessagePages, WhatArrivesOutOfViewMarksItsTabUntilLookedAt) {
     const struct {
-        const char* typed; // into the compose box opened from its tab; none: the Status page
+        const char* page;  // opened by its tab; none: the Status page as it starts
+        const char* field; // clicked there; none: where the tab put the focus
+        const char* typed;
         QByteArray datagram;
         const char* focus; // afterwards; empty: where it was
         const char* tab;   // the marked tab, looked at in the end
         const char* mark;
     } rows[] = {
-        {"The report is", "Mready?", "composeBox", "Messages", "1 new message"},
-        {"", "Mready?", "messageBox", "Messages", ""},
-        {nullptr, "dAnn > cake", "", "Discuss", "1 new line"},
+        {"Compose", nullptr, "The report is", "Mready?", "composeBox", "Messages", "1 new message"},
+        {"Compose", nullptr, "", "Mready?", "messageBox", "Messages", ""},
+        {"Discuss", "discussionEntry", "I'll bring", "Mready?", "", "Messages", "1 new message"},
+        {"Status", "remarkBox", "Back at", "Mready?", "", "Messages", "1 new message"},
+        {nullptr, nullptr, "", "dAnn > cake", "", "Discuss", "1 new line"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.datagram.constData());
+        SCOPED_TRACE(std::string(row.page ? row.page : "") + " " + row.datagram.constData());
         Pages p;
         TabbedPages& pages = p.h.window->pages();
-        if (row.typed) {
-            p.h.tab("Compose");
-            p.h.input.type(Q(row.typed));
-        }
+        if (row.page) p.h.tab(row.page);
+        if (row.field) p.click(row.field);
+        p.h.input.type(Q(row.typed));
         const QString before = p.focus();
+        QWidget* pageBefore = p.current();
         p.arrive(row.datagram, "10.0.0.7");
         EXPECT_EQ(p.focus(), *row.focus ? Q(row.focus) : before);
+        if (!*row.focus) EXPECT_EQ(p.current(), pageBefore);
         EXPECT_EQ(pages.tabMark(p.page("messagesPage")) + pages.tabMark(p.page("discussPage")),
                   Q(row.mark));
         p.h.tab(row.tab);
