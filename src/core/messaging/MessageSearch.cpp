@@ -2,6 +2,8 @@
 
 #include "core/net/AnsiText.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace velmora {
@@ -45,30 +47,45 @@ QByteArray foldedCharacter(const QString& character) {
 
 } // namespace
 
-EntryParts entryParts(const QByteArray& entry) {
-    EntryParts parts;
-    QByteArray text = entry;
+namespace {
+
+// Where the parts of an entry lie in its bytes; finding them copies nothing.
+struct PartSpans {
+    QByteArrayView text;
+    QByteArrayView sender;
+    QByteArrayView arrival;
+};
+
+PartSpans partSpans(QByteArrayView text) {
+    PartSpans parts;
     // The entry ends with CR LF, the arrival line, CR LF and a line of one blank; read back
     // from the settings file, with one more CR LF.
     if (text.endsWith("\r\n")) text.chop(2);
     if (text.endsWith("\r\n ")) text.chop(3);
     const qsizetype lastLine = text.lastIndexOf("\r\n");
-    if (lastLine >= 0 && text.mid(lastLine + 2).startsWith(" at ")) {
-        parts.arrival = text.mid(lastLine + 2);
+    if (lastLine >= 0 && text.sliced(lastLine + 2).startsWith(" at ")) {
+        parts.arrival = text.sliced(lastLine + 2);
         text.truncate(lastLine);
     }
     // The trailer follows the body directly when the body was cut inside its last line.
     const qsizetype trailer = text.lastIndexOf(kTrailerLeadIn);
     if (trailer >= 0 && text.indexOf('\n', trailer) < 0) {
-        const QByteArray from = text.mid(trailer + kLeadInLength);
+        const QByteArrayView from = text.sliced(trailer + kLeadInLength);
         const qsizetype address = from.lastIndexOf(" (");
-        parts.sender = address < 0 ? from : from.left(address);
+        parts.sender = address < 0 ? from : from.first(address);
         text.truncate(trailer);
     }
     while (text.endsWith('\n') || text.endsWith('\r'))
         text.chop(1);
     parts.text = text;
     return parts;
+}
+
+} // namespace
+
+EntryParts entryParts(const QByteArray& entry) {
+    const PartSpans spans = partSpans(entry);
+    return {spans.text.toByteArray(), spans.sender.toByteArray(), spans.arrival.toByteArray()};
 }
 
 QByteArray firstTextLine(const EntryParts& parts) {
@@ -99,16 +116,39 @@ MessageSearch::MessageSearch() {
 
 QByteArray MessageSearch::folded(const QByteArray& ansi) const {
     QByteArray out;
-    out.reserve(ansi.size());
+    foldInto(out, ansi);
+    return out;
+}
+
+void MessageSearch::foldInto(QByteArray& out, QByteArrayView ansi) const {
+    // Measured first, then written in place: a history of 5,000 long messages is folded in one
+    // go at the first search, where appending byte by byte cost most of the time.
+    qsizetype length = 0;
+    for (const char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        length += b < 0x80 ? 1 : foldTable_[b].size();
+    }
+    const qsizetype start = out.size();
+    out.resize(start + length);
+    char* to = out.data() + start;
     for (const char c : ansi) {
         const auto b = static_cast<unsigned char>(c);
         // ASCII has neither accents nor case folding beyond A-Z.
-        if (b < 0x80)
-            out.append(b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : c);
-        else
-            out.append(foldTable_[b]);
+        if (b < 0x80) {
+            *to++ = b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : c;
+        } else {
+            const QByteArray& into = foldTable_[b];
+            to = std::copy(into.cbegin(), into.cend(), to);
+        }
     }
-    return out;
+}
+
+void MessageSearch::prepare(const QList<QByteArray>& entries) {
+    QHash<const char*, Folded> next;
+    next.reserve(entries.size());
+    for (const QByteArray& entry : entries)
+        foldedEntry(entry, next);
+    cache_ = std::move(next);
 }
 
 QList<qsizetype> MessageSearch::find(const QList<QByteArray>& entries, const QString& query) {
@@ -123,7 +163,9 @@ QList<qsizetype> MessageSearch::find(const QList<QByteArray>& entries, const QSt
         const QByteArray& text = foldedEntry(entries[i], next);
         bool all = true;
         for (const QByteArray& word : std::as_const(wanted))
-            if (!text.contains(word)) {
+            // The C library's search is several times faster than Qt's over long texts.
+            if (!memmem(text.constData(), size_t(text.size()), word.constData(),
+                        size_t(word.size()))) {
                 all = false;
                 break;
             }
@@ -139,8 +181,13 @@ const QByteArray& MessageSearch::foldedEntry(const QByteArray& entry,
     if (auto known = next.constFind(key); known != next.cend()) return known->text;
     if (auto kept = cache_.find(key); kept != cache_.end())
         return next.insert(key, std::move(*kept))->text;
-    const EntryParts parts = entryParts(entry);
-    return next.insert(key, {entry, folded(parts.text) + '\n' + folded(parts.sender)})->text;
+    const PartSpans parts = partSpans(entry);
+    QByteArray text;
+    text.reserve(parts.text.size() + 1 + parts.sender.size());
+    foldInto(text, parts.text);
+    text.append('\n');
+    foldInto(text, parts.sender);
+    return next.insert(key, {entry, std::move(text)})->text;
 }
 
 } // namespace velmora

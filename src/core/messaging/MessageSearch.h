@@ -3,6 +3,7 @@
 // sender's name, typed without minding letter case or accents.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -36,11 +37,16 @@ public:
     // character decomposed, stripped of its accents and case-folded ("ß" reads as "ss"). A
     // query without a word finds nothing.
     QList<qsizetype> find(const QList<QByteArray>& entries, const QString& query);
+    // Folds the entries that the next search will meet, so that it only compares.
+    void prepare(const QList<QByteArray>& entries);
 
     // The folded form of Windows-1252 text, in UTF-8.
     QByteArray folded(const QByteArray& ansi) const;
 
 private:
+    // Appends the folded form of `ansi` to `out`.
+    void foldInto(QByteArray& out, QByteArrayView ansi) const;
+
     // The folded text and sender of an entry. Entries never change in place, so an entry's
     // bytes, found again by their address, fold the same as the last time; the copy kept here
     // holds that address for as long as the entry is remembered.

@@ -292,6 +292,9 @@ void MessagesPage::showFound(bool shown) {
 }
 
 bool MessagesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Folded while the person reaches for the first key, not when they type it.
+    if (watched == findBox_ && event->type() == QEvent::FocusIn)
+        search_->prepare(history_.entries());
     if (event->type() != QEvent::KeyPress || (watched != findBox_ && watched != foundList_))
         return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();
