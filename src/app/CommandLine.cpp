@@ -53,9 +53,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption show(text("show"));
     const QCommandLineOption exit(text("exit"));
     const QCommandLineOption exitOut(text("exit-out"));
+    const QCommandLineOption diagnose(text("diagnose"));
     const QCommandLineOption help(QStringList{text("h"), text("help"), text("?")});
     const QCommandLineOption version(text("version"));
-    parser.addOptions({settings, address, trace, status, show, exit, exitOut, help, version});
+    parser.addOptions(
+        {settings, address, trace, status, show, exit, exitOut, diagnose, help, version});
     parser.addOptions(toolkitOptions());
 
     if (!parser.parse(arguments)) {
@@ -81,13 +83,32 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return c;
     }
 
+    c.settingsPath = parser.value(settings);
+    c.trace = parser.isSet(trace);
+    if (parser.isSet(address)) {
+        c.address = parser.value(address).toLatin1();
+        // Every message to this copy is matched against this text; anything else would make it
+        // deaf to them.
+        if (!isDottedAddress(c.address)) {
+            c.action = Action::Fail;
+            c.exitCode = 2;
+            c.message = text("velmora: --address needs a dotted IPv4 address such as "
+                             "192.168.1.20, not \"%1\"")
+                            .arg(parser.value(address));
+            return c;
+        }
+    }
+
     int commands = 0;
-    for (const QCommandLineOption* o : {&status, &show, &exit, &exitOut})
+    for (const QCommandLineOption* o : {&status, &show, &exit, &exitOut, &diagnose})
         commands += parser.isSet(*o) ? 1 : 0;
-    if (commands > 1) return failure(text("give only one of --status, --show, --exit, --exit-out"));
+    if (commands > 1)
+        return failure(text("give only one of --status, --show, --exit, --exit-out, --diagnose"));
     if (commands == 1) {
         c.action = Action::Control;
-        if (parser.isSet(show)) {
+        if (parser.isSet(diagnose)) {
+            c.command = ControlCommand::Diagnose;
+        } else if (parser.isSet(show)) {
             c.command = ControlCommand::Show;
         } else if (parser.isSet(exit)) {
             c.command = ControlCommand::Exit;
@@ -103,22 +124,6 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                         : is("out")  ? ControlCommand::StatusOut
                                      : ControlCommand::Remark;
             if (c.command == ControlCommand::Remark) c.remark = value;
-        }
-        return c;
-    }
-
-    c.settingsPath = parser.value(settings);
-    c.trace = parser.isSet(trace);
-    if (parser.isSet(address)) {
-        c.address = parser.value(address).toLatin1();
-        // Every message to this copy is matched against this text; anything else would make it
-        // deaf to them.
-        if (!isDottedAddress(c.address)) {
-            c.action = Action::Fail;
-            c.exitCode = 2;
-            c.message = text("velmora: --address needs a dotted IPv4 address such as "
-                             "192.168.1.20, not \"%1\"")
-                            .arg(parser.value(address));
         }
     }
     return c;
@@ -143,18 +148,31 @@ QString helpText() {
                 "  --show                 Bring the running copy's window into view.\n"
                 "  --exit                 End the running copy, as its menu's Exit does.\n"
                 "  --exit-out             Set the running copy's status to Out and end it.\n"
+                "  --diagnose             Print what the running copy's network and settings\n"
+                "                         file do: its address and where it came from, the\n"
+                "                         interface, where datagrams go, whether the last one\n"
+                "                         left, the copies heard in the last ten minutes by\n"
+                "                         subnet, the settings file and its last save, the\n"
+                "                         computer's defaults file. With no copy running, what\n"
+                "                         a copy would use, and exit code 1.\n"
                 "  -h, --help             Show this help.\n"
                 "  --version              Show the program's name and version.\n"
                 "\n"
-                "--status, --show, --exit and --exit-out go to the copy that this user runs on\n"
-                "this computer, through a socket in $XDG_RUNTIME_DIR (without one, in this\n"
-                "network namespace); they never start one and send nothing on the network\n"
-                "themselves.\n"
+                "--status, --show, --exit, --exit-out and --diagnose go to the copy that this\n"
+                "user runs on this computer, through a socket in $XDG_RUNTIME_DIR (without one,\n"
+                "in this network namespace); they never start one and send nothing on the\n"
+                "network themselves.\n"
                 "\n"
                 "Settings file, the first that applies:\n"
                 "  /var/lib/dazuviz-velmora/vlx.ini, when that folder exists and is writable;\n"
                 "  $XDG_CONFIG_HOME/dazuviz-velmora/vlx.ini (default\n"
                 "  ~/.config/dazuviz-velmora/vlx.ini).\n"
+                "\n"
+                "The computer's defaults for every user: dazuviz-velmora/defaults.ini in the\n"
+                "first folder of $XDG_CONFIG_DIRS that holds one (default /etc/xdg). Its keys\n"
+                "are where every user's settings start; those listed in its [Locked] section\n"
+                "cannot be changed on the Options page. A line it cannot use is named on stderr\n"
+                "and ignored.\n"
                 "\n"
                 "Network: UDP port 55555; every copy listens on it and broadcasts to\n"
                 "255.255.255.255 port 55555.\n"

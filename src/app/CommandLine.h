@@ -8,8 +8,19 @@
 
 namespace velmora {
 
-// A command for the copy that already runs for this user.
-enum class ControlCommand { None, StatusIn, StatusBusy, StatusOut, Remark, Show, Exit, ExitOut };
+// A command for the copy that already runs for this user. Diagnose asks it for the report of
+// its network and settings file.
+enum class ControlCommand {
+    None,
+    StatusIn,
+    StatusBusy,
+    StatusOut,
+    Remark,
+    Show,
+    Exit,
+    ExitOut,
+    Diagnose
+};
 
 struct CommandLine {
     enum class Action { Run, Control, Print, Fail };

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/RunningCopy.h"
+#include "core/NetworkReport.h"
 #include "core/net/OwnAddress.h"
 #include "core/settings/Session.h"
 #include "gui/desktop/LogindWatch.h"
@@ -98,6 +99,7 @@ void runCommand(MainWindow& window, ControlCommand command, const QString& remar
         return window.menus().exitAction->trigger();
     case ControlCommand::ExitOut:
         return window.menus().exitAsOutAction->trigger();
+    case ControlCommand::Diagnose:
     case ControlCommand::None:
         return;
     }
@@ -173,7 +175,11 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     QObject::connect(&screenSaver, &ScreenSaverWatch::lockChanged, &core, &Core::setScreenLocked);
 
     ControlServer control([&window](ControlCommand command, const QString& remark) {
+        if (command == ControlCommand::Diagnose)
+            return networkReport(networkState(window.core())).join(QLatin1Char('\n')) +
+                   QLatin1Char('\n');
         runCommand(window, command, remark);
+        return QString();
     });
     if (QString reason; !control.listen(reason))
         std::fprintf(stderr, "velmora: scripts cannot reach this copy: %s\n",

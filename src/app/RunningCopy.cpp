@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kAnswerTimeoutMs = 20000;
 constexpr qint64 kLongestRequest = 1 << 20;
+constexpr qsizetype kLongestAnswer = 1 << 20;
 
 struct Closer {
     int fd;
@@ -132,7 +133,7 @@ constexpr CommandWord kWords[] = {
     {ControlCommand::StatusIn, "in"},      {ControlCommand::StatusBusy, "busy"},
     {ControlCommand::StatusOut, "out"},    {ControlCommand::Remark, "remark"},
     {ControlCommand::Show, "show"},        {ControlCommand::Exit, "exit"},
-    {ControlCommand::ExitOut, "exit-out"},
+    {ControlCommand::ExitOut, "exit-out"}, {ControlCommand::Diagnose, "diagnose"},
 };
 
 QByteArray encode(ControlCommand command, const QString& remark) {
@@ -159,8 +160,9 @@ int complain(const QString& text) {
     return 1;
 }
 
-void answer(QLocalSocket* connection) {
-    connection->write("done\n");
+// The answer's text, then "done" on a line of its own.
+void answer(QLocalSocket* connection, const QString& text = {}) {
+    connection->write(text.toUtf8() + "done\n");
     connection->flush();
     connection->disconnectFromServer();
 }
@@ -206,7 +208,7 @@ void PortHolderName::onAsked() {
         ::close(fd);
 }
 
-int sendToRunningCopy(ControlCommand command, const QString& remark) {
+int sendToRunningCopy(ControlCommand command, const QString& remark, QByteArray* answer) {
     const ControlAddress a = controlAddress();
     if (!a.problem.isEmpty())
         return complain(QStringLiteral("cannot reach the running copy: ") + a.problem);
@@ -229,19 +231,21 @@ int sendToRunningCopy(ControlCommand command, const QString& remark) {
         done += n;
     }
     QByteArray reply;
-    while (!reply.endsWith('\n')) {
+    const auto confirmed = [&reply] { return reply == "done\n" || reply.endsWith("\ndone\n"); };
+    while (!confirmed() && reply.size() < kLongestAnswer) {
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, kAnswerTimeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) break;
-        char buffer[64];
+        char buffer[4096];
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         reply.append(buffer, n);
     }
-    if (reply != "done\n")
+    if (!confirmed())
         return complain(QStringLiteral("the running copy did not confirm the command"));
+    if (answer) *answer = reply.chopped(5);
     return 0;
 }
 
@@ -332,8 +336,8 @@ void ControlServer::onReadable(QLocalSocket* connection) {
     }
     const bool ending = command == ControlCommand::Exit || command == ControlCommand::ExitOut;
     if (ending) waitingForEnd_.append(connection);
-    handler_(command, remark);
-    if (!ending) answer(connection);
+    const QString text = handler_(command, remark);
+    if (!ending) answer(connection, text);
 }
 
 void ControlServer::confirmEnd() {

@@ -47,15 +47,16 @@ private:
 QString holderOf(std::optional<uid_t> uid);
 
 // Hands `command` to this user's running copy and waits until it confirms: 0 when it did, 1
-// with one line on stderr when no copy runs or it did not confirm. Starts nothing and sends
-// nothing on the network.
-int sendToRunningCopy(ControlCommand command, const QString& remark);
+// with one line on stderr when no copy runs or it did not confirm. What the copy answered
+// before its confirmation goes to `answer`. Starts nothing and sends nothing on the network.
+int sendToRunningCopy(ControlCommand command, const QString& remark, QByteArray* answer = nullptr);
 
 class ControlServer : public QObject {
     Q_OBJECT
 public:
-    // Runs one command of the user; Exit and ExitOut end the event loop.
-    using Handler = std::function<void(ControlCommand command, const QString& remark)>;
+    // Runs one command of the user and gives the text to answer before the confirmation; Exit
+    // and ExitOut end the event loop.
+    using Handler = std::function<QString(ControlCommand command, const QString& remark)>;
 
     explicit ControlServer(Handler handler, QObject* parent = nullptr);
     // Removes the socket file, if it is still the one this copy made.

@@ -207,6 +207,7 @@ bool Core::saveAllSettings() {
     // Another user may have put a link, a FIFO or a file of theirs in the shared folder since
     // the start: what the user was promised goes to the own file instead.
     if (unusable && useOwnSettingsFile(result)) result = saveUnderLock(s, &unusable);
+    lastSave_ = result;
     if (!result.ok()) {
         reportSettingsProblem(QStringLiteral("The settings could not be saved to %1: %2. They "
                                              "are kept and saved again at the next occasion.")
@@ -301,7 +302,9 @@ void Core::onDatagramReceived(UdpReceiver*, const char* bytes, int count, const 
     // on several: they are still this copy's, and must not re-key its own row.
     const QByteArray source =
         address != own_.address && localAddresses_.contains(address) ? own_.address : address;
-    if (duplicates_.absorbs(text, source, clock_.now().toMSecsSinceEpoch())) return;
+    const qint64 nowMs = clock_.now().toMSecsSinceEpoch();
+    if (source != own_.address) heard_.heard(source, nowMs);
+    if (duplicates_.absorbs(text, source, nowMs)) return;
     try {
         dispatchDatagram(text, source);
     } catch (...) {

@@ -10,6 +10,7 @@
 #include "core/net/DuplicateFilter.h"
 #include "core/net/UdpReceiver.h"
 #include "core/net/UdpSender.h"
+#include "core/presence/HeardCopies.h"
 #include "core/presence/Presence.h"
 #include "core/presence/Roster.h"
 #include "core/settings/Profile.h"
@@ -174,6 +175,16 @@ public:
     const QByteArray& titleNote() const { return titleNote_; }
     UdpSender& sender() { return sender_; }
     UdpReceiver& receiver() { return receiver_; }
+    const UdpSender& sender() const { return sender_; }
+    const UdpReceiver& receiver() const { return receiver_; }
+    // The other copies' addresses that datagrams came from lately.
+    const HeardCopies& heard() const { return heard_; }
+
+    // The settings file in use, and what became of its last save (none before the first); a
+    // file that cannot be read is never saved over.
+    const QString& settingsPath() const { return settingsPath_; }
+    const std::optional<FileResult>& lastSave() const { return lastSave_; }
+    bool settingsUnreadable() const { return settingsUnusable_; }
 
     static QList<QByteArray> defaultRemarks();
     QDateTime now() const { return clock_.now(); }
@@ -245,6 +256,7 @@ private:
     UdpSender sender_;
     UdpReceiver receiver_;
     DuplicateFilter duplicates_; // what relays and loops deliver twice
+    HeardCopies heard_;
     QTimer everyTenSeconds_;
     QTimer everySecond_;
     QTimer historySave_;
@@ -267,8 +279,9 @@ private:
     bool historyLoaded_ = false;    // stored messages are in: a save now keeps them
     QString settingsPath_;          // the file in use
     bool settingsUnusable_ = false; // the file exists but cannot be read: never save over it
-    bool problemReported_ = false;  // told the user; again only after a save worked
-    bool sendFailing_ = false;      // the last datagram could not leave
+    std::optional<FileResult> lastSave_;
+    bool problemReported_ = false; // told the user; again only after a save worked
+    bool sendFailing_ = false;     // the last datagram could not leave
     QList<QByteArray> localAddresses_;
 };
 

@@ -14,10 +14,10 @@ PROGRAM = os.environ["VELMORA_PROGRAM"]
 VERSION = os.environ["VELMORA_VERSION"]
 
 HELP_HOLDS = ["--settings PATH", "--address A.B.C.D", "--trace", "--status in|busy|out|TEXT",
-              "--show", "--exit ", "--exit-out", "--help", "--version",
+              "--show", "--exit ", "--exit-out", "--diagnose", "--help", "--version",
               "/var/lib/dazuviz-velmora/vlx.ini", "$XDG_CONFIG_HOME/dazuviz-velmora/vlx.ini",
               "~/.config/dazuviz-velmora/vlx.ini", "UDP port 55555", "SIGTERM, SIGHUP",
-              "SIGINT", "Exit codes:"]
+              "SIGINT", "Exit codes:", "dazuviz-velmora/defaults.ini"]
 
 CASES = [
     # arguments, exit code, stdout (a regular expression, whole), stderr (likewise)

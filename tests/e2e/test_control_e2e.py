@@ -9,6 +9,7 @@ the per-computer name and, for a copy without a runtime folder, the control name
     holds, and in place of the one a crashed copy left there. Each --status does what its button does: the same single datagram on the wire, byte
     for byte; a remark as typed into the remark box and confirmed (only what can be typed, a
     long one cut where the box cuts it). --show sends nothing. Each command exits 0, silently.
+    --diagnose prints the copy's report: its address, port and settings file, and exits 0.
  c. The other user cannot touch ANN's copy: its command is refused for ANN's runtime folder,
     and a connection to ANN's socket is refused, with nothing done.
  d. A second start on host 1 finds the per-computer name held by the other user: it says so
@@ -17,7 +18,8 @@ the per-computer name and, for a copy without a runtime folder, the control name
     have no runtime folder and take commands on a name in the abstract namespace. DOT finds
     its name held by the other user and says so; a command there finds that user's program
     and refuses it. At BOB the other user's connection is hung up on, and --exit ends BOB as
-    Ctrl+C does. Both clients return once the copy has sent its last word and saved.
+    Ctrl+C does. Both clients return once the copy has sent its last word and saved. With ANN
+    gone, --diagnose prints what a copy would use and exits 1.
 """
 
 import os
@@ -162,6 +164,13 @@ def run(net, workdir, program, probe_program):
                 on_wire = [d.data for d in probe.seen[mark:] if d.source == ADDR[1]]
                 assert on_wire == got, f"on the wire: {[show(d) for d in on_wire]}"
 
+        done = control(net, 1, program, "--diagnose", runtime=ann_runtime)
+        report = done.stdout.decode().splitlines()
+        assert done.returncode == 0 and not done.stderr and all(line in report for line in (
+            "Own address: 10.77.0.1 (given with --address)", "Interface: eth0 (10.77.0.1/24)",
+            "Datagrams go to: 255.255.255.255, UDP port 55555", "Receiving on: UDP port 55555",
+            "Last send: worked", f"Settings file: {ann.settings}")), f"--diagnose: {done}"
+
         # c. The other user at ANN's copy.
         mark, sent = len(probe.seen), len(ann.sent())
         done = control(net, 1, program, "--status", "out", runtime=ann_runtime, prefix=NOBODY)
@@ -193,6 +202,9 @@ def run(net, workdir, program, probe_program):
         assert matches(got, [stamped(own(b"r", b"Out")), stamped(own(b"r", b"Out (off-line)"))]), (
             f"--exit-out sent {[show(d) for d in got]}")
         assert not os.path.exists(socket_file), "ANN left its socket file behind"
+        done = control(net, 1, program, "--diagnose", runtime=ann_runtime)
+        assert (done.returncode == 1 and b"No copy runs for this user" in done.stdout
+                and b"UDP port 55555" in done.stdout), f"--diagnose without ANN: {done}"
 
         bob = Copy.start(net, 2, "BOB", workdir, program, env={"XDG_RUNTIME_DIR": ""})
         dot = Copy.start(net, 1, "DOT", workdir, program, env={"XDG_RUNTIME_DIR": ""})

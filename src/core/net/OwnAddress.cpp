@@ -54,12 +54,12 @@ QByteArray determineOwnAddress(const QByteArray& override) {
     return named.isEmpty() ? QByteArray("127.0.0.1") : named;
 }
 
-QByteArray interfaceAddress() {
+FoundAddress findInterfaceAddress() {
     const QByteArray routed = defaultRouteInterface();
     if (!routed.isEmpty()) {
         const QByteArray a =
             firstIPv4(QNetworkInterface::interfaceFromName(QString::fromLatin1(routed)));
-        if (!a.isEmpty()) return a;
+        if (!a.isEmpty()) return {a, AddressOrigin::DefaultRoute};
     }
     for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
         const auto flags = iface.flags();
@@ -68,8 +68,16 @@ QByteArray interfaceAddress() {
             flags.testFlag(QNetworkInterface::IsLoopBack))
             continue;
         const QByteArray a = firstIPv4(iface);
-        if (!a.isEmpty()) return a;
+        if (!a.isEmpty()) return {a, AddressOrigin::FirstInterface};
     }
+    return {};
+}
+
+LocalInterface interfaceCarrying(const QByteArray& address) {
+    const QHostAddress wanted(QString::fromLatin1(address));
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& e : iface.addressEntries())
+            if (e.ip() == wanted) return {iface.name().toLatin1(), e.prefixLength()};
     return {};
 }
 

@@ -11,9 +11,28 @@ namespace velmora {
 // host name's first address; else "127.0.0.1".
 QByteArray determineOwnAddress(const QByteArray& override = {});
 
+// Where the own address came from, in the order of that rule.
+enum class AddressOrigin { Option, DefaultRoute, FirstInterface, HostName, Fallback };
+
+struct FoundAddress {
+    QByteArray address; // empty when no interface has one
+    AddressOrigin origin = AddressOrigin::Fallback;
+};
+
 // The interface part of that rule only (no resolver, which can block for seconds): the
-// address to follow while the program runs; empty when no interface has one.
-QByteArray interfaceAddress();
+// address to follow while the program runs, and which step found it.
+FoundAddress findInterfaceAddress();
+inline QByteArray interfaceAddress() {
+    return findInterfaceAddress().address;
+}
+
+// The interface that carries `address`, with the length of its network prefix; an empty name
+// when none does.
+struct LocalInterface {
+    QByteArray name;
+    int prefixLength = -1;
+};
+LocalInterface interfaceCarrying(const QByteArray& address);
 
 // Every IPv4 address of this computer's interfaces.
 QList<QByteArray> localAddresses();

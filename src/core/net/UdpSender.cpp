@@ -16,6 +16,10 @@ namespace velmora {
 
 namespace {
 
+// The subnet broadcasts remembered for the report; a computer on more networks than this sends
+// to them all the same.
+constexpr int kMaxShownBroadcasts = 8;
+
 SendResult refused(const QByteArray& text) {
     return {SendResult::Outcome::Refused, QString::fromLatin1(text)};
 }
@@ -97,9 +101,25 @@ void UdpSender::close() {
     limitedBroadcast_ = false;
 }
 
+std::optional<SendResult> UdpSender::lastResult() const {
+    std::lock_guard guard(lock_);
+    return lastResult_;
+}
+
+QList<QByteArray> UdpSender::lastSubnetBroadcasts() const {
+    std::lock_guard guard(lock_);
+    return lastSubnetBroadcasts_;
+}
+
 SendResult UdpSender::send(const char* bytes, int count) {
     std::lock_guard guard(lock_);
     if (count <= 0) return {};
+    lastSubnetBroadcasts_.clear();
+    lastResult_ = sendNow(bytes, count);
+    return *lastResult_;
+}
+
+SendResult UdpSender::sendNow(const char* bytes, int count) {
     if (!active_) return refused("UDP Socket not connected");
 
     ssize_t result = -1;
@@ -156,9 +176,11 @@ int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
         const ssize_t result =
             ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
                      reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-        if (result == count)
+        if (result == count) {
             sent = true;
-        else if (result < 0)
+            if (lastSubnetBroadcasts_.size() < kMaxShownBroadcasts)
+                lastSubnetBroadcasts_.append(broadcast.toString().toLatin1());
+        } else if (result < 0)
             lastError = errno;
     }
     if (sent) return count;

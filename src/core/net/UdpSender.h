@@ -5,11 +5,13 @@
 #include "core/net/SendResult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 
 #include <netinet/in.h>
 
 #include <mutex>
+#include <optional>
 
 namespace velmora {
 
@@ -35,9 +37,16 @@ public:
     // How many times a socket was opened; lets tests see that a write did not reopen.
     int openCount() const { return openCount_; }
 
+    // What became of the last datagram: none before the first. For a report of the network.
+    std::optional<SendResult> lastResult() const;
+    // The subnet broadcasts the last datagram went to in place of the limited broadcast; empty
+    // when it went to the destination itself.
+    QList<QByteArray> lastSubnetBroadcasts() const;
+
 private:
     SendResult open();
     void close();
+    SendResult sendNow(const char* bytes, int count);
     int sendToInterfaceBroadcasts(const char* bytes, int count);
 
     mutable std::recursive_mutex lock_;
@@ -50,6 +59,8 @@ private:
     QByteArray remoteIP_;
     quint16 remotePort_ = 0;
     int openCount_ = 0;
+    std::optional<SendResult> lastResult_;
+    QList<QByteArray> lastSubnetBroadcasts_; // the first eight
 };
 
 } // namespace velmora

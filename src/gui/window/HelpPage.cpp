@@ -1,5 +1,6 @@
 #include "gui/window/HelpPage.h"
 
+#include "core/NetworkReport.h"
 #include "core/settings/Settings.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/window/PageHost.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QUrl>
@@ -28,7 +30,8 @@ const QString kSupportPage = QStringLiteral("support.html");
 
 } // namespace
 
-HelpPage::HelpPage(PageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
+    : QWidget(parent), host_(host), core_(core) {
     setObjectName(latin1("helpPage"));
     // Installed beside the program's folder, else beside the program; a build for the tests
     // also finds it in the sources.
@@ -59,8 +62,12 @@ HelpPage::HelpPage(PageHost& host, QWidget* parent) : QWidget(parent), host_(hos
                 [this, topic] { onHelpTopicClicked(latin1(topic)); });
         ++i;
     }
+    QPushButton* network = pushButton("helpNetwork", "Network");
+    grid->addWidget(network, i / 4, i % 4);
+    connect(network, &QPushButton::clicked, this, &HelpPage::onNetworkClicked);
+    ++i;
     QPushButton* web = pushButton("webSupportButton", "Web Support");
-    grid->addWidget(web, i / 4, i % 4, 1, 2);
+    grid->addWidget(web, i / 4, i % 4);
     connect(web, &QPushButton::clicked, this, &HelpPage::onWebSupportClicked);
     l->addWidget(topics);
 
@@ -113,12 +120,30 @@ void HelpPage::onHelpTopicClicked(const QString& topic) {
     helpWindow_->activateWindow();
 }
 
+void HelpPage::onNetworkClicked() {
+    if (!networkWindow_) {
+        // Plain text only: the report holds paths and reasons that are not markup.
+        networkWindow_ = named(new QPlainTextEdit(this), "networkWindow");
+        networkWindow_->setWindowFlag(Qt::Window);
+        networkWindow_->setWindowTitle(latin1("Dazuviz Velmora: Network"));
+        networkWindow_->setReadOnly(true);
+        networkWindow_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        networkWindow_->resize(560, 300);
+        networkWindow_->installEventFilter(this);
+    }
+    networkWindow_->setPlainText(networkReport(networkState(core_)).join(QLatin1Char('\n')));
+    networkWindow_->show();
+    networkWindow_->raise();
+    networkWindow_->activateWindow();
+}
+
 bool HelpPage::eventFilter(QObject* watched, QEvent* event) {
-    // From the help window back to the main window is a hand-over between the program's own
-    // windows, as after one of its dialogs: the window keeps its page, and a click that
-    // activates it lands on what it showed. A modal dialog taking over sets its own flag.
-    if (watched == helpWindow_ && event->type() == QEvent::WindowDeactivate &&
-        !QApplication::activeModalWidget())
+    // From the help or network window back to the main window is a hand-over between the
+    // program's own windows, as after one of its dialogs: the window keeps its page, and a
+    // click that activates it lands on what it showed. A modal dialog taking over sets its own
+    // flag.
+    if ((watched == helpWindow_ || watched == networkWindow_) &&
+        event->type() == QEvent::WindowDeactivate && !QApplication::activeModalWidget())
         host_.setDialogOpen(false);
     return QWidget::eventFilter(watched, event);
 }

@@ -1,15 +1,18 @@
 #pragma once
 // The Help page: the version, the help document opened at a topic in a window of the program,
-// and the product's web site and its support page.
+// the report of what the network and the settings file do, and the product's web site and its
+// support page.
 
 #include <QStringList>
 #include <QWidget>
 
+class QPlainTextEdit;
 class QTextBrowser;
 class QUrl;
 
 namespace velmora {
 
+class Core;
 class PageHost;
 
 class HelpPage : public QWidget {
@@ -18,7 +21,7 @@ public:
     // The product's web site; "Web Support" opens its support page.
     static const QString kWebSite;
 
-    explicit HelpPage(PageHost& host, QWidget* parent = nullptr);
+    HelpPage(PageHost& host, const Core& core, QWidget* parent = nullptr);
 
     // Where the help document is looked for, in this order; when none of them holds it, the
     // message names the first.
@@ -26,6 +29,8 @@ public:
 
     // The help window (one for every topic) shows the document at the topic's section.
     void onHelpTopicClicked(const QString& topic);
+    // The network window shows the report as it stands at each click.
+    void onNetworkClicked();
     void onWebSupportClicked();
     void onWebSiteClicked();
 
@@ -38,8 +43,10 @@ private:
     void tell(const QString& text);
 
     PageHost& host_;
+    const Core& core_;
     QStringList helpPlaces_;
-    QTextBrowser* helpWindow_ = nullptr; // made when it is first asked for
+    QTextBrowser* helpWindow_ = nullptr;      // made when it is first asked for
+    QPlainTextEdit* networkWindow_ = nullptr; // likewise
 };
 
 } // namespace velmora

@@ -133,7 +133,7 @@ void MainWindow::buildPages() {
         *core_, *this, [this] { return toAnsi(optionsPage_->nameBox().text()); }, this);
     changePage_ = new ChangeStatusPage(*core_, *this, this);
     remarkEditor_ = new RemarkEditor(*core_, *this, *changePage_, this);
-    helpPage_ = new HelpPage(*this, this);
+    helpPage_ = new HelpPage(*this, *core_, this);
     pages_->addPage(statusPage_, latin1("Status"));
     pages_->addPage(messagesPage_, latin1("Messages"));
     pages_->addPage(composePage_, latin1("Compose"));

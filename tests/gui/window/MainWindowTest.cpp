@@ -238,6 +238,11 @@ TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened[0].toString(),
               h.find<QPushButton>("webSiteLink")->text() + Q("support.html"));
+
+    h.click("helpNetwork"); // the report as plain text, in a window of its own
+    auto* network = h.find<QPlainTextEdit>("networkWindow");
+    ASSERT_TRUE(network && network->isVisible() && network->isReadOnly());
+    EXPECT_TRUE(network->toPlainText().contains(Q("Settings file: ")));
 }
 
 #include "MainWindowTest.moc"
