@@ -40,7 +40,11 @@ bool UdpSender::active() const {
 SendResult UdpSender::setActive(bool active) {
     std::lock_guard guard(lock_);
     if (active == active_) return {};
-    if (active) return open();
+    if (active) {
+        const SendResult opened = open();
+        if (!opened.sent()) lastResult_ = opened; // no datagram leaves without a socket
+        return opened;
+    }
     close();
     return {};
 }
