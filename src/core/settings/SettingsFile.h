@@ -9,12 +9,18 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
+
 namespace velmora {
 
 class Profile;
 
 // The outcome of a file operation: errno when it failed, 0 when it worked.
 struct FileResult {
+    FileResult() = default;
+    FileResult(int systemError, QString whatWasFound = {})
+        : error(systemError), note(std::move(whatWasFound)) {}
+
     int error = 0;
     QString note; // what was found at the path, where the system's text would mislead
     bool ok() const { return error == 0; }

@@ -270,7 +270,9 @@ TEST(MessagePages, WhatArrivesOutOfViewMarksItsTabUntilLookedAt) {
         QWidget* pageBefore = p.current();
         p.arrive(row.datagram, "10.0.0.7");
         EXPECT_EQ(p.focus(), *row.focus ? Q(row.focus) : before);
-        if (!*row.focus) EXPECT_EQ(p.current(), pageBefore);
+        if (!*row.focus) {
+            EXPECT_EQ(p.current(), pageBefore);
+        }
         EXPECT_EQ(pages.tabMark(p.page("messagesPage")) + pages.tabMark(p.page("discussPage")),
                   Q(row.mark));
         p.h.tab(row.tab);
