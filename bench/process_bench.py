@@ -26,51 +26,12 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 from bench_args import bench_parser  # noqa: E402
+from process_figures import (cpu_seconds, pss_by_mapping, pss_kib,  # noqa: E402
+                             switches_by_thread)
 from probe import Listener  # noqa: E402
 from test_screens_e2e import TITLE, Screen  # noqa: E402
 from testnet import TestNet  # noqa: E402
 from velmora_copies import Copy  # noqa: E402
-
-TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def cpu_seconds(pid):
-    fields = open(f"/proc/{pid}/stat").read().rpartition(")")[2].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
-
-
-def switches_by_thread(pid):
-    """{(tid, name): voluntary + involuntary context switches} of every thread."""
-    result = {}
-    for tid in os.listdir(f"/proc/{pid}/task"):
-        try:
-            status = open(f"/proc/{pid}/task/{tid}/status").read().splitlines()
-        except FileNotFoundError:
-            continue
-        values = dict(line.split(":", 1) for line in status if ":" in line)
-        result[(tid, values["Name"].strip())] = (int(values["voluntary_ctxt_switches"])
-                                                 + int(values["nonvoluntary_ctxt_switches"]))
-    return result
-
-
-def pss_kib(pid):
-    rollup = {}
-    for line in open(f"/proc/{pid}/smaps_rollup").read().splitlines()[1:]:
-        key, _, value = line.partition(":")
-        rollup[key] = int(value.split()[0])
-    return rollup
-
-
-def pss_by_mapping(pid):
-    """{file or [anon] region: PSS in KiB}, summed over the process's mappings."""
-    totals, name = {}, None
-    for line in open(f"/proc/{pid}/smaps").read().splitlines():
-        fields = line.split()
-        if "-" in fields[0] and ":" not in fields[0]:
-            name = fields[5] if len(fields) > 5 else "[anon]"
-        elif fields[0] == "Pss:":
-            totals[name] = totals.get(name, 0) + int(fields[1])
-    return totals
 
 
 def start_once(net, screen, workdir, program, listener, run):
