@@ -336,7 +336,18 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
                 takeOverOwnStatus(code, status, source);
             });
         if (result.ignored) return;
-        if (proxied && !sameAddress(key, source)) noteSetter(key, source, text);
+        using Source = Roster::Source;
+        const QDateTime now = clock_.now();
+        if (!proxied || sameAddress(key, source)) {
+            roster_.noteSource(result.position, Source::OwnCopy, now);
+        } else if (result.appended || !result.statusChanged) {
+            // What the row already showed, or a row not known yet: a relay of a silent
+            // colleague's last status. This copy is never silent to itself.
+            if (!addressedToMe) roster_.noteSource(result.position, Source::PassedOn, now);
+        } else {
+            roster_.noteSource(result.position, Source::SetByOther, now);
+            noteSetter(key, source, text);
+        }
         // Only the person's own copy says that they are back; a relay of their last status
         // does not.
         if (!proxied)

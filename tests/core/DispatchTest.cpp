@@ -115,6 +115,7 @@ TEST(Dispatch, AChangeFromAnotherCopyIsToldOnceAndCanBeUndone) {
     CoreHarness h("10.0.0.5");
     Core& core = h.started();
     QSignalSpy told(&core, &Core::ownStatusSetByOther);
+    core.dispatchDatagram("agBob" + sep() + " In", "10.0.0.7");
     const QByteArray out = "zr10.0.0.5" + sep() + "OPERATOR" + sep() + " Out";
     core.dispatchDatagram(out, "10.0.0.8");
     core.dispatchDatagram(out, "10.0.0.8"); // the same change again changes nothing

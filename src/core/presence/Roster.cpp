@@ -21,6 +21,12 @@ QByteArrayView fieldOf(const QByteArray& text) {
     return QByteArrayView(text).first(eq < 0 ? text.size() : eq);
 }
 
+// The colour code and status text of an entry: everything from its separator on.
+QByteArrayView statusPart(const QByteArray& entry) {
+    const qsizetype sep = entry.indexOf(kSep);
+    return sep < 0 ? QByteArrayView() : QByteArrayView(entry).sliced(sep);
+}
+
 // Addresses ignore the case of ASCII letters only, as they always did; names ignore the case of
 // every Windows-1252 letter, so that "ÉMILE" finds "émile".
 char asciiLower(char c) {
@@ -140,6 +146,7 @@ void Roster::append(const QByteArray& entry, const QByteArray& address, const QB
     const int position = int(entries_.size());
     entries_.append(entry);
     nameIndex_.append(name + '=' + address);
+    origins_.emplace_back();
     addressIndex_.add(fieldOf(entry), position);
     nameLookup_.add(fieldOf(nameIndex_.last()), position);
 }
@@ -175,6 +182,10 @@ Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, cons
     if (i >= 0) {
         result.position = i;
         result.changed = entries_[i] != entry;
+        // An archived entry's mark is no part of the status it restored.
+        QByteArrayView before = statusPart(entries_[i]);
+        if (before.endsWith(kArchivedMark)) before.chop(qsizetype(sizeof kArchivedMark) - 1);
+        result.statusChanged = result.changed && before != statusPart(entry);
         if (result.changed) {
             // The address may have changed (found by name, or in another letter case).
             addressIndex_.remove(fieldOf(entries_[i]), i);
@@ -187,6 +198,7 @@ Roster::ApplyResult Roster::applyStatusAnnouncement(const QByteArray& text, cons
             answered_.set(std::size_t(i));
         }
     } else if (entries_.size() < kMaxEntries) {
+        result.position = int(entries_.size());
         append(entry, key, parsed->name);
         result.appended = true;
     } else {
@@ -221,10 +233,25 @@ void Roster::reset(const QByteArray& ownAddress, const QByteArray& loginName) {
     nameIndex_.clear();
     addressIndex_.clear();
     nameLookup_.clear();
+    origins_.clear();
     append(makeEntry(ownAddress, loginName, StatusCode::In, "In"), ownAddress, loginName);
     displayOrder_ = {SortKey{0}};
     changes_ = Changes{{}, true};
     listRows_ = 1;
+}
+
+void Roster::noteSource(int position, Source source, const QDateTime& at) {
+    std::lock_guard guard(lock_);
+    if (position < 0 || std::size_t(position) >= origins_.size()) return;
+    Origin& o = origins_[std::size_t(position)];
+    if (source == Source::OwnCopy) o.heard = at;
+    o.passedOn = source == Source::PassedOn;
+}
+
+Roster::Origin Roster::origin(int position) const {
+    std::lock_guard guard(lock_);
+    if (position < 0 || std::size_t(position) >= origins_.size()) return {};
+    return origins_[std::size_t(position)];
 }
 
 std::optional<std::pair<int, QByteArray>> Roster::entryForRow(int row) const {

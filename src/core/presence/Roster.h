@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
 #include <bitset>
 #include <functional>
@@ -49,8 +50,19 @@ public:
     struct ApplyResult {
         bool ignored = true; // malformed, or a newcomer to a full roster: nothing changed
         bool appended = false;
-        bool changed = false; // a replacement whose text differs from the old one
-        int position = -1;    // the replaced position; -1 after an append
+        bool changed = false;       // a replacement whose text differs from the old one
+        bool statusChanged = false; // a replacement with another colour code or status text
+        int position = -1;          // the replaced or appended position
+    };
+
+    // Who gave an entry the status it shows: the person's own copy, another copy that passed
+    // on the status the entry already showed (or that brought the entry), or another copy
+    // that set a new one.
+    enum class Source { OwnCopy, PassedOn, SetByOther };
+    // Where an entry's status came from.
+    struct Origin {
+        QDateTime heard;       // the own copy's last announcement; null: none since the entry came
+        bool passedOn = false; // passed on by other copies since the own copy last announced
     };
 
     // Runs before the roster update when a proxy announcement names this copy: colour code and
@@ -91,6 +103,11 @@ public:
 
     // Clears the roster to the own placeholder under the login name. The marks stay.
     void reset(const QByteArray& ownAddress, const QByteArray& loginName);
+
+    // Notes who gave the entry at `position` its status, at `at`.
+    void noteSource(int position, Source source, const QDateTime& at);
+    // Where the status of the entry at `position` came from; nothing known beyond the roster.
+    Origin origin(int position) const;
 
     // Position of the first entry keyed by `address` (ASCII letter case ignored), or -1.
     int findAddress(const QByteArray& address) const;
@@ -151,8 +168,9 @@ private:
     QList<QByteArray> entries_;
     QList<QByteArray> nameIndex_;
     QList<SortKey> displayOrder_;
-    FieldIndex addressIndex_; // entries_ by address, ASCII letter case folded
-    FieldIndex nameLookup_;   // nameIndex_ by name, Windows-1252 letter case folded
+    std::vector<Origin> origins_; // by position, as many as entries_
+    FieldIndex addressIndex_;     // entries_ by address, ASCII letter case folded
+    FieldIndex nameLookup_;       // nameIndex_ by name, Windows-1252 letter case folded
     Changes changes_;
     std::shared_ptr<StatusSortCache> sortCache_;
     PositionSet seen_;

@@ -1,6 +1,7 @@
 #include "gui/board/StatusListView.h"
 
 #include "core/net/AnsiText.h"
+#include "core/net/TimeStamp.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractListModel>
@@ -27,6 +28,8 @@ public:
         if (role == Qt::AccessibleTextRole) return list_.readAloud(index.row());
         // A row without a tooltip leaves the list's own hint to show.
         if (role == Qt::ToolTipRole) return list_.toolTipText(index.row());
+        if (role == Qt::AccessibleDescriptionRole)
+            return list_.originLines(index.row()).join(u'\n');
         return {};
     }
     void announceChanged(int first, int last) {
@@ -201,14 +204,15 @@ void StatusListView::onRosterChanged() {
     viewport()->update();
 }
 
-QByteArray StatusListView::entryAt(int row) const {
+QByteArray StatusListView::entryAt(int row, int* position) const {
     Roster& roster = core_.roster();
     std::lock_guard guard(roster.lock());
     const QList<SortKey>& order = roster.displayOrder();
     if (row < 0 || row >= order.size() || row > roster.count() - 1) return {};
-    const int position = order[row].position;
-    if (position < 0 || position >= roster.count()) return {};
-    return roster.entries()[position];
+    const int p = order[row].position;
+    if (p < 0 || p >= roster.count()) return {};
+    if (position) *position = p;
+    return roster.entries()[p];
 }
 
 QString StatusListView::spokenText(int row) const {
@@ -234,8 +238,45 @@ QString StatusListView::toolTipText(int row) const {
     if (parts.statusTo > parts.statusFrom)
         tip +=
             QStringLiteral("<br>") + part(entry, parts.statusFrom, parts.statusTo).toHtmlEscaped();
-    return tip + QStringLiteral("</p><p>") + QLatin1StringView(kHint) +
-           QStringLiteral("</p></div>");
+    tip += QStringLiteral("</p><p>");
+    for (const QString& line : originLines(row))
+        tip += line.toHtmlEscaped() + QStringLiteral("<br>");
+    return tip + QLatin1StringView(kHint) + QStringLiteral("</p></div>");
+}
+
+QStringList StatusListView::originLines(int row) const {
+    int position = -1;
+    const QByteArray entry = entryAt(row, &position);
+    if (entry.isNull()) return {};
+    Roster& roster = core_.roster();
+    const Roster::Origin origin = roster.origin(position);
+    const QDateTime now = core_.now();
+    const QLocale& locale = core_.config().locale;
+    // "<today>9:05 AM" today, "<otherDay>Tuesday" within the week before, else the date.
+    const auto when = [&](const QDateTime& at, QLatin1StringView today,
+                          QLatin1StringView otherDay) -> QString {
+        const qint64 days = at.date().daysTo(now.date());
+        if (days == 0)
+            return today + fromAnsi(formatClockTime(at, locale, core_.options().use24HourClock));
+        return otherDay + (days > 0 && days < 7 ? locale.dayName(at.date().dayOfWeek())
+                                                : locale.toString(at.date(), QLocale::ShortFormat));
+    };
+    const QLatin1StringView heard("Last heard ");
+    QStringList lines;
+    if (origin.heard.isValid()) lines << when(origin.heard, heard, heard);
+    if (origin.passedOn) lines << QStringLiteral("Passed on by other copies");
+    if (const auto setter = core_.statusSetBy(Roster::split(entry).address)) {
+        // The setter as this roster knows their address, else the address.
+        QByteArray name;
+        {
+            std::lock_guard guard(roster.lock());
+            const int at = roster.findAddress(setter->address);
+            if (at >= 0) name = trimBlanks(Roster::split(roster.entries()[at]).name);
+        }
+        lines << QStringLiteral("Set by ") + fromAnsi(name.isEmpty() ? setter->address : name) +
+                     when(setter->at, QLatin1StringView(" at "), QLatin1StringView(" on "));
+    }
+    return lines;
 }
 
 QString StatusListView::readAloud(int row) {

@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QListView>
 #include <QStaticText>
+#include <QStringList>
 #include <vector>
 
 namespace velmora {
@@ -47,6 +48,10 @@ public:
     // The row's name and status in full (a row may show them shortened), then the list's hint;
     // rich text that shows every character of the texts as it is. Nothing beyond the roster.
     QString toolTipText(int row) const;
+    // Where row `row`'s status came from, one plain line each: when the person's own copy was
+    // last heard, whether other copies pass the status on, and who set it from another copy and
+    // when. The row's accessible description; the tooltip gives it after the texts.
+    QStringList originLines(int row) const;
 
     // Repaints after a roster change, growing or cutting the rows as the roster did.
     void onRosterChanged();
@@ -72,8 +77,9 @@ private:
         int nameRoom = -1, statusRoom = -1;
         QStaticText shownName, shownStatus;
     };
-    // The roster entry row `row` shows, or a null array for a row beyond the roster.
-    QByteArray entryAt(int row) const;
+    // The roster entry row `row` shows, or a null array for a row beyond the roster; its
+    // position into `position` when asked.
+    QByteArray entryAt(int row, int* position = nullptr) const;
     void prepare(ShownEntry& shown, const QByteArray& entry) const;
     // Brings every entry's measurement up to date and sets the name column from them.
     void measureNames() const;

@@ -39,13 +39,20 @@ TEST(Roster, EntriesAreKeyedByAddressThenFoundByName) {
     EXPECT_EQ(r.entries()[1], "10.0.0.3=Annie" + sep() + "fBusy");
 }
 
-TEST(Roster, ReplacementReportsWhetherTheTextChanged) {
+TEST(Roster, ReplacementReportsWhetherTheTextAndTheStatusChanged) {
     Seeded r;
     r.applyStatusAnnouncement(ann("Ann", StatusCode::In, "In"), "10.0.0.2");
     EXPECT_FALSE(
         r.applyStatusAnnouncement(ann("Ann", StatusCode::In, " In  "), "10.0.0.2").changed);
     EXPECT_TRUE(
-        r.applyStatusAnnouncement(ann("Ann", StatusCode::Remark, "In"), "10.0.0.2").changed);
+        r.applyStatusAnnouncement(ann("Ann", StatusCode::Remark, "In"), "10.0.0.2").statusChanged);
+    // An archived entry given its own status again keeps its status; only the mark goes.
+    Roster archived;
+    archived.seed("10.0.0.1", "Me", {{"10.0.0.3=Bob" + sep() + "yAway", "10.0.0.3", "Bob"}});
+    const auto again =
+        archived.applyStatusAnnouncement(ann("Bob", StatusCode::Remark, "Away"), "10.0.0.3");
+    EXPECT_TRUE(again.changed);
+    EXPECT_FALSE(again.statusChanged);
 }
 
 TEST(Roster, NameWithEqualsSignIsIndexedByItsFirstPart) {

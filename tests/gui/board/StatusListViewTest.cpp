@@ -333,3 +333,51 @@ TEST_F(StatusListTest, AScreenReaderReadsNameAndStatusOfEveryRowAndHearsOfChange
     EXPECT_EQ(changes[0][1].toModelIndex().row(), row);
     EXPECT_EQ(changes[0][2].value<QList<int>>(), QList<int>{Qt::AccessibleTextRole});
 }
+
+TEST(StatusListOrigins, EachRowSaysWhenItsPersonWasHeardAndWhoPassedOnOrSetItsStatus) {
+    // Bob's own copy is 10.0.0.8; .9 passes his status on; "<b>Pat</b>" and an address nobody
+    // knows set him Out. Everything happens at 9:05 AM on Monday.
+    using Step = std::pair<QByteArray, QByteArray>;
+    const QByteArray out = "zr10.0.0.8" + sep() + "Bob" + sep() + " Out";
+    const Step heard{"agBob" + sep() + " In", "10.0.0.8"},
+        relayed{"zg10.0.0.8" + sep() + "Bob" + sep() + " In", "10.0.0.9"},
+        byNobody{out, "10.0.0.66"}, pat{"ag<b>Pat</b>" + sep() + " In", "10.0.0.10"},
+        byPat{out, "10.0.0.10"};
+    constexpr qint64 kDay = 24 * 3600 * 1000;
+    const struct {
+        QList<Step> steps;
+        qint64 later; // from then to the question
+        bool clock24;
+        const char* lines; // about Bob, split at "|"
+    } cases[] = {
+        {{heard}, 3600000, false, "Last heard 9:05 AM"},
+        {{heard}, 0, true, "Last heard 9:05"},
+        {{heard}, 2 * kDay, false, "Last heard Monday"},
+        {{heard}, 8 * kDay, false, "Last heard 12/7/26"},
+        {{heard, relayed}, 0, false, "Last heard 9:05 AM|Passed on by other copies"},
+        {{relayed}, 0, false, "Passed on by other copies"},
+        {{relayed, heard}, 0, false, "Last heard 9:05 AM"},
+        {{heard, byNobody}, kDay, true, "Last heard Monday|Set by 10.0.0.66 on Monday"},
+        {{pat, heard, byPat}, 0, false, "Last heard 9:05 AM|Set by <b>Pat</b> at 9:05 AM"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        test::CoreHarness h;
+        Core& core = h.started();
+        core.changeOptions([&](Options& o) { o.use24HourClock = c.clock24; });
+        StatusListView list{core};
+        for (const auto& [text, source] : c.steps)
+            core.dispatchDatagram(text, source);
+        h.clock.advance(c.later);
+        int row = 0;
+        while (!list.spokenText(row).startsWith(QStringLiteral("Bob")))
+            ASSERT_LT(++row, list.rowCount());
+        const QString lines = QString::fromLatin1(c.lines).replace(u'|', u'\n');
+        // Screen readers get the lines; the tooltip gives them as plain text.
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(&list);
+        EXPECT_EQ(view->tableInterface()->cellAt(row, 0)->text(QAccessible::Description), lines);
+        QTextDocument tip;
+        tip.setHtml(list.toolTipText(row));
+        EXPECT_TRUE(tip.toPlainText().contains(lines + u'\n'));
+    }
+}
