@@ -238,10 +238,10 @@ QString StatusListView::toolTipText(int row) const {
     if (parts.statusTo > parts.statusFrom)
         tip +=
             QStringLiteral("<br>") + part(entry, parts.statusFrom, parts.statusTo).toHtmlEscaped();
-    tip += QStringLiteral("</p><p>");
     for (const QString& line : originLines(row))
-        tip += line.toHtmlEscaped() + QStringLiteral("<br>");
-    return tip + QLatin1StringView(kHint) + QStringLiteral("</p></div>");
+        tip += QStringLiteral("<br>") + line.toHtmlEscaped();
+    return tip + QStringLiteral("</p><p>") + QLatin1StringView(kHint) +
+           QStringLiteral("</p></div>");
 }
 
 QStringList StatusListView::originLines(int row) const {

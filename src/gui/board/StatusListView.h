@@ -45,12 +45,13 @@ public:
     // What a screen reader says for row `row`: "name — status", the name alone without a
     // status, nothing for a row beyond the roster.
     QString spokenText(int row) const;
-    // The row's name and status in full (a row may show them shortened), then the list's hint;
-    // rich text that shows every character of the texts as it is. Nothing beyond the roster.
+    // The row's name and status in full (a row may show them shortened), where the status came
+    // from, then the list's hint; rich text that shows every character of the texts as it is.
+    // Nothing beyond the roster.
     QString toolTipText(int row) const;
     // Where row `row`'s status came from, one plain line each: when the person's own copy was
     // last heard, whether other copies pass the status on, and who set it from another copy and
-    // when. The row's accessible description; the tooltip gives it after the texts.
+    // when. The row's accessible description.
     QStringList originLines(int row) const;
 
     // Repaints after a roster change, growing or cutting the rows as the roster did.
