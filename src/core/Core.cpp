@@ -363,7 +363,7 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
         messageArrived(text, key);
         break;
     case Kind::Receipt:
-        if (history_.receiptArrived(text)) outbox_.receiptArrived(key);
+        if (history_.receiptArrived(text, key)) outbox_.receiptArrived(key);
         Q_EMIT receiptDatagramArrived(text);
         break;
     case Kind::DiscussionEntry:

@@ -145,14 +145,15 @@ bool MessageHistory::messageArrived(const QByteArray& datagram, const QByteArray
     return true;
 }
 
-std::optional<QByteArray> MessageHistory::receiptArrived(const QByteArray& datagram) {
+std::optional<QByteArray> MessageHistory::receiptArrived(const QByteArray& datagram,
+                                                         const QByteArray& source) {
     // Anybody can send receipts; unasked ones must not pile up. A clock set back since the
     // message was sent counts as within the window.
     if (!lastSent_.isValid() || lastSent_.msecsTo(env_.clock.now()) > kReceiptWindowMs)
         return std::nullopt;
     const auto receipt = datagram::parseReceipt(datagram);
     if (!receipt || !sameAddress(receipt->address, env_.own.address)) return std::nullopt;
-    Q_EMIT receiptAccepted(receipt->name);
+    Q_EMIT receiptAccepted(receipt->name, source);
     return receipt->name;
 }
 

@@ -73,9 +73,10 @@ public:
     // A message to all ("M") or an addressed message ("m") from `source`. Returns true when it
     // was accepted: shown, kept at position 0 and confirmed with a receipt.
     bool messageArrived(const QByteArray& datagram, const QByteArray& source);
-    // A receipt ("v"); gives the receiver's name (with the two blanks the parse adds) when it is
-    // addressed to this copy and came within kReceiptWindowMs of its last message.
-    std::optional<QByteArray> receiptArrived(const QByteArray& datagram);
+    // A receipt ("v") from `source`; gives the receiver's name (with the two blanks the parse
+    // adds) when it is addressed to this copy and came within kReceiptWindowMs of its last
+    // message.
+    std::optional<QByteArray> receiptArrived(const QByteArray& datagram, const QByteArray& source);
 
     // The message datagram ("M" or "m" + recipient) for the given compose box lines.
     QByteArray composedDatagram(const QByteArray& prefix, const QList<QByteArray>& lines) const;
@@ -113,7 +114,7 @@ Q_SIGNALS:
     // `entry` is the message text as kept (keptText), CR LF, the arrival line, CR LF and one
     // blank.
     void messageAccepted(const QByteArray& source, const QByteArray& entry);
-    void receiptAccepted(const QByteArray& name);
+    void receiptAccepted(const QByteArray& name, const QByteArray& source);
     // The history read at start-up is in place; entry 0 is the one to show.
     void historyLoaded();
 

@@ -4,6 +4,7 @@
 #include "core/messaging/MessageHistory.h"
 #include "core/net/AnsiText.h"
 #include "core/net/Datagram.h"
+#include "core/presence/Roster.h"
 #include "gui/controls/WidgetKit.h"
 #include "gui/messaging/OutboxPanel.h"
 #include "gui/messaging/VisibleLines.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <mutex>
 
 namespace velmora {
 
@@ -55,6 +57,11 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
     recipientGroup_ = named(new QGroupBox(latin1("To everybody")), "recipientGroup");
     outer->addWidget(recipientGroup_);
     auto* l = columnLayout(recipientGroup_);
+    // Shown from the first message sent on; names from the network are shown as they are.
+    tallyLine_ = named(new QLabel, "receiptTally");
+    tallyLine_->setTextFormat(Qt::PlainText);
+    tallyLine_->hide();
+    l->addWidget(tallyLine_);
     composeBox_ = named(new QPlainTextEdit, "composeBox");
     composeBox_->setPlaceholderText(latin1(kInstructions));
     composeBox_->setTabChangesFocus(true); // Tab goes on to the buttons
@@ -207,8 +214,18 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
         lines.append(toAnsi(line));
     if (!host_.reportSend(history_.sendMessage(prefix, lines))) return;
     unconfirmed_ = composeBox_->toPlainText();
-    unconfirmedTo_ =
-        prefix.startsWith(toWire(datagram::Kind::MessageToAll)) ? QByteArray() : recipientName_;
+    const bool toAll = prefix.startsWith(toWire(datagram::Kind::MessageToAll));
+    unconfirmedTo_ = toAll ? QByteArray() : recipientName_;
+    if (toAll) {
+        const Roster& roster = core_.roster();
+        const std::lock_guard lock(roster.lock());
+        tally_.startToAll(roster.entries(), core_.own().address);
+    } else {
+        tally_.startToOne(recipient_.left(recipient_.size() - 1), recipientName_);
+    }
+    // Lines that waited belong to an earlier message.
+    heldReceipts_.clear();
+    showTally();
     receiptNote_->clear();
     receiptWait_.start();
     setComposeText(latin1(kWaiting));
@@ -256,11 +273,14 @@ void ComposePage::onReceiptWaitOver() {
     receiptNote_->setText(latin1("No receipt yet from ") + (unconfirmedTo_.isEmpty()
                                                                 ? latin1("anybody")
                                                                 : fromAnsi(unconfirmedTo_)));
-    // The message takes the place of the waiting line, wherever the box still starts with it
-    // (what was typed after it stays); a box the user has moved on with is left alone.
-    const QString shown = composeBox_->toPlainText();
-    if (!shown.startsWith(latin1(kWaiting))) return;
-    setComposeText(unconfirmed_ + shown.mid(qsizetype(qstrlen(kWaiting))));
+    // The message takes the place of the waiting line, wherever the box still starts with it;
+    // what was typed after it stays, and so does the caret of a user still typing. A box the
+    // user has moved on with is left alone.
+    if (!composeBox_->toPlainText().startsWith(latin1(kWaiting))) return;
+    const ProgramEdit own(programEdit_);
+    QTextCursor waiting(composeBox_->document());
+    waiting.setPosition(int(qstrlen(kWaiting)), QTextCursor::KeepAnchor);
+    waiting.insertText(unconfirmed_);
     draft_ = true;
     showCharactersLeft();
 }
@@ -268,6 +288,7 @@ void ComposePage::onReceiptWaitOver() {
 void ComposePage::onEraseComposeClicked() {
     setComposeText(QString());
     setComposeLime(false);
+    if (!heldReceipts_.isEmpty()) listHeldReceipts();
     composeBox_->setFocus();
 }
 
@@ -284,16 +305,26 @@ bool ComposePage::receiptListShown() const {
     return composeBox_->palette().color(QPalette::Base) == kLime;
 }
 
-void ComposePage::receiptArrived(const QByteArray& name) {
+void ComposePage::receiptArrived(const QByteArray& name, const QByteArray& source) {
     // A receipt ends the wait, a late one included.
     receiptWait_.stop();
     receiptNote_->clear();
+    if (tally_.confirm(source)) showTally();
+    heldReceipts_.prepend(latin1("Message received by: ") + fromAnsi(name));
+    if (heldReceipts_.size() > kReceiptLinesKept) heldReceipts_.removeLast();
+    // What the user typed stays as it is; the line waits until the box is erased.
+    if (draft_ && !composeBoxBlank()) return;
+    listHeldReceipts();
+}
+
+void ComposePage::listHeldReceipts() {
     const ProgramEdit own(programEdit_);
     draft_ = false;
     if (!receiptListShown()) composeBox_->clear();
     QTextCursor cursor(composeBox_->document());
     cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(latin1("Message received by: ") + fromAnsi(name) + QLatin1Char('\n'));
+    cursor.insertText(heldReceipts_.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    heldReceipts_.clear();
     // The oldest lines go; the empty block after the last line break stays.
     const QTextDocument* document = composeBox_->document();
     if (document->blockCount() > kReceiptLinesKept + 1) {
@@ -302,6 +333,19 @@ void ComposePage::receiptArrived(const QByteArray& name) {
         cursor.removeSelectedText();
     }
     setComposeLime(true);
+}
+
+void ComposePage::showTally() {
+    tallyLine_->setText(tally_.summary());
+    const QString waitingFor = tally_.unconfirmedNames();
+    const QString names =
+        waitingFor.isEmpty() ? QString() : latin1("Not confirmed yet: ") + waitingFor;
+    // A tooltip that looks like markup would be shown as markup: names are shown as typed.
+    tallyLine_->setToolTip(Qt::mightBeRichText(names)
+                               ? latin1("<p>") + names.toHtmlEscaped() + latin1("</p>")
+                               : names);
+    tallyLine_->setAccessibleDescription(names);
+    tallyLine_->setVisible(tally_.started());
 }
 
 void ComposePage::setComposeLime(bool lime) {

@@ -1,13 +1,17 @@
 #pragma once
 // The Compose page: the recipient chosen on the Status page, the compose box, "Send" and
-// "Send to All", and the receipts that come back ("Message received by: ") on lime. Under the
-// box, a note when a message went unconfirmed and the count of characters left near the limit.
+// "Send to All", and the receipts that come back ("Message received by: ") on lime, counted on
+// the line above the box ("Received by 3 of 5 on-line"). Receipts never replace what the user
+// typed: their lines wait until the box is erased. Under the box, a note when a message went
+// unconfirmed and the count of characters left near the limit.
 // For a person who is off-line, "Send when <name> is back" puts the message in the outbox,
 // whose waiting messages are listed below.
 
 #include "core/messaging/MessageHistory.h"
+#include "core/messaging/ReceiptTally.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -79,7 +83,11 @@ Q_SIGNALS:
     void sendMessageAllowed(bool allowed);
 
 private:
-    void receiptArrived(const QByteArray& name);
+    void receiptArrived(const QByteArray& name, const QByteArray& source);
+    // The receipt lines that waited, newest first, on top of the list (a new one on lime).
+    void listHeldReceipts();
+    // The count of the last message's receipts and, in its tooltip, who has not confirmed.
+    void showTally();
     // No receipt within the wait: the note says so, and the message goes back into the box.
     void onReceiptWaitOver();
     // Nothing but blanks and line breaks: "Send" and "Send to All" do nothing then.
@@ -103,6 +111,7 @@ private:
     QPushButton* sendWhenBackButton_;
     OutboxPanel* outboxPanel_;
     QLabel* receiptNote_;
+    QLabel* tallyLine_;
     QLabel* charactersLeft_;
     QByteArray recipient_;
     QByteArray recipientName_;
@@ -114,6 +123,9 @@ private:
     QTimer receiptWait_;
     QString unconfirmed_;      // the last message sent, as the box held it
     QByteArray unconfirmedTo_; // whom it went to; empty for everybody
+    ReceiptTally tally_;
+    // Receipt lines not listed yet because the box holds the user's text, newest first.
+    QStringList heldReceipts_;
 };
 
 } // namespace velmora

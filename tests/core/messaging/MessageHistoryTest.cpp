@@ -123,7 +123,7 @@ TEST(MessageHistory, ReceiptsCountAtTheSendersAddressWithinAnHourOfItsLastMessag
         if (c.sentAgo) history.sendMessage("M", {"hi"});
         h.clock.advance(c.sentAgo.value_or(0));
         h.sent.clear();
-        EXPECT_EQ(history.receiptArrived(c.receipt).value_or(QByteArray()), c.name) << c.what;
+        EXPECT_EQ(history.receiptArrived(c.receipt, "10.0.0.7").value_or(QByteArray()), c.name) << c.what;
         EXPECT_TRUE(h.sent.isEmpty()) << c.what; // a receipt is never confirmed
     }
 }

@@ -280,17 +280,19 @@ TEST(MessagePages, WhatArrivesOutOfViewMarksItsTabUntilLookedAt) {
     }
 }
 
-// A message with no receipt after the wait says so and comes back where the waiting line stood,
-// to be sent again; a late receipt still shows.
-TEST(MessagePages, AMessageWithoutReceiptComesBackAndALateReceiptStillShows) {
+// A message without receipt after the wait says so and comes back to be sent again; a late
+// receipt is counted above the box, leaves the text being written alone and shows after Erase.
+TEST(MessagePages, AMessageWithoutReceiptComesBackAndALateReceiptIsCounted) {
     const struct {
         const char* button;
         const char* typedAfter; // after the waiting line, before the wait is over
         const char* note;
-        const char* box;
+        const char* box; // with "!" typed after the wait
+        const char* tally;
     } rows[] = {
-        {"sendButton", "", "No receipt yet from Ann & Co", "lunch?"},
-        {"sendToAllButton", " and cake", "No receipt yet from anybody", "lunch? and cake"},
+        {"sendButton", "", "No receipt yet from Ann & Co", "lunch?!", "Received"},
+        {"sendToAllButton", " and cake", "No receipt yet from anybody", "lunch? and cake!",
+         "Received by 1 of 1 on-line"},
     };
     ModalAnswer answer;
     for (const auto& row : rows) {
@@ -305,10 +307,15 @@ TEST(MessagePages, AMessageWithoutReceiptComesBackAndALateReceiptStillShows) {
         p.h.input.type(Q(row.typedAfter));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !p.receiptNote->text().isEmpty(); }, 5000));
         EXPECT_EQ(p.receiptNote->text(), Q(row.note));
-        EXPECT_EQ(p.msgOut->toPlainText(), Q(row.box));
+        QLabel* tally = p.h.find<QLabel>("receiptTally");
+        EXPECT_EQ(tally->accessibleDescription(), Q("Not confirmed yet: Ann & Co"));
+        p.h.input.type(Q("!"));
         p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7");
-        EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: ANN  \n"));
+        EXPECT_EQ(p.msgOut->toPlainText(), Q(row.box));
+        EXPECT_EQ(tally->text(), Q(row.tally));
         EXPECT_EQ(p.receiptNote->text(), QString());
+        p.click("eraseComposeButton");
+        EXPECT_EQ(p.msgOut->toPlainText(), Q("Message received by: ANN  \n"));
     }
 }
 
