@@ -32,39 +32,12 @@
 #include <vector>
 
 using namespace velmora;
+using velmora::test::ModalAnswer;
 using velmora::test::Q;
 using velmora::test::sep;
 using velmora::test::WindowUser;
 
 namespace {
-
-// Answers the next modal message box with `button` as soon as it is up, and keeps its text and
-// position. Gives up after a few seconds, so that a test never waits for ever.
-struct ModalAnswer {
-    QString text;
-    QPoint position;
-    bool seen = false;
-
-    void next(QMessageBox::StandardButton button) {
-        auto* timer = new QTimer;
-        timer->setInterval(10);
-        auto tries = std::make_shared<int>(0);
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, tries, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box && ++*tries < 500) return;
-            if (box) {
-                seen = true;
-                text = box->text();
-                position = box->pos();
-                box->button(button)->click();
-                velmora::test::answered(box);
-            }
-            timer->stop();
-            timer->deleteLater();
-        });
-        timer->start();
-    }
-};
 
 struct Pages {
     WindowUser h;
