@@ -203,5 +203,36 @@ TEST(TrayPictures, EveryPictureLoadsWithItsSizeAndColours) {
     EXPECT_FALSE(hasColour(QImage(QStringLiteral(":/pictures/out.png")), lime));
 }
 
+// The program's icon of several pictures: each size is drawn from the copy that fills it, the
+// one drawn for that size first; the window manager is offered the sizes of this screen's scale.
+TEST(TrayPictures, TheProgramsIconOffersItsSizesAndDrawsEachFromTheCopyThatFillsIt) {
+    QIcon icon;
+    for (const char* name : {"velmora-16", "velmora-32", "velmora-128"})
+        addPicture(icon, name);
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {128, 128}}));
+    const auto file = [](const char* name) {
+        return QImage(QStringLiteral(":/pictures/") + QString::fromLatin1(name))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    const struct {
+        int asked;
+        QImage expected;
+    } rows[] = {
+        {16, file("velmora-16.png")},
+        {32, file("velmora-32.png")}, // not the 16-pixel picture drawn at scale 2
+        {24,
+         file("velmora-32.png").scaled(24, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)},
+        {512, file("velmora-128@3x.png")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.asked);
+        const QImage shown = icon.pixmap(QSize(row.asked, row.asked), 1.0)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(shown, row.expected);
+    }
+    EXPECT_FALSE(icon.pixmap(QSize(16, 16), QIcon::Disabled).isNull());
+}
+
 } // namespace
 } // namespace velmora
