@@ -93,7 +93,11 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     findBox_ = named(new QLineEdit, "findBox");
     findBox_->setPlaceholderText(latin1("Find a message (Ctrl+F)"));
     findBox_->setAccessibleName(latin1("Find a message"));
-    findBox_->setClearButtonEnabled(true);
+    // The clear button is shown only over a word, and its picture comes from the icon theme,
+    // whose lookup is a good part of the start: it is added with the first letter typed.
+    connect(
+        findBox_, &QLineEdit::textChanged, findBox_,
+        [box = findBox_] { box->setClearButtonEnabled(true); }, Qt::SingleShotConnection);
     l->addWidget(findBox_);
     messageBox_ = named(new QPlainTextEdit, "messageBox");
     messageBox_->setReadOnly(true);

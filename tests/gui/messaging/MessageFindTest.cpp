@@ -33,6 +33,7 @@ TEST(MessageFind, AWordTypedAfterCtrlFListsTheMessagesAndEnterShowsTheChosenOne)
     h.input.key(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(focus(), Q("findBox"));
     h.input.type(Q("CAFÉ"));
+    EXPECT_TRUE(h.find<QLineEdit>("findBox")->isClearButtonEnabled());
     ASSERT_TRUE(list->isVisible());
     EXPECT_FALSE(messageBox->isVisible());
     EXPECT_FALSE(h.find<QPushButton>("eraseMessageButton")->isEnabled());
