@@ -305,11 +305,13 @@ FileResult SettingsFile::writeInPlace(const QString& path, const QByteArray& con
 int SettingsFile::removeStaleTemporaries(const QString& path, int minAgeSeconds) {
     const QFileInfo prefix(temporaryPrefix(path));
     QDir dir(prefix.absolutePath());
-    const QStringList names = dir.entryList({prefix.fileName() + QLatin1Char('*')},
-                                            QDir::Files | QDir::Hidden | QDir::System);
+    // Matched by hand: a name filter is a wildcard pattern, and that brings in the regular
+    // expression engine at every start for one prefix.
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     int removed = 0;
     const time_t now = ::time(nullptr);
     for (const QString& fileName : names) {
+        if (!fileName.startsWith(prefix.fileName(), Qt::CaseInsensitive)) continue;
         const QByteArray name = QFile::encodeName(dir.filePath(fileName));
         struct stat st {};
         if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
