@@ -64,6 +64,11 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
 
     everyTenSeconds_.setInterval(kRelayIntervalMs);
     everySecond_.setInterval(kReannounceIntervalMs);
+    // Precise and started together, the two stay in step: every tenth tick and the ten-second
+    // timer come in one wake-up. Coarse ones are each shifted by up to a twentieth of their
+    // interval and ended up half a second apart, a second wake-up every ten seconds.
+    everyTenSeconds_.setTimerType(Qt::PreciseTimer);
+    everySecond_.setTimerType(Qt::PreciseTimer);
     connect(&everyTenSeconds_, &QTimer::timeout, this, &Core::everyTenSeconds);
     connect(&everySecond_, &QTimer::timeout, this, &Core::everySecond);
 
