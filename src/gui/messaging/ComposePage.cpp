@@ -221,7 +221,7 @@ void ComposePage::sendComposedMessage(const QByteArray& prefix) {
         const std::lock_guard lock(roster.lock());
         tally_.startToAll(roster.entries(), core_.own().address);
     } else {
-        tally_.startToOne(recipient_.left(recipient_.size() - 1), recipientName_);
+        tally_.startToOne(recipientWithoutSeparator(), recipientName_);
     }
     // Lines that waited belong to an earlier message.
     heldReceipts_.clear();
@@ -253,10 +253,9 @@ void ComposePage::onSendWhenBackClicked() {
     QList<QByteArray> lines;
     for (const QString& line : visibleLines(composeBox_))
         lines.append(toAnsi(line));
-    const QByteArray address = recipient_.left(recipient_.size() - 1); // without the separator
     Outbox& outbox = core_.outbox();
     const qsizetype waitingBefore = outbox.waiting().size();
-    if (!outbox.add(address, recipientName_, messageBody(lines))) {
+    if (!outbox.add(recipientWithoutSeparator(), recipientName_, messageBody(lines))) {
         outboxPanel_->setNotice(latin1("The outbox is full: cancel a waiting message first."));
         draft_ = true;
         return;

@@ -73,6 +73,7 @@ public:
 
     // The recipient as the next "Send" addresses it: address and separator, or empty.
     const QByteArray& recipientAddress() const { return recipient_; }
+    QByteArray recipientWithoutSeparator() const { return recipient_.left(recipient_.size() - 1); }
     // True while the compose box lists receipts (its lime background).
     bool receiptListShown() const;
 
