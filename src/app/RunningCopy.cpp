@@ -1,6 +1,6 @@
 #include "app/RunningCopy.h"
 
-#include <QLocalSocket>
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -23,6 +23,8 @@ namespace {
 constexpr int kAnswerTimeoutMs = 20000;
 constexpr qint64 kLongestRequest = 1 << 20;
 constexpr qsizetype kLongestAnswer = 1 << 20;
+// How long the running copy waits for a command's sender to read the answer.
+constexpr int kAnswerWaitMs = 1000;
 
 struct Closer {
     int fd;
@@ -160,14 +162,74 @@ int complain(const QString& text) {
     return 1;
 }
 
-// The answer's text, then "done" on a line of its own.
-void answer(QLocalSocket* connection, const QString& text = {}) {
-    connection->write(text.toUtf8() + "done\n");
-    connection->flush();
-    connection->disconnectFromServer();
-}
-
 } // namespace
+
+// One connection of the user's to the running copy: reads the command's line, then answers
+// and closes.
+class ControlConnection : public QObject {
+public:
+    using OnLine = std::function<void(ControlConnection* connection, const QByteArray& line)>;
+
+    ControlConnection(int fd, OnLine onLine, QObject* parent)
+        : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read),
+          onLine_(std::move(onLine)) {
+        connect(&notifier_, &QSocketNotifier::activated, this, &ControlConnection::onReadable);
+    }
+    ~ControlConnection() override { closeNow(); }
+
+    // The answer's text, then "done" on a line of its own; then the connection closes. The
+    // sender reads while this writes, so even a long answer passes at once; a sender that
+    // stops reading is given up on after a second rather than holding the window.
+    void answer(const QString& text = {}) {
+        const QByteArray bytes = text.toUtf8() + "done\n";
+        const QDeadlineTimer deadline(kAnswerWaitMs);
+        for (qsizetype done = 0; done < bytes.size() && !deadline.hasExpired();) {
+            const ssize_t n =
+                ::send(fd_, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (n > 0) {
+                done += n;
+            } else if (n < 0 && errno == EAGAIN) {
+                pollfd p{fd_, POLLOUT, 0};
+                ::poll(&p, 1, int(deadline.remainingTime()));
+            } else if (n == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        drop();
+    }
+    void drop() {
+        closeNow();
+        deleteLater();
+    }
+
+private:
+    void onReadable() {
+        char buffer[4096];
+        while (!received_.contains('\n') && received_.size() <= kLongestRequest) {
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) break;
+            if (n <= 0) return drop(); // the sender has gone
+            received_.append(buffer, n);
+        }
+        const qsizetype end = received_.indexOf('\n');
+        if (end < 0) {
+            if (received_.size() > kLongestRequest) drop();
+            return;
+        }
+        notifier_.setEnabled(false); // one command per connection
+        onLine_(this, received_.left(end));
+    }
+    void closeNow() {
+        notifier_.setEnabled(false);
+        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    }
+
+    int fd_;
+    QSocketNotifier notifier_;
+    OnLine onLine_;
+    QByteArray received_;
+};
 
 QString holderOf(std::optional<uid_t> uid) {
     if (!uid) return QStringLiteral("another program");
@@ -306,7 +368,7 @@ bool ControlServer::listen(QString& reason) {
 
 void ControlServer::onIncoming() {
     for (;;) {
-        const int fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
         // A name in the abstract namespace can be reached by every user of the computer, and
         // a socket file is checked the same way: others are hung up on.
@@ -314,40 +376,25 @@ void ControlServer::onIncoming() {
             ::close(fd);
             continue;
         }
-        auto* connection = new QLocalSocket(this);
-        connection->setSocketDescriptor(fd);
-        connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-        connect(connection, &QLocalSocket::readyRead, this,
-                [this, connection] { onReadable(connection); });
+        new ControlConnection(
+            fd, [this](ControlConnection* c, const QByteArray& line) { onLine(c, line); }, this);
     }
 }
 
-void ControlServer::onReadable(QLocalSocket* connection) {
-    if (!connection->canReadLine()) {
-        if (connection->bytesAvailable() > kLongestRequest) connection->abort();
-        return;
-    }
+void ControlServer::onLine(ControlConnection* connection, const QByteArray& line) {
     QString remark;
-    const ControlCommand command = decode(connection->readLine().chopped(1), remark);
-    disconnect(connection, &QLocalSocket::readyRead, this, nullptr);
-    if (command == ControlCommand::None) {
-        connection->abort();
-        return;
-    }
+    const ControlCommand command = decode(line, remark);
+    if (command == ControlCommand::None) return connection->drop();
     const bool ending = command == ControlCommand::Exit || command == ControlCommand::ExitOut;
     if (ending) waitingForEnd_.append(connection);
     const QString text = handler_(command, remark);
-    if (!ending) answer(connection, text);
+    if (!ending) connection->answer(text);
 }
 
 void ControlServer::confirmEnd() {
-    for (const QPointer<QLocalSocket>& connection : std::as_const(waitingForEnd_))
-        if (connection) {
-            answer(connection);
-            // The answer must reach the script before the process ends.
-            if (connection->state() != QLocalSocket::UnconnectedState)
-                connection->waitForDisconnected(1000);
-        }
+    // The confirmation is in the sender's socket before the process ends.
+    for (const QPointer<ControlConnection>& connection : std::as_const(waitingForEnd_))
+        if (connection) connection->answer();
     waitingForEnd_.clear();
 }
 

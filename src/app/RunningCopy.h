@@ -17,10 +17,11 @@
 #include <optional>
 #include <sys/types.h>
 
-class QLocalSocket;
 class QSocketNotifier;
 
 namespace velmora {
+
+class ControlConnection;
 
 // The per-computer name. Taken when made; while held, a second start of any user may connect
 // to it to learn whose copy runs, and is hung up on at once.
@@ -70,7 +71,7 @@ public:
 
 private:
     void onIncoming();
-    void onReadable(QLocalSocket* connection);
+    void onLine(ControlConnection* connection, const QByteArray& line);
 
     Handler handler_;
     int listening_ = -1;
@@ -78,7 +79,7 @@ private:
     dev_t fileDevice_ = 0;
     ino_t fileInode_ = 0;
     QSocketNotifier* notifier_ = nullptr;
-    QList<QPointer<QLocalSocket>> waitingForEnd_;
+    QList<QPointer<ControlConnection>> waitingForEnd_;
 };
 
 } // namespace velmora

@@ -2,7 +2,6 @@
 
 #include "core/Core.h"
 
-#include <QHostAddress>
 #include <QMap>
 
 #include <algorithm>
@@ -37,7 +36,7 @@ QString originText(AddressOrigin origin) {
 }
 
 quint32 ipv4(const QByteArray& address) {
-    return QHostAddress(latin1(address)).toIPv4Address();
+    return ipv4FromText(address).value_or(0);
 }
 
 quint32 maskOf(int prefixLength) {
@@ -63,7 +62,7 @@ QStringList subnetLines(const NetworkState& s) {
     for (const auto& [subnet, count] :
          subnets.first(std::min<qsizetype>(subnets.size(), kMaxListedSubnets)))
         lines.append(QStringLiteral("  %1/%2: %3")
-                         .arg(QHostAddress(quint32(subnet >> 8)).toString())
+                         .arg(latin1(ipv4Text(quint32(subnet >> 8))))
                          .arg(subnet & 0xff)
                          .arg(count));
     if (subnets.size() > kMaxListedSubnets)

@@ -1,10 +1,11 @@
 #include "core/net/OwnAddress.h"
 
 #include <QFile>
-#include <QHostAddress>
-#include <QNetworkInterface>
 
 #include <arpa/inet.h>
+#include <bit>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <unistd.h>
 
@@ -23,10 +24,8 @@ QByteArray defaultRouteInterface() {
     return {};
 }
 
-QByteArray firstIPv4(const QNetworkInterface& iface) {
-    for (const QNetworkAddressEntry& e : iface.addressEntries())
-        if (e.ip().protocol() == QAbstractSocket::IPv4Protocol) return e.ip().toString().toLatin1();
-    return {};
+quint32 hostOrder(const sockaddr* address) {
+    return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr);
 }
 
 QByteArray hostNameAddress() {
@@ -37,11 +36,9 @@ QByteArray hostNameAddress() {
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return {};
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text,
-              sizeof text);
+    const quint32 address = hostOrder(found->ai_addr);
     freeaddrinfo(found);
-    return QByteArray(text);
+    return ipv4Text(address);
 }
 
 } // namespace
@@ -55,38 +52,62 @@ QByteArray determineOwnAddress(const QByteArray& override) {
 }
 
 FoundAddress findInterfaceAddress() {
-    const QByteArray routed = defaultRouteInterface();
-    if (!routed.isEmpty()) {
-        const QByteArray a =
-            firstIPv4(QNetworkInterface::interfaceFromName(QString::fromLatin1(routed)));
-        if (!a.isEmpty()) return {a, AddressOrigin::DefaultRoute};
-    }
-    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
-        const auto flags = iface.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) ||
-            !flags.testFlag(QNetworkInterface::CanBroadcast) ||
-            flags.testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        const QByteArray a = firstIPv4(iface);
-        if (!a.isEmpty()) return {a, AddressOrigin::FirstInterface};
-    }
+    const QList<InterfaceEntry> entries = interfaceEntries();
+    if (const QByteArray routed = defaultRouteInterface(); !routed.isEmpty())
+        for (const InterfaceEntry& e : entries)
+            if (e.name == routed) return {ipv4Text(e.address), AddressOrigin::DefaultRoute};
+    for (const InterfaceEntry& e : entries)
+        if (e.reachesOthers()) return {ipv4Text(e.address), AddressOrigin::FirstInterface};
     return {};
 }
 
 LocalInterface interfaceCarrying(const QByteArray& address) {
-    const QHostAddress wanted(QString::fromLatin1(address));
-    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces())
-        for (const QNetworkAddressEntry& e : iface.addressEntries())
-            if (e.ip() == wanted) return {iface.name().toLatin1(), e.prefixLength()};
+    const std::optional<quint32> wanted = ipv4FromText(address);
+    for (const InterfaceEntry& e : interfaceEntries())
+        if (e.address == wanted) return {e.name, e.prefixLength};
     return {};
 }
 
 QList<QByteArray> localAddresses() {
     QList<QByteArray> addresses;
-    for (const QHostAddress& a : QNetworkInterface::allAddresses())
-        if (a.protocol() == QAbstractSocket::IPv4Protocol)
-            addresses.append(a.toString().toLatin1());
+    for (const InterfaceEntry& e : interfaceEntries())
+        if (e.up) addresses.append(ipv4Text(e.address));
     return addresses;
+}
+
+QList<InterfaceEntry> interfaceEntries() {
+    QList<InterfaceEntry> entries;
+    ifaddrs* all = nullptr;
+    if (::getifaddrs(&all) != 0) return entries;
+    for (const ifaddrs* i = all; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+        InterfaceEntry e;
+        // A second address may carry a label ("eth0:1"); the interface is the part before it,
+        // as interface names cannot hold a colon.
+        e.name = QByteArray(i->ifa_name).split(':').first();
+        e.address = hostOrder(i->ifa_addr);
+        if (i->ifa_netmask) e.prefixLength = std::popcount(hostOrder(i->ifa_netmask));
+        e.up = i->ifa_flags & IFF_UP;
+        e.canBroadcast = i->ifa_flags & IFF_BROADCAST;
+        e.loopback = i->ifa_flags & IFF_LOOPBACK;
+        if (e.canBroadcast && i->ifa_broadaddr) e.broadcast = hostOrder(i->ifa_broadaddr);
+        entries.append(e);
+    }
+    ::freeifaddrs(all);
+    return entries;
+}
+
+std::optional<quint32> ipv4FromText(const QByteArray& text) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, text.constData(), &address) != 1) return std::nullopt;
+    return ntohl(address.s_addr);
+}
+
+QByteArray ipv4Text(quint32 address) {
+    const in_addr a{htonl(address)};
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, text, sizeof text);
+    return QByteArray(text);
 }
 
 bool isDottedAddress(const QByteArray& text) {

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <optional>
+
 namespace velmora {
 
 // The override when given; else the address of the interface that carries the default
@@ -36,6 +38,27 @@ LocalInterface interfaceCarrying(const QByteArray& address);
 
 // Every IPv4 address of this computer's interfaces.
 QList<QByteArray> localAddresses();
+
+// One IPv4 address of one of this computer's interfaces, with what the interface can do.
+struct InterfaceEntry {
+    QByteArray name;
+    quint32 address = 0; // in host byte order, as are the others
+    int prefixLength = 0;
+    quint32 broadcast = 0; // 0 when the address has no broadcast address
+    bool up = false;
+    bool canBroadcast = false;
+    bool loopback = false;
+    // Up, broadcast-capable and not the loopback: an interface towards other computers.
+    bool reachesOthers() const { return up && canBroadcast && !loopback; }
+};
+
+// Every IPv4 address of every interface, as the kernel lists them now (grouped by interface).
+QList<InterfaceEntry> interfaceEntries();
+
+// The address written in `text` with four dotted numbers; nothing when it is not one.
+std::optional<quint32> ipv4FromText(const QByteArray& text);
+// The dotted text of an address.
+QByteArray ipv4Text(quint32 address);
 
 // Four numbers from 0 to 255, separated by dots, and nothing else.
 bool isDottedAddress(const QByteArray& text);

@@ -1,9 +1,7 @@
 #include "core/net/UdpSender.h"
 
+#include "core/net/OwnAddress.h"
 #include "core/net/SocketSupport.h"
-
-#include <QHostAddress>
-#include <QNetworkInterface>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -150,40 +148,30 @@ int UdpSender::sendToInterfaceBroadcasts(const char* bytes, int count) {
     // The subnet of the interface that carries the own address; every interface only when none
     // carries it. Other subnets (container bridges, other LANs) are not this office, and their
     // copies of our datagrams would come back to us from foreign addresses.
-    QList<QHostAddress> targets;
-    QList<QHostAddress> everyInterface;
-    const QHostAddress own(QString::fromLatin1(sourceAddress_));
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const auto flags = interface.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) ||
-            !flags.testFlag(QNetworkInterface::CanBroadcast) ||
-            flags.testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        const auto entries = interface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            const QHostAddress broadcast = entry.broadcast();
-            if (broadcast.protocol() != QAbstractSocket::IPv4Protocol) continue;
-            everyInterface.append(broadcast);
-            if (entry.ip() == own) targets.append(broadcast);
-        }
+    QList<quint32> targets;
+    QList<quint32> everyInterface;
+    const std::optional<quint32> own = ipv4FromText(sourceAddress_);
+    for (const InterfaceEntry& e : interfaceEntries()) {
+        if (!e.reachesOthers() || e.broadcast == 0) continue;
+        everyInterface.append(e.broadcast);
+        if (e.address == own) targets.append(e.broadcast);
     }
     if (targets.isEmpty()) targets = everyInterface;
 
     int lastError = ENETUNREACH;
     bool sent = false;
-    for (const QHostAddress& broadcast : targets) {
+    for (const quint32 broadcast : targets) {
         sockaddr_in destination{};
         destination.sin_family = AF_INET;
         destination.sin_port = htons(remotePort_);
-        destination.sin_addr.s_addr = htonl(broadcast.toIPv4Address());
+        destination.sin_addr.s_addr = htonl(broadcast);
         const ssize_t result =
             ::sendto(socket_, bytes, size_t(count), MSG_NOSIGNAL,
                      reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
         if (result == count) {
             sent = true;
             if (lastSubnetBroadcasts_.size() < kMaxShownBroadcasts)
-                lastSubnetBroadcasts_.append(broadcast.toString().toLatin1());
+                lastSubnetBroadcasts_.append(ipv4Text(broadcast));
         } else if (result < 0)
             lastError = errno;
     }
