@@ -114,6 +114,28 @@ TEST(NetworkChange, OnlyProperBroadcastAddressesArePassedOnOrKept) {
     }
 }
 
+TEST(NetworkChange, AddressesReadFromTextAndTheInterfaces) {
+    const struct {
+        QByteArray text;
+        std::optional<quint32> address;
+    } cases[] = {{"10.77.0.255", 0x0A4D00FFu},
+                 {"0.0.0.0", 0u},
+                 {"255.255.255.255", 0xFFFFFFFFu},
+                 {"10.0.0", std::nullopt},
+                 {"256.1.1.1", std::nullopt},
+                 {"", std::nullopt},
+                 {"::1", std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ipv4FromText(c.text), c.address) << c.text.constData();
+        if (c.address) {
+            EXPECT_EQ(ipv4Text(*c.address), c.text);
+        }
+    }
+    // Every computer has the loopback: up, with its /8.
+    EXPECT_EQ(interfaceCarrying("127.0.0.1").prefixLength, 8);
+    EXPECT_TRUE(localAddresses().contains("127.0.0.1"));
+}
+
 TEST(NetworkChange, ARelayShowsWhatTheDirectAnnouncementShowed) {
     for (const QByteArray& name : {QByteArray("Ann"), QByteArray("x/yyy\\z/abc\\ Q"),
                                    QByteArray("a/b\\c"), QByteArray(500, 'N')}) {
