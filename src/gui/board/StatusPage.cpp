@@ -157,7 +157,7 @@ StatusPage::StatusPage(Core& core, PageHost& host, const StatusPictures& picture
     l->addWidget(statusList_, 1);
     connectionLine_ = named(new QLabel, "connectionLine");
     connectionLine_->setTextFormat(Qt::PlainText);
-    connectionLine_->setStyleSheet(latin1("color: #c00000;"));
+    setTextColour(connectionLine_, QColor(0xc0, 0x00, 0x00));
     connectionLine_->setVisible(false);
     l->addWidget(connectionLine_);
 

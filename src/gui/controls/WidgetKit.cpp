@@ -66,6 +66,13 @@ void setBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
 }
 
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(p);
+}
+
 QString menuText(const QByteArray& ansi) {
     return fromAnsi(ansi).replace(QLatin1Char('&'), latin1("&&"));
 }

@@ -40,6 +40,9 @@ QHBoxLayout* rowLayout(int spacing = 3);
 
 // Paints a control's face (its base, button and window colours) with black text on it.
 void setBackground(QWidget* widget, const QColor& colour);
+// Gives a label or button's text a colour of its own. A palette, not a style sheet: one style
+// sheet anywhere brings in Qt's style sheet engine, which costs start-up time and memory.
+void setTextColour(QWidget* widget, const QColor& colour);
 
 // Texts from other copies go into menus and group captions through this: "&" is shown, never
 // taken for a mnemonic.

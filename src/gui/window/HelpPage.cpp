@@ -15,6 +15,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -27,6 +29,44 @@ const QString HelpPage::kWebSite = QStringLiteral("https://velmora.dazuviz.examp
 namespace {
 
 const QString kSupportPage = QStringLiteral("support.html");
+
+// The web site's address as a link: bold, underlined and green, at the left, with no button
+// face; the focus shows as a dotted frame around the text.
+class LinkButton : public QPushButton {
+public:
+    explicit LinkButton(const QString& text) : QPushButton(text) {
+        setFlat(true);
+        setCursor(Qt::PointingHandCursor);
+        setTextColour(this, QColor(0x00, 0x80, 0x00));
+    }
+
+    QSize sizeHint() const override {
+        return QFontMetrics(linkFont()).size(Qt::TextSingleLine, text()) + QSize(4, 2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        painter.setFont(linkFont());
+        const QRect area = rect().adjusted(2, 1, -2, -1);
+        painter.drawItemText(area, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), text(),
+                             QPalette::ButtonText);
+        if (!hasFocus()) return;
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = painter.boundingRect(area, Qt::AlignLeft | Qt::AlignVCenter, text())
+                         .adjusted(-1, 0, 1, 0);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+    }
+
+private:
+    QFont linkFont() const {
+        QFont f = font();
+        f.setBold(true);
+        f.setUnderline(true);
+        return f;
+    }
+};
 
 } // namespace
 
@@ -48,7 +88,7 @@ HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
     big.setPixelSize(19);
     big.setBold(true);
     version->setFont(big);
-    version->setStyleSheet(latin1("color: blue;"));
+    setTextColour(version, Qt::blue);
     l->addWidget(version);
 
     auto* topics = new QGroupBox(latin1(" Help topics"));
@@ -73,11 +113,7 @@ HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
 
     auto* siteBox = new QGroupBox(latin1("Click on the link below to visit our web site"));
     auto* siteLayout = columnLayout(siteBox);
-    auto* site = named(new QPushButton(kWebSite), "webSiteLink");
-    site->setFlat(true);
-    site->setCursor(Qt::PointingHandCursor);
-    site->setStyleSheet(latin1("color: green; font-weight: bold; text-decoration: underline;"
-                               "border: none; text-align: left;"));
+    auto* site = named(new LinkButton(kWebSite), "webSiteLink");
     connect(site, &QPushButton::clicked, this, &HelpPage::onWebSiteClicked);
     siteLayout->addWidget(site);
     l->addWidget(siteBox);

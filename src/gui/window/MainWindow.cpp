@@ -68,7 +68,7 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     setWindowIcon(appPicture_);
 
     pages_ = named(new TabbedPages(this), "pages");
-    pages_->tabBar()->setFont(font); // a styled tab bar does not inherit it
+    pages_->tabBar()->setFont(font); // the tabs are measured in it
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pages_);

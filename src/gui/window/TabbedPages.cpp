@@ -2,8 +2,10 @@
 
 #include "gui/controls/WidgetKit.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -30,6 +32,22 @@ protected:
     }
 };
 
+// Six tabs and three buttons share one narrow row: the tabs keep 5 pixels beside their caption
+// and 2 above and below it.
+class CompactTabs : public QProxyStyle {
+public:
+    explicit CompactTabs(QObject* owner) : QProxyStyle(QApplication::style()->name()) {
+        setParent(owner);
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_TabBarTabHSpace) return 10;
+        if (metric == PM_TabBarTabVSpace) return 4;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 } // namespace
 
 TabbedPages::TabbedPages(QWidget* parent)
@@ -39,8 +57,7 @@ TabbedPages::TabbedPages(QWidget* parent)
     tabBar_->setExpanding(false);
     tabBar_->setFocusPolicy(Qt::TabFocus);
     tabBar_->setAttribute(Qt::WA_Hover); // highlights the tab under the mouse
-    // Six tabs and three buttons share one narrow row: keep the tabs compact.
-    tabBar_->setStyleSheet(latin1("QTabBar::tab { padding: 2px 5px; min-width: 0px; }"));
+    tabBar_->setStyle(new CompactTabs(tabBar_));
     tabBar_->setUsesScrollButtons(false);
     top_ = rowLayout(0);
     top_->addWidget(tabBar_, 1);

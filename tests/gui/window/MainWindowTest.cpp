@@ -243,6 +243,10 @@ TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
     auto* network = h.find<QPlainTextEdit>("networkWindow");
     ASSERT_TRUE(network && network->isVisible() && network->isReadOnly());
     EXPECT_TRUE(network->toPlainText().contains(Q("Settings file: ")));
+
+    // One style sheet anywhere would bring in Qt's style sheet engine at start.
+    for (const QWidget* w : h.window->findChildren<QWidget*>())
+        EXPECT_FALSE(w->style()->inherits("QStyleSheetStyle")) << w->objectName().toStdString();
 }
 
 #include "MainWindowTest.moc"
