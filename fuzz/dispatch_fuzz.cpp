@@ -64,6 +64,7 @@ CoreConfig makeConfig() {
     config.remoteIP = "127.0.0.1";
     config.remotePort = 9; // discard: nothing listens there
     config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    config.tickTimer = false; // the records tick
     return config;
 }
 

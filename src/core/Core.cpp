@@ -12,11 +12,6 @@
 
 namespace velmora {
 
-namespace {
-constexpr int kRelayIntervalMs = 10000;
-constexpr int kReannounceIntervalMs = 1000;
-} // namespace
-
 QList<QByteArray> Core::defaultRemarks() {
     return {"On the phone",      "In a meeting", "At lunch",      "Do not disturb",
             "Out of the office", "Back shortly", "Back tomorrow", "Gone for the day",
@@ -62,15 +57,11 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
     sender_.setRemoteIP(config_.remoteIP);
     sender_.setRemotePort(config_.remotePort);
 
-    everyTenSeconds_.setInterval(kRelayIntervalMs);
-    everySecond_.setInterval(kReannounceIntervalMs);
-    // Precise and started together, the two stay in step: every tenth tick and the ten-second
-    // timer come in one wake-up. Coarse ones are each shifted by up to a twentieth of their
-    // interval and ended up half a second apart, a second wake-up every ten seconds.
-    everyTenSeconds_.setTimerType(Qt::PreciseTimer);
-    everySecond_.setTimerType(Qt::PreciseTimer);
-    connect(&everyTenSeconds_, &QTimer::timeout, this, &Core::everyTenSeconds);
-    connect(&everySecond_, &QTimer::timeout, this, &Core::everySecond);
+    // Precise: a coarse timer may come up to a twentieth of its interval early or late, which
+    // would move the input checks by seconds on the long waits.
+    ticks_.setSingleShot(true);
+    ticks_.setTimerType(Qt::PreciseTimer);
+    connect(&ticks_, &QTimer::timeout, this, &Core::onTickDue);
 
     // A confirmed message is a promise to its sender: it reaches the disk within moments, not
     // only at the next exit.
@@ -87,8 +78,7 @@ Core::Core(CoreConfig config, const Clock& clock, QObject* parent)
 
 Core::~Core() {
     historySave_.stop();
-    everyTenSeconds_.stop();
-    everySecond_.stop();
+    stopTicking();
     receiver_.setActive(false);
 }
 
@@ -160,8 +150,7 @@ void Core::finishStartUp() {
     // Input from before the program came up must not count as the user's first. Asked after
     // the announcements, which a question to the X server would only hold up.
     input().inputSinceLastCheck();
-    everyTenSeconds_.start();
-    everySecond_.start();
+    startTicking();
 }
 
 void Core::announceQuietly(StatusCode code, const QByteArray& text, AnnounceOptions how) {
@@ -170,8 +159,7 @@ void Core::announceQuietly(StatusCode code, const QByteArray& text, AnnounceOpti
 }
 
 void Core::shutDown() {
-    everyTenSeconds_.stop();
-    everySecond_.stop();
+    stopTicking();
     // Asleep, the others have heard the last word already.
     if (!sessionEnded_ && !asleep_) {
         closing_ = true;
@@ -375,7 +363,8 @@ void Core::dispatchDatagram(const QByteArray& datagramText, const QByteArray& so
         Q_EMIT discussionDatagramArrived(text);
         break;
     case Kind::RefreshRequest:
-        presence_.refreshRequestArrived();
+        // Answered on the next tick, within the second.
+        changeBetweenTicks([this] { presence_.refreshRequestArrived(); });
         break;
     case Kind::RosterReset:
         presence_.rosterReset();
@@ -430,16 +419,6 @@ bool Core::typedLetter(char key) {
     onTopLetter_ = '!';
     colourSort();
     return false;
-}
-
-void Core::everyTenSeconds() {
-    followOwnAddress();
-    outbox_.dropExpired();
-    presence_.relayStep();
-}
-
-void Core::everySecond() {
-    idle_.tick();
 }
 
 } // namespace velmora

@@ -78,6 +78,9 @@ struct CoreConfig {
     // The computer's own addresses on all its interfaces; its datagrams that come back from
     // one of these are its own. None: only the own address counts.
     std::function<QList<QByteArray>()> lookUpLocalAddresses;
+    // False: no timer runs; the ticks come only from everySecond() and everyTenSeconds(), for
+    // tests and tools that drive the time themselves.
+    bool tickTimer = true;
 };
 
 class Core : public QObject {
@@ -150,6 +153,14 @@ public:
 
     void everyTenSeconds(); // every ten seconds
     void everySecond();     // every second
+    // The paced timer: one wake-up runs the tick that does more than count (the ticks before it
+    // are only counted), with the ten-second work when it is due. While the user is active and
+    // nothing is pending that is every tenth second; while idle, every second.
+    void onTickDue();
+    // When that wake-up comes, in the clock's steady milliseconds; none while the timer rests.
+    std::optional<qint64> nextTickDueMs() const;
+    // Applies the Idle Timeout box's text; gives what the box shows afterwards.
+    QByteArray applyIdleBox(const QByteArray& text);
 
     void setClosing() { closing_ = true; }
     bool closing() const { return closing_; }
@@ -167,7 +178,7 @@ public:
     const QList<QByteArray>& messages() const { return history_.entries(); }
     MessageHistory& history() { return history_; }
     Outbox& outbox() { return outbox_; }
-    IdleDetector& idle() { return idle_; }
+    const IdleDetector& idle() const { return idle_; }
     // Input the program's own windows saw, used when the configuration names no source.
     ReportedInput& reportedInput() { return reportedInput_; }
     const QList<QByteArray>& remarks() const { return remarks_; }
@@ -245,6 +256,22 @@ private:
     }
     InputSource& input() { return config_.input ? *config_.input : reportedInput_; }
     void noteSetter(const QByteArray& target, const QByteArray& changer, const QByteArray& text);
+    // The timer runs and no wake-up is running (whose end plans the next one).
+    bool paced() const { return ticking_ && config_.tickTimer && !inTick_; }
+    // The paced timer starts counting ticks from one, and rests.
+    void startTicking();
+    void stopTicking();
+    // Counts the quiet ticks whose time has come since the last wake-up.
+    void catchUpTicks();
+    // Sets the timer for the next tick that does more than count.
+    void planNextTick();
+    // A change made between ticks that can make a coming tick do more than count: the ticks
+    // already due are counted as they were, and the next wake-up follows the change.
+    template <typename Change> void changeBetweenTicks(Change&& change) {
+        catchUpTicks();
+        change();
+        planNextTick();
+    }
 
     CoreConfig config_;
     const Clock& clock_;
@@ -257,8 +284,13 @@ private:
     UdpReceiver receiver_;
     DuplicateFilter duplicates_; // what relays and loops deliver twice
     HeardCopies heard_;
-    QTimer everyTenSeconds_;
-    QTimer everySecond_;
+    QTimer ticks_;             // the paced timer, single-shot
+    bool ticking_ = false;     // started, and neither asleep nor at the end
+    bool inTick_ = false;      // a wake-up is running (input checks may let events in)
+    qint64 ticksStartMs_ = 0;  // when tick 0 was, in steady milliseconds
+    qint64 ticksDone_ = 0;     // ticks run or counted since
+    qint64 plannedTick_ = 0;   // the tick the timer wakes for
+    qint64 tenSecondsDue_ = 0; // the tick the ten-second work is due at
     QTimer historySave_;
     MessageHistory history_;
     Outbox outbox_;

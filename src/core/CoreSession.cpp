@@ -31,8 +31,7 @@ bool Core::announceEndOfSession() {
 
 void Core::logOff() {
     if (sessionEnded_) return;
-    everyTenSeconds_.stop();
-    everySecond_.stop();
+    stopTicking();
     if (!showsOutAtEnd()) {
         closing_ = true;
         QCoreApplication::processEvents();
@@ -46,11 +45,10 @@ void Core::logOff() {
 
 bool Core::goToSleep() {
     // Before the start is done there is nothing to take back at wake.
-    if (asleep_ || sessionEnded_ || closing_ || !everySecond_.isActive()) return false;
+    if (asleep_ || sessionEnded_ || closing_ || !ticking_) return false;
     asleep_ = true;
     beforeSleep_ = own_;
-    everyTenSeconds_.stop();
-    everySecond_.stop();
+    stopTicking();
     // The process lives on, so no pause: the datagram has left by the time sleep begins.
     announceEndOfSession();
     saveAllSettings();
@@ -71,8 +69,7 @@ void Core::wakeUp() {
     // Whatever was pressed before the sleep must not count as the user's return.
     input().inputSinceLastCheck();
     if (lockAtWake_) idle_.setScreenLocked(*std::exchange(lockAtWake_, std::nullopt));
-    everyTenSeconds_.start();
-    everySecond_.start();
+    startTicking();
 }
 
 void Core::setScreenLocked(bool locked) {
@@ -81,8 +78,8 @@ void Core::setScreenLocked(bool locked) {
         lockAtWake_ = locked;
         return;
     }
-    if (closing_ || sessionEnded_ || !everySecond_.isActive()) return;
-    idle_.setScreenLocked(locked);
+    if (closing_ || sessionEnded_ || !ticking_) return;
+    changeBetweenTicks([&] { idle_.setScreenLocked(locked); });
 }
 
 void Core::takeOverOwnStatus(StatusCode code, const QByteArray& status, const QByteArray& changer) {

@@ -17,7 +17,7 @@ inline QByteArray stamp() {
 
 // What every harness starts from: a configuration that never listens and sends only to a
 // closed port on 127.0.0.1, its settings file in a temporary folder, the clock on Monday
-// 7 December 2026, 9:05 AM, and the datagrams the core sends.
+// 7 December 2026, 9:05 AM, no timer (the tests tick), and the datagrams the core sends.
 struct OfflineSetup {
     explicit OfflineSetup(const QByteArray& ownAddress = "10.0.0.5",
                           const QByteArray& login = "OPERATOR")
@@ -29,6 +29,7 @@ struct OfflineSetup {
         config.remoteIP = "127.0.0.1";
         config.remotePort = 9;
         config.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        config.tickTimer = false; // the tests tick
     }
     void recordSent(Core& core) {
         QObject::connect(&core, &Core::datagramSent,

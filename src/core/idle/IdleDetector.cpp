@@ -33,8 +33,31 @@ QByteArray IdleDetector::applyIdleBox(const QByteArray& text) {
     return box.shown;
 }
 
+IdleDetector::Step IdleDetector::counted(Count from) const {
+    Step s{from, true};
+    Count& c = s.after;
+    if (c.counter < qint64(limit_) + 2) ++c.counter;
+    // While the limit is ahead, only every tenth tick looks at the input.
+    if (c.counter < limit_) {
+        if (c.sub != kChecksApart - 1) {
+            ++c.sub;
+            s.checkReached = false;
+        } else {
+            c.sub = 0;
+        }
+    }
+    return s;
+}
+
+IdleDetector::Due IdleDetector::dueFrom(Count from) const {
+    return {.repaint = repaintPending_ && from.sub == kChecksApart - 1,
+            .goIdle = from.counter == limit_ && limit_ != 0 && !idle_,
+            .inputCheck = counted(from).checkReached && limit_ != 0 && !locked_};
+}
+
 void IdleDetector::tick() {
-    if (repaintPending_ && subCounter_ == kChecksApart - 1) {
+    const Due due = dueFrom(count());
+    if (due.repaint) {
         repaintPending_ = false;
         Q_EMIT statusListRepaintDue();
     }
@@ -47,23 +70,29 @@ void IdleDetector::tick() {
     // An answer that does not go out is lost; the next refresh request asks again.
     presence_.reannounceStep();
 
-    if (counter_ == limit_ && limit_ != 0 && !idle_) goIdle(how);
+    if (due.goIdle) goIdle(how);
 
-    if (counter_ < qint64(limit_) + 2) ++counter_;
-
-    if (counter_ < limit_) {
-        if (subCounter_ != kChecksApart - 1) {
-            ++subCounter_;
-            return;
-        }
-        subCounter_ = 0;
-    }
-
-    if (limit_ == 0 || locked_) return;
-    if (!inputDetected()) return;
+    setCount(counted(count()).after);
+    if (!due.inputCheck || !inputDetected()) return;
 
     if (idle_) comeBack(how);
     counter_ = 0;
+}
+
+int IdleDetector::quietTicks(int atMost) const {
+    if (presence_.reannounceFlag()) return 0;
+    Count c = count();
+    int n = 0;
+    for (; n < atMost && !dueFrom(c).any(); ++n)
+        c = counted(c).after;
+    return n;
+}
+
+void IdleDetector::skipQuietTicks(int n) {
+    for (int i = 0; i < n; ++i) {
+        Q_ASSERT(!dueFrom(count()).any());
+        setCount(counted(count()).after);
+    }
 }
 
 void IdleDetector::setScreenLocked(bool locked) {

@@ -2,7 +2,9 @@
 // Idle detection and the one-second tick: after the Idle Timeout without keyboard or mouse
 // input the user is announced in the Idle colour (StatusCode::Idle) with the status text
 // unchanged, and the first input afterwards announces the user back. Time is counted in ticks,
-// so tests drive it by calling tick() and inject the input through an InputSource.
+// so tests drive it by calling tick() and inject the input through an InputSource. Most ticks
+// only count; quietTicks() tells how many come before one that does more, so that the caller
+// can sleep through them and count them afterwards with skipQuietTicks().
 
 #include "core/presence/Presence.h"
 
@@ -65,6 +67,11 @@ public:
     // The one-second tick: the repaint after start, the answer to refresh requests, going
     // idle, and the input check that spots the user's return.
     void tick();
+    // How many of the coming ticks, up to `atMost`, do nothing but count: no repaint, no
+    // answer, no announcement, no look at the input.
+    int quietTicks(int atMost) const;
+    // Counts `n` ticks that quietTicks() said are quiet, as tick() would.
+    void skipQuietTicks(int n);
 
     // The screen was locked or unlocked. A lock is the surest sign that the user left: the
     // idle announcement goes out at once. While locked, input (typing the password) does not
@@ -83,6 +90,31 @@ Q_SIGNALS:
     void statusListRepaintDue();
 
 private:
+    // The two counters every tick moves on.
+    struct Count {
+        qint64 counter = 0;
+        int sub = 0;
+    };
+    // What a tick that starts from a count does besides counting.
+    struct Due {
+        bool repaint = false;
+        bool goIdle = false;
+        bool inputCheck = false;
+        bool any() const { return repaint || goIdle || inputCheck; }
+    };
+    // The count after one more tick, and whether that tick gets as far as the input check.
+    struct Step {
+        Count after;
+        bool checkReached = false;
+    };
+    Step counted(Count from) const;
+    // The one place that decides what the tick starting from `from` does.
+    Due dueFrom(Count from) const;
+    Count count() const { return {counter_, subCounter_}; }
+    void setCount(Count c) {
+        counter_ = c.counter;
+        subCounter_ = c.sub;
+    }
     bool inputDetected();
     void goIdle(AnnounceOptions how);
     // Input after the user was idle: the colour held before comes back.

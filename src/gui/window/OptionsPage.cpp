@@ -287,7 +287,7 @@ void OptionsPage::onNameBoxLeft() {
 }
 
 void OptionsPage::onIdleTimeoutBoxLeft() {
-    const QByteArray shown = core_.idle().applyIdleBox(toAnsi(idleTimeoutBox_->text()));
+    const QByteArray shown = core_.applyIdleBox(toAnsi(idleTimeoutBox_->text()));
     core_.changeOptions([&](Options& o) { o.idleTimeoutText = shown; });
     idleTimeoutBox_->setText(fromAnsi(shown));
 }

@@ -314,3 +314,105 @@ TEST(Idle, ALockedScreenIsIdleAtOnceAndItsUnlockIsTheReturn) {
         EXPECT_EQ(h.sent, row.unlocked);
     }
 }
+
+TEST(Idle, PacedTimerDoesWhatATickEverySecondDoesWithFewerWakeUps) {
+    enum class Act { Input, Lock, Unlock, Refresh, Box0, Box1 };
+    struct Event {
+        int atMs; // between ticks: tick n comes at n * 1000
+        Act act;
+    };
+    const struct {
+        const char* scenario;
+        QByteArray box;
+        QList<Event> events;
+        int wakeUps; // over the 200 seconds
+    } rows[] = {
+        {"active, then away and back",
+         "1",
+         {{5500, Act::Input}, {33500, Act::Input}, {64500, Act::Input}, {150500, Act::Input}},
+         39},
+        {"screen locked, the password typed, unlocked",
+         "1",
+         {{12500, Act::Lock}, {14500, Act::Input}, {40300, Act::Unlock}, {41500, Act::Input}},
+         101},
+        {"refresh requests between wake-ups, one while idle",
+         "1",
+         {{3500, Act::Refresh},
+          {27200, Act::Refresh},
+          {27900, Act::Refresh},
+          {131700, Act::Refresh}},
+         148},
+        {"no idle limit, then one given and taken away",
+         "0",
+         {{15500, Act::Refresh}, {42500, Act::Box1}, {150500, Act::Box0}},
+         66},
+    };
+    for (const auto& row : rows) {
+        // Each copy's effects by tick number: what it sent, when it looked at the input, the
+        // repaint after start.
+        const auto run = [&](bool paced, int* wakeUps) {
+            CoreHarness h;
+            CountingInput input;
+            h.config.input = &input;
+            h.config.tickTimer = paced;
+            Core& core = h.started();
+            core.changeOptions([](Options& o) { o.idleOnLock = true; });
+            core.applyIdleBox(row.box);
+            QStringList effects;
+            int tick = 0;
+            const auto note = [&](const QString& what) {
+                effects << QStringLiteral("%1 %2").arg(tick).arg(what);
+            };
+            QObject::connect(&core.idle(), &IdleDetector::statusListRepaintDue,
+                             [&] { note(QStringLiteral("repaint")); });
+            QObject::connect(&core, &Core::datagramSent,
+                             [&](const QByteArray& d) { note(QString::fromLatin1(d.left(2))); });
+            qint64 nowMs = 0;
+            const auto moveTo = [&](qint64 ms) {
+                h.clock.advance(ms - nowMs);
+                nowMs = ms;
+            };
+            auto event = row.events.begin();
+            for (tick = 1; tick <= 200; ++tick) {
+                for (; event != row.events.end() && event->atMs < tick * 1000; ++event) {
+                    moveTo(event->atMs);
+                    switch (event->act) {
+                    case Act::Input:
+                        input.reportKeyOrButton();
+                        break;
+                    case Act::Lock:
+                        core.setScreenLocked(true);
+                        break;
+                    case Act::Unlock:
+                        core.setScreenLocked(false);
+                        break;
+                    case Act::Refresh:
+                        core.dispatchDatagram("r Ann", "10.0.0.7");
+                        break;
+                    case Act::Box0:
+                        core.applyIdleBox("0");
+                        break;
+                    case Act::Box1:
+                        core.applyIdleBox("1");
+                        break;
+                    }
+                }
+                moveTo(tick * 1000);
+                const int reads = input.reads;
+                if (!paced) {
+                    if (tick % 10 == 0) core.everyTenSeconds();
+                    core.everySecond();
+                } else if (core.nextTickDueMs() == h.clock.steadyMs()) {
+                    ++*wakeUps;
+                    core.onTickDue();
+                }
+                if (input.reads != reads) note(QStringLiteral("input"));
+            }
+            return effects;
+        };
+        int wakeUps = 0;
+        int unused = 0;
+        EXPECT_EQ(run(true, &wakeUps), run(false, &unused)) << row.scenario;
+        EXPECT_EQ(wakeUps, row.wakeUps) << row.scenario;
+    }
+}
