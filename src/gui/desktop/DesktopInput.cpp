@@ -31,8 +31,11 @@ QPoint DesktopInput::cursorPos() {
     // of the previous check, also when that one stopped at the cursor.
     sinceCheck_ = checkClock_.restart();
     cursorRead_ = true;
-    // Without the X server the pointer is known only where it crossed our own windows.
-    return x11_ ? QCursor::pos() : own_.cursorPos();
+    // Without the X server the pointer is known only where it crossed our own windows. With
+    // it, the idle time the key check may need next is asked in the same round trip.
+    if (!x11_) return own_.cursorPos();
+    if (!bus_) x11_->ask();
+    return QCursor::pos();
 }
 
 bool DesktopInput::inputSinceLastCheck() {
