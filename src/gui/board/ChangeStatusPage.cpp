@@ -43,6 +43,16 @@ private:
 ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), core_(core), host_(host) {
     setObjectName(latin1("changeStatusPage"));
+}
+
+void ChangeStatusPage::setVisible(bool visible) {
+    // Before the page is shown, so that its controls are shown with it.
+    if (visible) build();
+    QWidget::setVisible(visible);
+}
+
+void ChangeStatusPage::build() {
+    if (personGroup_) return;
     auto* outer = columnLayout(this);
     personGroup_ = named(new QGroupBox(latin1(" Change Status for ")), "personGroup");
     outer->addWidget(personGroup_);
@@ -94,28 +104,44 @@ ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
     connect(whiteBackgroundBox_, &QCheckBox::clicked, this,
             &ChangeStatusPage::onWhiteBackgroundClicked);
     connect(cancel, &QPushButton::clicked, this, &ChangeStatusPage::onCancelClicked);
+
+    remarkList_->addItems(remarks_);
+    if (prepared_) showPerson();
 }
 
 void ChangeStatusPage::setRemarkItems(const QStringList& remarks) {
+    remarks_ = remarks;
+    if (!remarkList_) return;
     remarkList_->clear();
     remarkList_->addItems(remarks);
 }
 
 bool ChangeStatusPage::hasRemarkItems() const {
-    return remarkList_->count() > 0;
+    return remarkList_ ? remarkList_->count() > 0 : !remarks_.isEmpty();
 }
 
 void ChangeStatusPage::prepare(const QByteArray& address, const QByteArray& name) {
     address_ = address;
     name_ = name;
-    personGroup_->setTitle(menuText(" Change Status for " + name));
-    prefixLabel_->setText(fromAnsi(QByteArray("zw") + address + kSep + name));
-    remarkList_->clear();
+    prepared_ = true;
+    if (personGroup_) showPerson();
+    QStringList remarks;
     for (const QByteArray& remark : core_.remarks())
-        remarkList_->addItem(fromAnsi(remark));
+        remarks.append(fromAnsi(remark));
+    setRemarkItems(remarks);
+}
+
+void ChangeStatusPage::showPerson() {
+    personGroup_->setTitle(menuText(" Change Status for " + name_));
+    prefixLabel_->setText(fromAnsi(QByteArray("zw") + address_ + kSep + name_));
+}
+
+bool ChangeStatusPage::whiteBackground() const {
+    return !whiteBackgroundBox_ || whiteBackgroundBox_->isChecked();
 }
 
 void ChangeStatusPage::openInClassColours() {
+    build();
     const ClassColours& colours = core_.options().colours;
     if (!whiteBackgroundBox_->isChecked()) paintListBackground();
     outButton_->setColor(colours.out);
@@ -142,8 +168,7 @@ void ChangeStatusPage::onOutClicked() {
 void ChangeStatusPage::onRemarkClicked(const QString& remark) {
     QByteArray status = ' ' + toAnsi(remark);
     if (core_.options().stampChanges) status += core_.timeStampNow();
-    sendChange(whiteBackgroundBox_->isChecked() ? StatusCode::WhiteRemark : StatusCode::Remark,
-               status);
+    sendChange(whiteBackground() ? StatusCode::WhiteRemark : StatusCode::Remark, status);
 }
 
 void ChangeStatusPage::onCustomStatusClicked() {

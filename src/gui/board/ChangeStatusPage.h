@@ -44,22 +44,31 @@ public:
     void onWhiteBackgroundClicked();
     void onCancelClicked();
 
+    // The controls are made when the page is first shown: the start has no need of them.
+    void setVisible(bool visible) override;
+
 private:
+    void build();
+    // The person's name in the group caption and the hidden prefix label.
+    void showPerson();
+    bool whiteBackground() const;
     // Broadcasts the change with colour `code` and `status` and returns to the Status page.
     void sendChange(StatusCode code, const QByteArray& status);
     void paintListBackground();
 
     Core& core_;
     PageHost& host_;
-    QGroupBox* personGroup_;
-    QListWidget* remarkList_;
-    ColorButton* inButton_;
-    ColorButton* busyButton_;
-    ColorButton* outButton_;
-    QCheckBox* whiteBackgroundBox_;
-    QLabel* prefixLabel_;
+    QGroupBox* personGroup_ = nullptr;
+    QListWidget* remarkList_ = nullptr;
+    ColorButton* inButton_ = nullptr;
+    ColorButton* busyButton_ = nullptr;
+    ColorButton* outButton_ = nullptr;
+    QCheckBox* whiteBackgroundBox_ = nullptr;
+    QLabel* prefixLabel_ = nullptr;
     QByteArray address_;
     QByteArray name_;
+    bool prepared_ = false;
+    QStringList remarks_; // what the list shows once it exists
 };
 
 } // namespace velmora

@@ -35,16 +35,20 @@ public:
     void onSortListClicked(); // Sort List
     void onCloseClicked();    // Close
 
+    // The controls are made when the editor is first shown: the start has no need of them.
+    void setVisible(bool visible) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void build();
     void fillField(const QList<QByteArray>& remarks);
 
     Core& core_;
     PageHost& host_;
     ChangeStatusPage& changePage_;
-    QPlainTextEdit* remarkText_;
+    QPlainTextEdit* remarkText_ = nullptr;
 };
 
 } // namespace velmora

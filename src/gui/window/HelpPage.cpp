@@ -81,6 +81,16 @@ HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
 #ifdef VELMORA_SOURCE_DIR
     helpPlaces_.append(latin1(VELMORA_SOURCE_DIR "/docs/help.html"));
 #endif
+}
+
+void HelpPage::setVisible(bool visible) {
+    // Before the page is shown, so that its controls are shown with it.
+    if (visible && !built_) build();
+    QWidget::setVisible(visible);
+}
+
+void HelpPage::build() {
+    built_ = true;
     auto* l = columnLayout(this, 4, 4);
     auto* version = named(new QLabel(latin1(kVersionLabel)), "versionLabel");
     version->setAlignment(Qt::AlignCenter);

@@ -34,10 +34,14 @@ public:
     void onWebSupportClicked();
     void onWebSiteClicked();
 
+    // The controls are made when the page is first shown: the start has no need of them.
+    void setVisible(bool visible) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void build();
     // Opens a web page with the desktop's browser, or says that there is none.
     void openWebPage(const QUrl& url);
     void tell(const QString& text);
@@ -45,6 +49,7 @@ private:
     PageHost& host_;
     const Core& core_;
     QStringList helpPlaces_;
+    bool built_ = false;
     QTextBrowser* helpWindow_ = nullptr;      // made when it is first asked for
     QPlainTextEdit* networkWindow_ = nullptr; // likewise
 };

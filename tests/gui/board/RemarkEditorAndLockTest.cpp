@@ -91,10 +91,11 @@ TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
 TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
     WindowUser h;
     MainWindow& window = *h.window;
-    auto* field = h.find<QPlainTextEdit>("remarkText");
     auto* remarkBox = h.find<QComboBox>("remarkBox");
+    h.window->core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
     h.tab("Options");
     h.click("remarkEditorButton");
+    auto* field = h.find<QPlainTextEdit>("remarkText");
     EXPECT_EQ(window.pages().currentPage(), window.page("remarkEditorPage"));
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), Core::defaultRemarks());
 
@@ -115,8 +116,13 @@ TEST(RemarkEditor, ListButtonsAndTheFieldRewriteTheSharedList) {
     const QList<QByteArray> sorted{"", "at lunch", "Back shortly", "In a meeting"};
     EXPECT_EQ(window.core().remarks(), sorted);
     EXPECT_EQ(RemarkEditor::linesOf(field->toPlainText()), sorted);
+    // Ann's change page, opened by Ctrl + left click on her row, lists them sorted.
+    h.tab("Status");
+    h.row("10.0.0.7", Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(h.find<QListWidget>("remarkList")->item(1)->text(), Q("at lunch"));
 
+    h.tab("Options");
+    h.click("remarkEditorButton");
     h.click("defaultListButton");
     EXPECT_EQ(comboItems(remarkBox), Core::defaultRemarks());
     h.click("closeEditorButton");

@@ -77,7 +77,6 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
                     ->placeholderText()
                     .startsWith(Q("Before you send a message, select the Status page and click on "
                                   "the name of the person to whom")));
-    EXPECT_EQ(h.find<QLabel>("versionLabel")->text(), Q(" Dazuviz Velmora 2.9"));
     EXPECT_EQ(h.find<QLineEdit>("nameBox")->text(), Q("OPERATOR"));
 
     // A first start: settings file defaults applied over the laid-out states.
@@ -206,6 +205,30 @@ TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
     h.input.key(Qt::Key_Enter);
     EXPECT_EQ(box->text(), QStringLiteral("12"));
     EXPECT_EQ(h.window->core().idle().idleLimit(), 720);
+}
+
+// What only a later action needs is made when a person first reaches it, holding what it was
+// given before: the control, its text or title.
+TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
+    const std::tuple<const char*, void (*)(WindowUser&), const char*> cases[] = {
+        {"versionLabel", [](WindowUser& h) { h.tab("Help"); }, " Dazuviz Velmora 2.9"},
+        // The person menu prepares the change page for Ann before it was ever shown.
+        {"personGroup",
+         [](WindowUser& h) {
+             h.window->core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
+             h.row("10.0.0.7", Qt::RightButton);
+             h.click(h.window->menus().personMenu, h.find<QAction>("changeStatusAction"));
+         },
+         " Change Status for Ann"},
+    };
+    for (const auto& [control, show, shown] : cases) {
+        WindowUser h;
+        EXPECT_EQ(h.window->findChild<QWidget*>(Q(control)), nullptr) << control;
+        show(h);
+        QWidget* made = h.find<QWidget>(control);
+        ASSERT_TRUE(made && made->isVisible()) << control;
+        EXPECT_EQ(made->property("text").toString() + made->property("title").toString(), Q(shown));
+    }
 }
 
 TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
