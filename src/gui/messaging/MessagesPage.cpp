@@ -103,21 +103,8 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     messageBox_->setReadOnly(true);
     messageBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     messageBox_->setFocusPolicy(Qt::ClickFocus);
-    found_ = new FoundMessages(this);
-    foundList_ = named(new QTreeView, "foundList");
-    foundList_->setAccessibleName(latin1("Messages found"));
-    foundList_->setModel(found_);
-    foundList_->setRootIsDecorated(false);
-    foundList_->setUniformRowHeights(true); // thousands of rows stay quick
-    foundList_->setAllColumnsShowFocus(true);
-    foundList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    foundList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    const QFontMetrics metrics(foundList_->font());
-    foundList_->header()->resizeSection(0, metrics.averageCharWidth() * 14);
-    foundList_->header()->resizeSection(1, metrics.horizontalAdvance(latin1("Wed 12:59 PM")) + 12);
     view_ = new QStackedWidget;
     view_->addWidget(messageBox_);
-    view_->addWidget(foundList_);
     l->addWidget(view_, 1);
     buttons_ = new QWidget;
     auto* row = rowLayout();
@@ -147,10 +134,7 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     // Only while the page is shown, wherever in the window the focus is.
     new QShortcut(QKeySequence::Find, this, this, &MessagesPage::onFindRequested);
     connect(findBox_, &QLineEdit::textChanged, this, &MessagesPage::runFind);
-    connect(foundList_, &QAbstractItemView::activated, this, &MessagesPage::onFoundChosen);
-    connect(foundList_, &QAbstractItemView::clicked, this, &MessagesPage::onFoundChosen);
     findBox_->installEventFilter(this);
-    foundList_->installEventFilter(this);
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         // Focus moves within the window only; none at all means that the window lost it (to
@@ -166,6 +150,26 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
 }
 
 MessagesPage::~MessagesPage() = default;
+
+void MessagesPage::buildFoundList() {
+    if (foundList_) return;
+    found_ = new FoundMessages(this);
+    foundList_ = named(new QTreeView, "foundList");
+    foundList_->setAccessibleName(latin1("Messages found"));
+    foundList_->setModel(found_);
+    foundList_->setRootIsDecorated(false);
+    foundList_->setUniformRowHeights(true); // thousands of rows stay quick
+    foundList_->setAllColumnsShowFocus(true);
+    foundList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    foundList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const QFontMetrics metrics(foundList_->font());
+    foundList_->header()->resizeSection(0, metrics.averageCharWidth() * 14);
+    foundList_->header()->resizeSection(1, metrics.horizontalAdvance(latin1("Wed 12:59 PM")) + 12);
+    view_->addWidget(foundList_);
+    connect(foundList_, &QAbstractItemView::activated, this, &MessagesPage::onFoundChosen);
+    connect(foundList_, &QAbstractItemView::clicked, this, &MessagesPage::onFoundChosen);
+    foundList_->installEventFilter(this);
+}
 
 void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& entry) {
     const bool writing = userWriting_ && userWriting_();
@@ -263,6 +267,7 @@ void MessagesPage::runFind() {
         showFound(false);
         return;
     }
+    buildFoundList();
     QList<QByteArray> entries;
     for (const qsizetype at : search_->find(history_.entries(), query))
         entries.append(history_.entries()[at]);
@@ -274,8 +279,9 @@ void MessagesPage::runFind() {
 }
 
 void MessagesPage::onFoundChosen(const QModelIndex& index) {
+    if (!foundShown()) return;
     const QByteArray entry = found_->entry(index.row());
-    if (!foundShown() || entry.isNull()) return;
+    if (entry.isNull()) return;
     iconToNormal();
     showEntry(entry);
     messageBox_->setFocus();
@@ -287,7 +293,7 @@ void MessagesPage::leaveFind() {
 }
 
 bool MessagesPage::foundShown() const {
-    return view_->currentWidget() == foundList_;
+    return foundList_ && view_->currentWidget() == foundList_;
 }
 
 void MessagesPage::showFound(bool shown) {

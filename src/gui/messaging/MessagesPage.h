@@ -65,6 +65,8 @@ protected:
 
 private:
     void runFind();
+    // The found list and its model, made at the first search.
+    void buildFoundList();
     bool foundShown() const;
     // The found list in the message's place, the buttons that act on the shown message off.
     void showFound(bool shown);
@@ -81,9 +83,9 @@ private:
     QPushButton* replyButton_;
     QLineEdit* findBox_;
     QStackedWidget* view_;
-    QTreeView* foundList_;
+    QTreeView* foundList_ = nullptr;
     QWidget* buttons_;
-    FoundMessages* found_;
+    FoundMessages* found_ = nullptr;
     std::unique_ptr<MessageSearch> search_;
     QIcon envelope_;
     std::unique_ptr<MediaLibrary> media_;

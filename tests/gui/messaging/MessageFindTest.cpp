@@ -20,9 +20,9 @@ TEST(MessageFind, AWordTypedAfterCtrlFListsTheMessagesAndEnterShowsTheChosenOne)
     core.dispatchDatagram("MCaf\xE9 closed\r\n - - - From \xC9mile (10.0.0.8)", "10.0.0.8");
     core.dispatchDatagram("M\r\ncafe tomorrow\r\n - - - From Bob (10.0.0.9)", "10.0.0.9");
     auto* messageBox = h.find<QPlainTextEdit>("messageBox");
-    auto* list = h.find<QAbstractItemView>("foundList");
+    QAbstractItemView* list = nullptr; // made at the first search
     auto focus = [] { return QApplication::focusWidget()->objectName(); };
-    auto row = [list](int r) {
+    auto row = [&list](int r) {
         QStringList cells;
         for (int c = 0; c < 3; ++c)
             cells << list->model()->index(r, c).data().toString();
@@ -34,7 +34,8 @@ TEST(MessageFind, AWordTypedAfterCtrlFListsTheMessagesAndEnterShowsTheChosenOne)
     EXPECT_EQ(focus(), Q("findBox"));
     h.input.type(Q("CAFÉ"));
     EXPECT_TRUE(h.find<QLineEdit>("findBox")->isClearButtonEnabled());
-    ASSERT_TRUE(list->isVisible());
+    list = h.find<QAbstractItemView>("foundList");
+    ASSERT_TRUE(list && list->isVisible());
     EXPECT_FALSE(messageBox->isVisible());
     EXPECT_FALSE(h.find<QPushButton>("eraseMessageButton")->isEnabled());
     ASSERT_EQ(list->model()->rowCount(), 2);

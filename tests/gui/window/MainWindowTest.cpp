@@ -220,6 +220,13 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
              h.click(h.window->menus().personMenu, h.find<QAction>("changeStatusAction"));
          },
          " Change Status for Ann"},
+        {"foundList",
+         [](WindowUser& h) {
+             h.window->core().dispatchDatagram("MLunch?\r\n - - - From Ann (10.0.0.7)", "10.0.0.7");
+             h.input.key(Qt::Key_F, Qt::ControlModifier);
+             h.input.type(Q("lunch"));
+         },
+         ""},
     };
     for (const auto& [control, show, shown] : cases) {
         WindowUser h;
