@@ -84,7 +84,7 @@ private:
 
 MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
     : QWidget(parent), core_(core), host_(host), history_(core.history()),
-      search_(std::make_unique<MessageSearch>()), envelope_(picture("envelope")) {
+      envelope_(picture("envelope")) {
     setObjectName(latin1("messagesPage"));
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Message"));
@@ -269,7 +269,7 @@ void MessagesPage::runFind() {
     }
     buildFoundList();
     QList<QByteArray> entries;
-    for (const qsizetype at : search_->find(history_.entries(), query))
+    for (const qsizetype at : search().find(history_.entries(), query))
         entries.append(history_.entries()[at]);
     found_->setEntries(std::move(entries));
     foundList_->setFirstColumnSpanned(0, {}, found_->nothingFound());
@@ -304,7 +304,7 @@ void MessagesPage::showFound(bool shown) {
 bool MessagesPage::eventFilter(QObject* watched, QEvent* event) {
     // Folded while the person reaches for the first key, not when they type it.
     if (watched == findBox_ && event->type() == QEvent::FocusIn)
-        search_->prepare(history_.entries());
+        search().prepare(history_.entries());
     if (event->type() != QEvent::KeyPress || (watched != findBox_ && watched != foundList_))
         return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();
@@ -341,6 +341,12 @@ void MessagesPage::playNewMessageSound() {
     }
     if (!sound_) sound_ = std::make_unique<NewMessageSound>(media());
     sound_->play();
+}
+
+MessageSearch& MessagesPage::search() {
+    // Its folding table is made for the first search, not at the start.
+    if (!search_) search_ = std::make_unique<MessageSearch>();
+    return *search_;
 }
 
 MediaLibrary& MessagesPage::media() {

@@ -74,6 +74,7 @@ private:
     void showHistoryEntry();
     void iconToNormal();
     void playNewMessageSound();
+    MessageSearch& search();
     MediaLibrary& media();
 
     Core& core_;
