@@ -19,6 +19,25 @@ constexpr int kRowsShown = 3;
 
 OutboxPanel::OutboxPanel(Core& core, QWidget* parent) : QWidget(parent), core_(core) {
     setObjectName(latin1("outboxPanel"));
+    Outbox& outbox = core_.outbox();
+    connect(&outbox, &Outbox::changed, this, &OutboxPanel::showWaiting);
+    connect(&outbox, &Outbox::sent, this, [this](const QByteArray& name, const QDateTime& when) {
+        setNotice(latin1("Sent to ") + fromAnsi(name) + at(when) + latin1("."));
+    });
+    connect(&outbox, &Outbox::delivered, this,
+            [this](const QByteArray& name, const QDateTime& when) {
+                setNotice(latin1("Delivered to ") + fromAnsi(name) + at(when) + latin1("."));
+            });
+    connect(&outbox, &Outbox::expired, this, [this](const QByteArray& name) {
+        setNotice(latin1("Not sent: ") + fromAnsi(name) +
+                  latin1(" was not back within 7 days, and the message was dropped."));
+    });
+    showWaiting();
+}
+
+bool OutboxPanel::build(bool needed) {
+    // Most never use the outbox: its controls are made when it first has something to show.
+    if (notice_ || !needed) return notice_;
     auto* column = columnLayout(this, 0);
     notice_ = named(new QLabel, "outboxNotice");
     notice_->setTextFormat(Qt::PlainText); // a name from the network is shown as it is
@@ -36,20 +55,7 @@ OutboxPanel::OutboxPanel(Core& core, QWidget* parent) : QWidget(parent), core_(c
     connect(cancelButton_, &QPushButton::clicked, this, &OutboxPanel::onCancelClicked);
     connect(list_, &QListWidget::currentRowChanged, this,
             [this](int current) { cancelButton_->setEnabled(current >= 0); });
-    Outbox& outbox = core_.outbox();
-    connect(&outbox, &Outbox::changed, this, &OutboxPanel::showWaiting);
-    connect(&outbox, &Outbox::sent, this, [this](const QByteArray& name, const QDateTime& when) {
-        setNotice(latin1("Sent to ") + fromAnsi(name) + at(when) + latin1("."));
-    });
-    connect(&outbox, &Outbox::delivered, this,
-            [this](const QByteArray& name, const QDateTime& when) {
-                setNotice(latin1("Delivered to ") + fromAnsi(name) + at(when) + latin1("."));
-            });
-    connect(&outbox, &Outbox::expired, this, [this](const QByteArray& name) {
-        setNotice(latin1("Not sent: ") + fromAnsi(name) +
-                  latin1(" was not back within 7 days, and the message was dropped."));
-    });
-    showWaiting();
+    return true;
 }
 
 QString OutboxPanel::at(const QDateTime& moment) const {
@@ -59,6 +65,10 @@ QString OutboxPanel::at(const QDateTime& moment) const {
 }
 
 void OutboxPanel::setNotice(const QString& text) {
+    if (!build(!text.isEmpty())) {
+        setVisible(false);
+        return;
+    }
     notice_->setText(text);
     notice_->setVisible(!text.isEmpty());
     setVisible(!text.isEmpty() || list_->count() > 0);
@@ -66,6 +76,10 @@ void OutboxPanel::setNotice(const QString& text) {
 
 void OutboxPanel::showWaiting() {
     const QList<WaitingMessage>& waiting = core_.outbox().waiting();
+    if (!build(!waiting.isEmpty())) {
+        setVisible(false);
+        return;
+    }
     list_->clear();
     for (const WaitingMessage& m : waiting) {
         const QByteArray firstLine = m.body.left(m.body.indexOf("\r\n"));

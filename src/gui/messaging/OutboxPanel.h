@@ -27,14 +27,16 @@ public:
     void onCancelClicked();
 
 private:
+    // Makes the controls when they are `needed` at last; whether they exist.
+    bool build(bool needed);
     void showWaiting();
     // " at h:nn AM on Mon" in the chosen clock format.
     QString at(const QDateTime& moment) const;
 
     Core& core_;
-    QLabel* notice_;
-    QListWidget* list_;
-    QPushButton* cancelButton_;
+    QLabel* notice_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
 };
 
 } // namespace velmora

@@ -28,8 +28,6 @@ TEST(ComposePage, SendWhenBackKeepsTheMessageUntilThePersonIsBackOrItIsCancelled
     WindowUser h;
     h.sent.clear();
     auto* button = h.find<QPushButton>("sendWhenBackButton");
-    auto* list = h.find<QListWidget>("outboxList");
-    auto* notice = h.find<QLabel>("outboxNotice");
     auto* box = h.find<QPlainTextEdit>("composeBox");
     const Outbox& outbox = h.window->core().outbox();
     arrive(h, "arAnn & Co\xF7 Out  (off-line)", "10.0.0.7");
@@ -51,6 +49,8 @@ TEST(ComposePage, SendWhenBackKeepsTheMessageUntilThePersonIsBackOrItIsCancelled
     ASSERT_EQ(outbox.waiting().size(), 1);
     EXPECT_EQ(outbox.waiting()[0].body, "Lunch?\r\n");
     EXPECT_EQ(box->toPlainText(), QString());
+    auto* list = h.find<QListWidget>("outboxList"); // made with the first waiting message
+    auto* notice = h.find<QLabel>("outboxNotice");
     ASSERT_TRUE(list->isVisible());
     EXPECT_EQ(list->item(0)->text(), Q("To Ann & Co, waiting since 9:05 AM on Mon: Lunch?"));
     h.click(list, 0);
