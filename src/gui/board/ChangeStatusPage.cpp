@@ -41,18 +41,11 @@ private:
 } // namespace
 
 ChangeStatusPage::ChangeStatusPage(Core& core, PageHost& host, QWidget* parent)
-    : QWidget(parent), core_(core), host_(host) {
+    : BuiltWhenShown(parent), core_(core), host_(host) {
     setObjectName(latin1("changeStatusPage"));
 }
 
-void ChangeStatusPage::setVisible(bool visible) {
-    // Before the page is shown, so that its controls are shown with it.
-    if (visible) build();
-    QWidget::setVisible(visible);
-}
-
 void ChangeStatusPage::build() {
-    if (personGroup_) return;
     auto* outer = columnLayout(this);
     personGroup_ = named(new QGroupBox(latin1(" Change Status for ")), "personGroup");
     outer->addWidget(personGroup_);
@@ -141,7 +134,7 @@ bool ChangeStatusPage::whiteBackground() const {
 }
 
 void ChangeStatusPage::openInClassColours() {
-    build();
+    buildNow();
     const ClassColours& colours = core_.options().colours;
     if (!whiteBackgroundBox_->isChecked()) paintListBackground();
     outButton_->setColor(colours.out);

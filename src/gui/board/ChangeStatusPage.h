@@ -5,10 +5,10 @@
 // other copy's.
 
 #include "core/net/Datagram.h"
+#include "gui/controls/BuiltWhenShown.h"
 
 #include <QByteArray>
 #include <QStringList>
-#include <QWidget>
 
 class QCheckBox;
 class QGroupBox;
@@ -22,7 +22,7 @@ class PageHost;
 class Core;
 class ColorButton;
 
-class ChangeStatusPage : public QWidget {
+class ChangeStatusPage : public BuiltWhenShown {
     Q_OBJECT
 public:
     ChangeStatusPage(Core& core, PageHost& host, QWidget* parent = nullptr);
@@ -44,11 +44,8 @@ public:
     void onWhiteBackgroundClicked();
     void onCancelClicked();
 
-    // The controls are made when the page is first shown: the start has no need of them.
-    void setVisible(bool visible) override;
-
 private:
-    void build();
+    void build() override;
     // The person's name in the group caption and the hidden prefix label.
     void showPerson();
     bool whiteBackground() const;

@@ -21,18 +21,11 @@ namespace velmora {
 
 RemarkEditor::RemarkEditor(Core& core, PageHost& host, ChangeStatusPage& changePage,
                            QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), changePage_(changePage) {
+    : BuiltWhenShown(parent), core_(core), host_(host), changePage_(changePage) {
     setObjectName(latin1("remarkEditorPage"));
 }
 
-void RemarkEditor::setVisible(bool visible) {
-    // Before the page is shown, so that its controls are shown with it.
-    if (visible) build();
-    QWidget::setVisible(visible);
-}
-
 void RemarkEditor::build() {
-    if (remarkText_) return;
     auto* outer = columnLayout(this);
     auto* group = named(new QGroupBox(latin1(" Status List  - Edit the List to Suit Your Needs ")),
                         "remarkEditorGroup");
@@ -85,7 +78,7 @@ void RemarkEditor::open() {
     // ">>" sits on the editor itself: what was typed there counts before the field refills.
     if (host_.isCurrentPage(PageId::RemarkEditor)) applyText();
     host_.showPage(PageId::RemarkEditor);
-    build();
+    buildNow();
     fillField(core_.remarks());
     setBackground(remarkText_, colourFromBgr(core_.options().colours.others));
     remarkText_->setFocus();

@@ -2,9 +2,9 @@
 // The remark list editor: the user rewrites the list of predefined remarks as plain text, one
 // remark per line. The list feeds the remark box of the Status page and the change page.
 
+#include "gui/controls/BuiltWhenShown.h"
 #include <QByteArray>
 #include <QList>
-#include <QWidget>
 
 class QPlainTextEdit;
 
@@ -14,7 +14,7 @@ class ChangeStatusPage;
 class Core;
 class PageHost;
 
-class RemarkEditor : public QWidget {
+class RemarkEditor : public BuiltWhenShown {
     Q_OBJECT
 public:
     // Sorting leaves the change page's list holding the sorted lines, as if it had sorted them.
@@ -35,14 +35,11 @@ public:
     void onSortListClicked(); // Sort List
     void onCloseClicked();    // Close
 
-    // The controls are made when the editor is first shown: the start has no need of them.
-    void setVisible(bool visible) override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void build();
+    void build() override;
     void fillField(const QList<QByteArray>& remarks);
 
     Core& core_;

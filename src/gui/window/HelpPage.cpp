@@ -71,7 +71,7 @@ private:
 } // namespace
 
 HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
-    : QWidget(parent), host_(host), core_(core) {
+    : BuiltWhenShown(parent), host_(host), core_(core) {
     setObjectName(latin1("helpPage"));
     // Installed beside the program's folder, else beside the program; a build for the tests
     // also finds it in the sources.
@@ -83,14 +83,7 @@ HelpPage::HelpPage(PageHost& host, const Core& core, QWidget* parent)
 #endif
 }
 
-void HelpPage::setVisible(bool visible) {
-    // Before the page is shown, so that its controls are shown with it.
-    if (visible && !built_) build();
-    QWidget::setVisible(visible);
-}
-
 void HelpPage::build() {
-    built_ = true;
     auto* l = columnLayout(this, 4, 4);
     auto* version = named(new QLabel(latin1(kVersionLabel)), "versionLabel");
     version->setAlignment(Qt::AlignCenter);

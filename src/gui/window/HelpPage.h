@@ -3,8 +3,8 @@
 // the report of what the network and the settings file do, and the product's web site and its
 // support page.
 
+#include "gui/controls/BuiltWhenShown.h"
 #include <QStringList>
-#include <QWidget>
 
 class QPlainTextEdit;
 class QTextBrowser;
@@ -15,7 +15,7 @@ namespace velmora {
 class Core;
 class PageHost;
 
-class HelpPage : public QWidget {
+class HelpPage : public BuiltWhenShown {
     Q_OBJECT
 public:
     // The product's web site; "Web Support" opens its support page.
@@ -34,14 +34,11 @@ public:
     void onWebSupportClicked();
     void onWebSiteClicked();
 
-    // The controls are made when the page is first shown: the start has no need of them.
-    void setVisible(bool visible) override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void build();
+    void build() override;
     // Opens a web page with the desktop's browser, or says that there is none.
     void openWebPage(const QUrl& url);
     void tell(const QString& text);
@@ -49,7 +46,6 @@ private:
     PageHost& host_;
     const Core& core_;
     QStringList helpPlaces_;
-    bool built_ = false;
     QTextBrowser* helpWindow_ = nullptr;      // made when it is first asked for
     QPlainTextEdit* networkWindow_ = nullptr; // likewise
 };
