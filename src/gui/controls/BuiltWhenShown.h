@@ -3,6 +3,8 @@
 // needs them (buildNow()): the start has no need of them. The page object itself exists from
 // the start, so every pointer to it holds.
 
+#include "gui/controls/WidgetKit.h"
+
 #include <QWidget>
 
 namespace velmora {
@@ -21,7 +23,7 @@ protected:
     void buildNow() {
         if (built_) return;
         built_ = true;
-        build();
+        makeInFont(font(), [this] { build(); });
     }
     // Makes the controls; runs once.
     virtual void build() = 0;

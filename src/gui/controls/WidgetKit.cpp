@@ -73,6 +73,47 @@ void setTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(p);
 }
 
+void makeInFont(const QFont& font, const std::function<void()>& make) {
+    const QFont desktop = QApplication::font();
+    if (font == desktop) return make();
+    // Setting the application's font drops the fonts the desktop gave to whole classes of
+    // controls: they are put back with it.
+    static constexpr const char* kClassesWithFonts[] = {"QMenu",
+                                                        "QMenuBar",
+                                                        "QMenuItem",
+                                                        "QMessageBox",
+                                                        "QLabel",
+                                                        "QTipLabel",
+                                                        "QStatusBar",
+                                                        "QMdiSubWindowTitleBar",
+                                                        "QDockWidgetTitle",
+                                                        "QPushButton",
+                                                        "QCheckBox",
+                                                        "QRadioButton",
+                                                        "QToolButton",
+                                                        "QAbstractItemView",
+                                                        "QListView",
+                                                        "QHeaderView",
+                                                        "QListBox",
+                                                        "QComboMenuItem",
+                                                        "QComboLineEdit",
+                                                        "QSmallFont",
+                                                        "QMiniFont",
+                                                        "QTabBar",
+                                                        "QGroupBox",
+                                                        "QLineEdit",
+                                                        "QTextEdit",
+                                                        "QPlainTextEdit"};
+    std::vector<std::pair<const char*, QFont>> classFonts;
+    for (const char* name : kClassesWithFonts)
+        if (QFont f = QApplication::font(name); f != desktop) classFonts.emplace_back(name, f);
+    QApplication::setFont(font);
+    make();
+    QApplication::setFont(desktop);
+    for (const auto& [name, f] : classFonts)
+        QApplication::setFont(f, name);
+}
+
 QString menuText(const QByteArray& ansi) {
     return fromAnsi(ansi).replace(QLatin1Char('&'), latin1("&&"));
 }

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class QCheckBox;
 class QHBoxLayout;
 class QPushButton;
@@ -43,6 +45,13 @@ void setBackground(QWidget* widget, const QColor& colour);
 // Gives a label or button's text a colour of its own. A palette, not a style sheet: one style
 // sheet anywhere brings in Qt's style sheet engine, which costs start-up time and memory.
 void setTextColour(QWidget* widget, const QColor& colour);
+
+// Runs `make`, which builds controls that will show in `font`, with `font` as the application's
+// font, and gives the desktop's fonts back after. Qt lays out a new edit line's empty text in
+// the application's font before the line takes its parent's: without this, building one would
+// load the desktop's default font file only for that, a quarter of a megabyte kept for good.
+// Menus, dialogs and tool tips keep the desktop's fonts.
+void makeInFont(const QFont& font, const std::function<void()>& make);
 
 // Texts from other copies go into menus and group captions through this: "&" is shown, never
 // taken for a mnemonic.

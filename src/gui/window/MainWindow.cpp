@@ -73,7 +73,7 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pages_);
 
-    buildPages();
+    makeInFont(font, [this] { buildPages(); });
     sizing_ = std::make_unique<WindowSizing>(*this, core_->options(),
                                              QSize(kDesignedWidth, kDesignedHeight));
 

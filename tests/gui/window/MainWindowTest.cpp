@@ -238,6 +238,24 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
     }
 }
 
+// The pages are made with the window's font as the application's (so no other font file is
+// loaded for them); afterwards the desktop's fonts are back, for the whole program and for the
+// classes of controls it gave fonts to.
+TEST(MainWindow, MakingThePagesGivesTheDesktopsFontsBack) {
+    const QFont desktop = QApplication::font();
+    const QFont menuFont(Q("Serif"), 13);
+    QApplication::setFont(menuFont, "QMenu");
+    {
+        WindowUser h;
+        h.tab("Help");
+        h.tab("Status");
+        EXPECT_EQ(QApplication::font(), desktop);
+        EXPECT_EQ(QApplication::font("QMenu"), menuFont);
+        EXPECT_EQ(QApplication::font(h.window->menus().personMenu), menuFont);
+    }
+    QApplication::setFont(desktop);
+}
+
 TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
     WindowUser h;
     h.tab("Help");
