@@ -24,11 +24,30 @@ protected:
         if (built_) return;
         built_ = true;
         makeInFont(font(), [this] { build(); });
+        keepFocusOrder();
     }
     // Makes the controls; runs once.
     virtual void build() = 0;
 
 private:
+    // Controls made now join the end of the window's focus chain; Tab reaches them where the
+    // page stands, as if they had been made with it. Qt moves only a focusable widget, so the
+    // page takes the Tab focus for as long as that takes.
+    void keepFocusOrder() {
+        QWidget* top = window();
+        QList<QWidget*> made;
+        for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain())
+            if (w->focusPolicy() != Qt::NoFocus && isAncestorOf(w)) made.append(w);
+        const Qt::FocusPolicy own = focusPolicy();
+        setFocusPolicy(Qt::TabFocus);
+        QWidget* before = this;
+        for (QWidget* w : made) {
+            setTabOrder(before, w);
+            before = w;
+        }
+        setFocusPolicy(own);
+    }
+
     bool built_ = false;
 };
 

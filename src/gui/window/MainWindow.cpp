@@ -25,7 +25,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -130,7 +129,7 @@ void MainWindow::buildPages() {
     composePage_ = new ComposePage(*core_, *this, this);
     optionsPage_ = new OptionsPage(*core_, *this, statusPage_->statusList(), this);
     discussPage_ = new DiscussPage(
-        *core_, *this, [this] { return toAnsi(optionsPage_->nameBox().text()); }, this);
+        *core_, *this, [this] { return toAnsi(optionsPage_->nameText()); }, this);
     changePage_ = new ChangeStatusPage(*core_, *this, this);
     remarkEditor_ = new RemarkEditor(*core_, *this, *changePage_, this);
     helpPage_ = new HelpPage(*this, *core_, this);
@@ -225,12 +224,8 @@ void MainWindow::startUp() {
         changePage_->setRemarkItems(remarks);
     }
 
-    QLineEdit& nameBox = optionsPage_->nameBox();
-    if (nameBox.text() == latin1("<My Name>")) nameBox.setText(fromAnsi(config_.loginName));
-
-    core_->startUp(); // settings, roster, receiver
-    optionsToControls();
-    nameBox.setText(fromAnsi(core_->own().displayName));
+    core_->startUp();    // settings, roster, receiver
+    optionsToControls(); // the name box shows the display name read from the settings
     menus_->nameAction->setText(menuText(core_->own().displayName));
     menus_->statusAction->setText(menuText(core_->own().text));
     trayIcon_->setEnabled(true);

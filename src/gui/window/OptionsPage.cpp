@@ -80,8 +80,11 @@ int fontSizeIndex(int points) {
 } // namespace
 
 OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList, QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), statusList_(statusList) {
+    : BuiltWhenShown(parent), core_(core), host_(host), statusList_(statusList) {
     setObjectName(latin1("optionsPage"));
+}
+
+void OptionsPage::build() {
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(1, 2, 1, 2);
     columns->setSpacing(2);
@@ -110,7 +113,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
 
     auto* left = columnLayout(nullptr, 0, 2);
     auto* nameGroup = group(" Display my Name as: ", left);
-    nameBox_ = named(new QLineEdit(latin1("<My Name>")), "nameBox");
+    nameBox_ = named(new QLineEdit(nameText()), "nameBox");
     nameBox_->setFixedHeight(18);
     connect(nameBox_, &QLineEdit::textEdited, this, [this] { nameEdited_ = true; });
     nameGroup->addWidget(nameBox_);
@@ -192,13 +195,6 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     right->addWidget(editor, 0, Qt::AlignRight);
     columns->addLayout(right, 3);
 
-    // Initial states as laid out; the settings file overrides them at start.
-    for (const char* on :
-         {"showOnNewMessageBox", "showOnStartupBox", "hideMessagingBox", "newMessageSoundBox",
-          "notifyDesktopBox", "hideDiscussBox", "stampChangesBox", "stampStartAndEndBox",
-          "exitAsOutBox", "outOnPowerDownBox", "idleOnLockBox"})
-        box(on)->setChecked(true);
-
     connect(box("hideMessagingBox"), &QCheckBox::clicked, this,
             &OptionsPage::onHideMessagingClicked);
     connect(box("newMessageSoundBox"), &QCheckBox::clicked, this,
@@ -220,6 +216,7 @@ OptionsPage::OptionsPage(Core& core, PageHost& host, StatusListView& statusList,
     showSetByAdministrator(timeFormatBox_, Setting::Use24HourClock);
     showSetByAdministrator(idleTimeoutBox_, Setting::IdleTimeout);
     showSetByAdministrator(lockButton_, Setting::OptionsLocked);
+    showControls(Options(core_.options())); // a copy: the check boxes write back as they change
 }
 
 bool OptionsPage::setByAdministrator(Setting setting) const {
@@ -237,29 +234,44 @@ QCheckBox* OptionsPage::box(const char* name) const {
 }
 
 void OptionsPage::showOptions(const Options& o) {
+    statusList_.setColumns(o.columns);
+    statusList_.applyFontSize(o.fontPointSize);
+    statusList_.setNameColumnWidth(o.nameColumnWidth);
+    if (nameBox_) {
+        showControls(o);
+        nameBox_->setText(fromAnsi(core_.own().displayName));
+    }
+    statusList_.viewport()->update();
+}
+
+void OptionsPage::showControls(const Options& o) {
     if (o.optionsLocked) showLock(true);
     for (const OptionBox& option : kOptionBoxes)
         box(option.name)->setChecked(o.*option.option);
     box("twoColumnsBox")->setChecked(o.columns != 0);
-    statusList_.setColumns(o.columns);
-    fontSizeBox_->setCurrentIndex(fontSizeIndex(o.fontPointSize));
-    statusList_.applyFontSize(o.fontPointSize);
     {
-        const QSignalBlocker quiet(heightBox_);
+        // The status list already has the font and the window its height.
+        const QSignalBlocker quietFont(fontSizeBox_);
+        const QSignalBlocker quietHeight(heightBox_);
+        fontSizeBox_->setCurrentIndex(fontSizeIndex(o.fontPointSize));
         heightBox_->setCurrentIndex(int(o.windowHeight));
     }
-    statusList_.setNameColumnWidth(o.nameColumnWidth);
     idleTimeoutBox_->setText(fromAnsi(o.idleTimeoutText));
     timeFormatBox_->setCurrentIndex(o.use24HourClock ? 1 : 0);
     paintColourPanels();
 }
 
 void OptionsPage::storeOptions() {
-    onIdleTimeoutBoxLeft(); // the box as it would stand after leaving it
+    // Before the page was built the options already hold the box's text.
+    if (idleTimeoutBox_) onIdleTimeoutBoxLeft(); // the box as it would stand after leaving it
     core_.changeOptions([this](Options& o) {
         o.columns = statusList_.columns();
         o.nameColumnWidth = statusList_.nameColumnWidth();
     });
+}
+
+QString OptionsPage::nameText() const {
+    return nameBox_ ? nameBox_->text() : fromAnsi(core_.own().displayName);
 }
 
 void OptionsPage::onNameBoxLeft() {

@@ -2,11 +2,13 @@
 // The Options page: the display name, when the window comes into view, the message system and
 // the discussion board, the status list's height, font, clock, sort and columns, the time
 // stamps, the idle timeout, the class colours, the options lock and the remark list editor.
-// Every control changes its option in the core as it changes.
+// Every control changes its option in the core as it changes. The controls are made when the
+// page is first shown and take the options as they stand then.
+
+#include "gui/controls/BuiltWhenShown.h"
 
 #include <QColor>
 #include <QList>
-#include <QWidget>
 
 class QCheckBox;
 class QComboBox;
@@ -21,18 +23,22 @@ class StatusListView;
 struct Options;
 enum class Setting;
 
-class OptionsPage : public QWidget {
+class OptionsPage : public BuiltWhenShown {
     Q_OBJECT
 public:
     OptionsPage(Core& core, PageHost& host, StatusListView& statusList, QWidget* parent = nullptr);
 
-    // The controls as the options say (start-up), and what only the controls know back into
-    // the options (before a save).
+    // The status list and, once they exist, the controls as the options say (start-up), and
+    // what only the controls know back into the options (before a save).
     void showOptions(const Options& options);
     void storeOptions();
 
-    QLineEdit& nameBox() { return *nameBox_; }
-    QLineEdit& idleTimeoutBox() { return *idleTimeoutBox_; }
+    // The display name field as it stands; before the page was built, the own display name,
+    // which is what the field will show.
+    QString nameText() const;
+    // The boxes whose keys and focus the window watches; null until the page is built.
+    QLineEdit* nameBox() const { return nameBox_; }
+    QLineEdit* idleTimeoutBox() const { return idleTimeoutBox_; }
     // The display name field's "edited" mark; entering the Compose page clears it.
     void setNameEdited(bool edited) { nameEdited_ = edited; }
     bool nameEdited() const { return nameEdited_; }
@@ -62,6 +68,9 @@ Q_SIGNALS:
     void remarkEditorRequested();
 
 private:
+    void build() override;
+    // The controls as `o` says; the status list is left alone.
+    void showControls(const Options& o);
     // The Lock button's caption and the two options it freezes.
     void showLock(bool locked);
     // Whether the computer's administrator locked `setting`; its control is then disabled and

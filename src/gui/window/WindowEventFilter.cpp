@@ -27,8 +27,9 @@ bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     StatusPage& statusPage = window_.statusPage();
     OptionsPage& optionsPage = window_.optionsPage();
-    QLineEdit* nameBox = &optionsPage.nameBox();
-    QLineEdit* idleBox = &optionsPage.idleTimeoutBox();
+    // Null until the Options page is built: no event is then theirs.
+    QLineEdit* nameBox = optionsPage.nameBox();
+    QLineEdit* idleBox = optionsPage.idleTimeoutBox();
     if (watched == statusPage.statusList().viewport() && type == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         statusPage.onStatusListPressed(

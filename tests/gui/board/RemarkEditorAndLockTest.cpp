@@ -133,8 +133,8 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
     QByteArray saved;
     {
         WindowUser h;
-        auto* lock = h.find<QPushButton>("lockButton");
         h.tab("Options");
+        auto* lock = h.find<QPushButton>("lockButton");
         auto* hideMessages = h.find<QCheckBox>("hideMessagingBox");
         const bool ticked = hideMessages->isChecked();
         for (const char* wrong : {"DZV7LK", ""}) {
@@ -162,8 +162,8 @@ TEST(OptionsLock, OnlyTheAccessCodeTurnsItAndTheLockSurvivesARestart) {
         saved = file.readAll();
     }
     WindowUser h(saved);
-    auto* lock = h.find<QPushButton>("lockButton");
     h.tab("Options");
+    auto* lock = h.find<QPushButton>("lockButton");
     EXPECT_EQ(lock->text(), Q("Unlock * "));
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isEnabled());
     InputDialogAnswer right(true, Q("dzv7Lk"));

@@ -3,6 +3,7 @@
 
 #include "core/net/AnsiText.h"
 #include "gui/board/StatusListView.h"
+#include "gui/controls/BuiltWhenShown.h"
 #include "gui/window/HelpPage.h"
 #include "support/WindowUser.h"
 
@@ -53,7 +54,7 @@ public:
 };
 
 TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
-    WindowHarness h;
+    WindowUser h;
     EXPECT_EQ(tabs(*h.window), (QStringList{Q("Status"), Q("Messages"), Q("Compose"), Q("Discuss"),
                                             Q("Options"), Q("Help")}));
     EXPECT_EQ(h.find<QPushButton>("inButton")->text(), Q("&In"));
@@ -62,6 +63,10 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
 
     EXPECT_EQ(items(h.find<QComboBox>("remarkBox")).value(0), Q("On the phone"));
     EXPECT_EQ(items(h.find<QComboBox>("remarkBox")).size(), 10);
+    EXPECT_EQ(h.window->pos(), QPoint(20, 20));
+    EXPECT_EQ(h.window->pages().currentPage(), h.window->page("statusPage"));
+
+    h.tab("Options");
     EXPECT_EQ(items(h.find<QComboBox>("heightBox")),
               (QStringList{Q("Small"), Q("Medium"), Q("Large")}));
     EXPECT_EQ(h.find<QComboBox>("heightBox")->currentText(), Q("Medium"));
@@ -85,8 +90,6 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isChecked());
     EXPECT_EQ(h.find<QLineEdit>("idleTimeoutBox")->text(), Q("15"));
     EXPECT_TRUE(h.find<QCheckBox>("idleOnLockBox")->isChecked());
-    EXPECT_EQ(h.window->pos(), QPoint(20, 20));
-    EXPECT_EQ(h.window->pages().currentPage(), h.window->page("statusPage"));
 }
 
 TEST(MainWindow, MenusHoldTheirItems) {
@@ -194,8 +197,8 @@ TEST(MainWindow, OwnStatusButtonsAnnounceAndColourTheRemarkBox) {
 
 TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
     WindowUser h;
-    auto* box = h.find<QLineEdit>("idleTimeoutBox");
     h.tab("Options");
+    auto* box = h.find<QLineEdit>("idleTimeoutBox");
     h.click(box);
     h.retype(QStringLiteral("1a2"));
     h.input.key(Qt::Key_Return);
@@ -227,6 +230,14 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
              h.input.type(Q("lunch"));
          },
          ""},
+        {"nameBox", [](WindowUser& h) { h.tab("Options"); }, "OPERATOR"},
+        // An option changed before the page was built shows in its control.
+        {"idleTimeoutBox",
+         [](WindowUser& h) {
+             h.window->core().changeOptions([](Options& o) { o.idleTimeoutText = "30"; });
+             h.tab("Options");
+         },
+         "30"},
     };
     for (const auto& [control, show, shown] : cases) {
         WindowUser h;
@@ -235,6 +246,15 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
         QWidget* made = h.find<QWidget>(control);
         ASSERT_TRUE(made && made->isVisible()) << control;
         EXPECT_EQ(made->property("text").toString() + made->property("title").toString(), Q(shown));
+        // Tab reaches the controls where their page stands, as if they had been made with it.
+        QWidget* page = made;
+        while (page->parentWidget() != h.window->pages().currentPage()->parentWidget())
+            page = page->parentWidget();
+        if (!dynamic_cast<BuiltWhenShown*>(page) || made->focusPolicy() == Qt::NoFocus) continue;
+        QWidget* next = page->nextInFocusChain();
+        while (next != made && page->isAncestorOf(next))
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, made) << control;
     }
 }
 

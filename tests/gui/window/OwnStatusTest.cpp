@@ -82,8 +82,8 @@ TEST(OwnStatus, AStatusSetAtAnotherCopyIsToldInTheTrayUntilTheWindowIsSeen) {
 TEST(OwnStatus, DisplayNameRules) {
     WindowUser h;
     MainWindow& window = *h.window;
-    auto* name = h.find<QLineEdit>("nameBox");
     h.tab("Options");
+    auto* name = h.find<QLineEdit>("nameBox");
     h.sent.clear();
 
     // Leaving the field unchanged sends nothing and writes no file.
