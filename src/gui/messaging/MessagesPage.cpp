@@ -83,9 +83,17 @@ private:
 };
 
 MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), history_(core.history()),
+    : BuiltWhenShown(parent), core_(core), host_(host), history_(core.history()),
       envelope_(picture("envelope")) {
     setObjectName(latin1("messagesPage"));
+    connect(&history_, &MessageHistory::messageAccepted, this, &MessagesPage::messageArrived);
+    connect(&history_, &MessageHistory::historyLoaded, this, [this] {
+        if (!history_.entries().isEmpty()) showHistoryEntry();
+        refreshMessageView();
+    });
+}
+
+void MessagesPage::build() {
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Message"));
     outer->addWidget(group);
@@ -126,7 +134,6 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
         connect(b, &QPushButton::clicked, this, button.handler);
         if (button.handler == &MessagesPage::onReplyClicked) replyButton_ = b;
     }
-    replyButton_->setEnabled(false); // nothing to reply to yet
     l->addWidget(buttons_);
     // The page's own choice of focus when it comes into view with it (the tab set asks).
     setFocusProxy(messageBox_);
@@ -142,11 +149,9 @@ MessagesPage::MessagesPage(Core& core, PageHost& host, QWidget* parent)
         if (!now || now->window() != window()) return;
         if (old == messageBox_ && now != messageBox_) onMessageBoxLeft();
     });
-    connect(&history_, &MessageHistory::messageAccepted, this, &MessagesPage::messageArrived);
-    connect(&history_, &MessageHistory::historyLoaded, this, [this] {
-        if (!history_.entries().isEmpty()) showHistoryEntry();
-        refreshMessageView();
-    });
+    // The entry the history shows, as it would have been shown had the page been there.
+    showHistoryEntry();
+    refreshMessageView();
 }
 
 MessagesPage::~MessagesPage() = default;
@@ -176,12 +181,13 @@ void MessagesPage::messageArrived(const QByteArray& source, const QByteArray& en
     // Somebody looking through the found list keeps it, and the new message joins it.
     const bool finding = foundShown();
     if (!sameAddress(source, core_.own().address) && !writing && !finding) {
-        host_.showPage(PageId::Messages);
+        host_.showPage(PageId::Messages); // built by now, if it was not yet
         // The message text, not the first button, takes the keys: a Space typed on would
         // otherwise press that button.
         messageBox_->setFocus();
     }
-    messageBox_->setPlainText(entryText(entry));
+    // Out of view and never shown, the page stays unbuilt: the history holds the message.
+    if (messageBox_) messageBox_->setPlainText(entryText(entry));
     refreshMessageView();
     if (finding) runFind();
     // Not remembered: the next page change or a button of this page puts the status back.
@@ -199,12 +205,12 @@ bool MessagesPage::showEntry(const QByteArray& entry) {
 }
 
 void MessagesPage::showHistoryEntry() {
-    messageBox_->setPlainText(entryText(history_.shown()));
+    if (messageBox_) messageBox_->setPlainText(entryText(history_.shown()));
 }
 
 void MessagesPage::refreshMessageView() {
     history_.refreshMessageView();
-    replyButton_->setEnabled(history_.canReply());
+    if (replyButton_) replyButton_->setEnabled(history_.canReply());
 }
 
 void MessagesPage::onPreviousClicked() {
@@ -297,6 +303,7 @@ bool MessagesPage::foundShown() const {
 }
 
 void MessagesPage::showFound(bool shown) {
+    if (!view_) return;
     view_->setCurrentWidget(shown ? static_cast<QWidget*>(foundList_) : messageBox_);
     buttons_->setEnabled(!shown);
 }

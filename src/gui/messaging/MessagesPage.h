@@ -2,12 +2,13 @@
 // The Messages page: received messages one at a time with their history (Previous, Next,
 // Erase), Copy, Print and Reply; a new message brings the window forward with the envelope in
 // the tray and the new-message sound. Ctrl+F finds messages by a word of their text or sender:
-// the list of what was found takes the place of the message until one is chosen.
+// the list of what was found takes the place of the message until one is chosen. Its controls
+// are made when it is first shown; until then the shown entry lives in the history alone.
 
 #include "core/messaging/MessageHistory.h"
+#include "gui/controls/BuiltWhenShown.h"
 
 #include <QIcon>
-#include <QWidget>
 #include <functional>
 #include <memory>
 
@@ -27,7 +28,7 @@ class MessageSearch;
 class NewMessageSound;
 class PageHost;
 
-class MessagesPage : public QWidget {
+class MessagesPage : public BuiltWhenShown {
     Q_OBJECT
 public:
     MessagesPage(Core& core, PageHost& host, QWidget* parent = nullptr);
@@ -64,6 +65,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void build() override;
     void runFind();
     // The found list and its model, made at the first search.
     void buildFoundList();
@@ -80,12 +82,12 @@ private:
     Core& core_;
     PageHost& host_;
     MessageHistory& history_;
-    QPlainTextEdit* messageBox_;
-    QPushButton* replyButton_;
-    QLineEdit* findBox_;
-    QStackedWidget* view_;
+    QPlainTextEdit* messageBox_ = nullptr;
+    QPushButton* replyButton_ = nullptr;
+    QLineEdit* findBox_ = nullptr;
+    QStackedWidget* view_ = nullptr;
     QTreeView* foundList_ = nullptr;
-    QWidget* buttons_;
+    QWidget* buttons_ = nullptr;
     FoundMessages* found_ = nullptr;
     std::unique_ptr<MessageSearch> search_;
     QIcon envelope_;

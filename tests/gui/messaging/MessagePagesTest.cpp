@@ -44,10 +44,8 @@ struct Pages {
     ComposePage& compose = h.window->composePage();
     MessagesPage& messages = h.window->messagesPage();
     QPlainTextEdit* msgOut = h.find<QPlainTextEdit>("composeBox");
-    QPlainTextEdit* inMsgs = h.find<QPlainTextEdit>("messageBox");
     QPushButton* sendButton = h.find<QPushButton>("sendButton");
     QPushButton* sendMsg = h.find<QPushButton>("sendToAllButton");
-    QPushButton* replyButton = h.find<QPushButton>("replyButton");
     QGroupBox* msgTo = h.find<QGroupBox>("recipientGroup");
     QLabel* receiptNote = h.find<QLabel>("receiptNote");
     QLabel* charactersLeft = h.find<QLabel>("charactersLeft");
@@ -57,6 +55,9 @@ struct Pages {
         messages.setSoundPlayer([this] { ++plays; });
         h.sent.clear();
     }
+    // The Messages page's controls, there once a person has seen the page.
+    QPlainTextEdit* inMsgs() const { return h.find<QPlainTextEdit>("messageBox"); }
+    QPushButton* replyButton() const { return h.find<QPushButton>("replyButton"); }
     QWidget* current() const { return h.window->pages().currentPage(); }
     QWidget* page(const char* name) const { return h.window->page(name); }
     QString focus() const {
@@ -173,14 +174,14 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
 
     p.arrive("Mhello\r\n - - - From Ann (10.0.0.7)", "10.0.0.7");
     EXPECT_EQ(p.current(), p.page("messagesPage"));
-    EXPECT_EQ(p.inMsgs->toPlainText(),
+    EXPECT_EQ(p.inMsgs()->toPlainText(),
               Q("hello\n - - - From Ann (10.0.0.7)\n at 9:05 AM on Mon \n "));
-    EXPECT_TRUE(p.replyButton->isEnabled());
+    EXPECT_TRUE(p.replyButton()->isEnabled());
     EXPECT_EQ(picture(tray.icon()), envelope);
     EXPECT_EQ(p.plays, 1);
     EXPECT_EQ(p.h.sent, (QList<QByteArray>{"vl10.0.0.7" + sep() + "OPERATOR"}));
     // Leaving the inbox puts the status picture back.
-    p.h.click(p.inMsgs);
+    p.h.click(p.inMsgs());
     EXPECT_EQ(picture(tray.icon()), envelope);
     p.h.input.key(Qt::Key_Tab);
     EXPECT_EQ(picture(tray.icon()), status);
@@ -191,7 +192,7 @@ TEST(MessagePages, ArrivalShowsTheMessageAndReceiptsListNewestFirstOnLime) {
     p.h.tab("Status");
     p.arrive("Mmine - - - From OPERATOR (10.0.0.5)", "10.0.0.5");
     EXPECT_EQ(p.current(), p.page("statusPage"));
-    EXPECT_TRUE(p.inMsgs->toPlainText().startsWith(Q("mine")));
+    EXPECT_TRUE(p.inMsgs()->toPlainText().startsWith(Q("mine")));
     EXPECT_EQ(p.plays, 1);
 
     // Receipts replace the waiting text, then stack newest first on lime.
@@ -307,9 +308,9 @@ TEST(MessagePages, ReplyQuotesTheShownMessageToItsSender) {
     Pages p;
     p.arrive("Mlunch at noon?\r\n - - - From Ann Lee (10.0.0.7)", "10.0.0.7");
     p.arrive("Mno sender here", "10.0.0.8");
-    EXPECT_FALSE(p.replyButton->isEnabled());
+    EXPECT_FALSE(p.replyButton()->isEnabled());
     p.click("nextButton"); // Next: the older one, which can be answered
-    ASSERT_TRUE(p.replyButton->isEnabled());
+    ASSERT_TRUE(p.replyButton()->isEnabled());
     p.h.window->core().history().sendMessage("M", {"lunch?"});
     p.arrive("vl10.0.0.5" + sep() + "ANN", "10.0.0.7"); // a receipt list on lime
     ASSERT_TRUE(p.compose.receiptListShown());
@@ -338,21 +339,21 @@ TEST(MessagePages, CopyAndEraseWorkOnTheShownEntry) {
     p.arrive("Mone (10.0.0.7)", "10.0.0.7");
     p.arrive("Mtwo (10.0.0.8)", "10.0.0.8");
     p.click("nextButton");
-    EXPECT_TRUE(p.inMsgs->toPlainText().startsWith(Q("one (10.0.0.7)\n")));
+    EXPECT_TRUE(p.inMsgs()->toPlainText().startsWith(Q("one (10.0.0.7)\n")));
 
     // Copy puts the whole text on the clipboard and leaves nothing selected.
     p.click("copyButton");
-    EXPECT_EQ(QApplication::clipboard()->text(), p.inMsgs->toPlainText());
-    EXPECT_FALSE(p.inMsgs->textCursor().hasSelection());
+    EXPECT_EQ(QApplication::clipboard()->text(), p.inMsgs()->toPlainText());
+    EXPECT_FALSE(p.inMsgs()->textCursor().hasSelection());
 
     // Erasing the older entry shows the newer one; erasing the only one leaves nothing.
     p.click("eraseMessageButton");
-    EXPECT_TRUE(p.inMsgs->toPlainText().startsWith(Q("two (10.0.0.8)\n")));
-    EXPECT_TRUE(p.replyButton->isEnabled());
+    EXPECT_TRUE(p.inMsgs()->toPlainText().startsWith(Q("two (10.0.0.8)\n")));
+    EXPECT_TRUE(p.replyButton()->isEnabled());
     p.click("eraseMessageButton");
     EXPECT_TRUE(p.h.window->core().messages().isEmpty());
-    EXPECT_EQ(p.inMsgs->toPlainText(), QString());
-    EXPECT_FALSE(p.replyButton->isEnabled());
+    EXPECT_EQ(p.inMsgs()->toPlainText(), QString());
+    EXPECT_FALSE(p.replyButton()->isEnabled());
 }
 
 TEST(MessagePages, HistoryComesBackInOrderAfterARestart) {
@@ -368,12 +369,12 @@ TEST(MessagePages, HistoryComesBackInOrderAfterARestart) {
     }
     Pages second(saved);
     EXPECT_EQ(second.h.window->core().messages().size(), 2);
-    EXPECT_TRUE(second.inMsgs->toPlainText().startsWith(Q("newer\n")));
-    EXPECT_FALSE(second.replyButton->isEnabled());
     second.h.tab("Messages");
+    EXPECT_TRUE(second.inMsgs()->toPlainText().startsWith(Q("newer\n")));
+    EXPECT_FALSE(second.replyButton()->isEnabled());
     second.click("nextButton");
-    EXPECT_TRUE(second.inMsgs->toPlainText().startsWith(Q("older - - - From Ann (10.0.0.7)\n")));
-    EXPECT_TRUE(second.replyButton->isEnabled());
+    EXPECT_TRUE(second.inMsgs()->toPlainText().startsWith(Q("older - - - From Ann (10.0.0.7)\n")));
+    EXPECT_TRUE(second.replyButton()->isEnabled());
 }
 
 TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
@@ -400,6 +401,7 @@ TEST(MessagePages, TypingAndPastingStopAt350CharactersButProgramTextDoesNot) {
 
     // A quoted reply may be longer; typing into it adds nothing, deleting still works.
     p.arrive("M" + QByteArray(380, 'q') + " - - - From Ann (10.0.0.7)", "10.0.0.7");
+    p.h.tab("Messages"); // it came while a message was being written
     p.click("replyButton");
     const QString reply = p.msgOut->toPlainText();
     EXPECT_GT(reply.size(), 380);

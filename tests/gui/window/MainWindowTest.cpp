@@ -76,7 +76,6 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
               Q("Time stamp startup && shutdown"));
     EXPECT_EQ(h.find<QCheckBox>("exitAsOutBox")->text(),
               Q("Exit as \"Out\" if \"In\" or \"Busy\""));
-    EXPECT_FALSE(h.find<QPushButton>("replyButton")->isEnabled());
     EXPECT_FALSE(h.find<QPushButton>("sendButton")->isEnabled());
     EXPECT_TRUE(h.find<QPlainTextEdit>("composeBox")
                     ->placeholderText()
@@ -90,6 +89,8 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
     EXPECT_FALSE(h.find<QCheckBox>("hideDiscussBox")->isChecked());
     EXPECT_EQ(h.find<QLineEdit>("idleTimeoutBox")->text(), Q("15"));
     EXPECT_TRUE(h.find<QCheckBox>("idleOnLockBox")->isChecked());
+    h.tab("Messages"); // nothing to reply to yet
+    EXPECT_FALSE(h.find<QPushButton>("replyButton")->isEnabled());
 }
 
 TEST(MainWindow, MenusHoldTheirItems) {
@@ -238,6 +239,16 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
              h.tab("Options");
          },
          "30"},
+        // A message that came while the user was writing waits for the page's first showing.
+        {"messageBox",
+         [](WindowUser& h) {
+             h.click("remarkBox");
+             h.input.type(Q("Back at"));
+             h.window->core().dispatchDatagram("MLunch?\r\n - - - From Ann (10.0.0.7)", "10.0.0.7");
+             EXPECT_EQ(h.find<QWidget>("messageBox"), nullptr);
+             h.tab("Messages");
+         },
+         "Lunch?\n - - - From Ann (10.0.0.7)\n at 9:05 AM on Mon \n "},
     };
     for (const auto& [control, show, shown] : cases) {
         WindowUser h;
@@ -245,7 +256,9 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
         show(h);
         QWidget* made = h.find<QWidget>(control);
         ASSERT_TRUE(made && made->isVisible()) << control;
-        EXPECT_EQ(made->property("text").toString() + made->property("title").toString(), Q(shown));
+        EXPECT_EQ(made->property("text").toString() + made->property("title").toString() +
+                      made->property("plainText").toString(),
+                  Q(shown));
         // Tab reaches the controls where their page stands, as if they had been made with it.
         QWidget* page = made;
         while (page->parentWidget() != h.window->pages().currentPage()->parentWidget())
