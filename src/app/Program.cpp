@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace velmora {
@@ -137,6 +139,13 @@ int runProgram(int& argc, char** argv, const CommandLine& commandLine) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("dazuviz-velmora"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Connecting to the buses takes round trips, and where no session bus runs a try at
+    // starting one: it is done on a thread of its own while the window is built, so that the
+    // first one to ask (the tray, the alerts, logind) finds the connection made or under way.
+    std::jthread busConnect([] {
+        QDBusConnection::sessionBus();
+        QDBusConnection::systemBus();
+    });
 
     CoreConfig config;
     config.settingsPath =

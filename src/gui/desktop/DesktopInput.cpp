@@ -13,12 +13,19 @@ Q_LOGGING_CATEGORY(lcDesktop, "velmora.desktop", QtWarningMsg)
 
 namespace velmora {
 
-DesktopInput::DesktopInput(QObject* parent, const QDBusConnection& bus)
-    : QObject(parent), bus_(DBusIdleTime::open(bus)), x11_(X11IdleTime::open()) {
+DesktopInput::DesktopInput(QObject* parent, std::optional<QDBusConnection> bus)
+    : QObject(parent), busToProbe_(std::move(bus)) {
     // The program's own input is watched also where the desktop tells, for a desktop that
     // cannot tell after all.
     if (qGuiApp) qGuiApp->installEventFilter(this);
     checkClock_.start();
+}
+
+void DesktopInput::openSources() {
+    if (std::exchange(opened_, true)) return;
+    bus_ = DBusIdleTime::open(busToProbe_ ? *busToProbe_ : QDBusConnection::sessionBus());
+    busToProbe_.reset();
+    x11_ = X11IdleTime::open();
     qCInfo(lcDesktop, "idle time from %s", qPrintable(idleSource()));
 }
 
@@ -31,6 +38,7 @@ QPoint DesktopInput::cursorPos() {
     // of the previous check, also when that one stopped at the cursor.
     sinceCheck_ = checkClock_.restart();
     cursorRead_ = true;
+    openSources();
     // Without the X server the pointer is known only where it crossed our own windows. With
     // it, the idle time the key check may need next is asked in the same round trip.
     if (!x11_) return own_.cursorPos();
@@ -50,6 +58,7 @@ bool DesktopInput::inputSinceLastCheck() {
 }
 
 std::optional<qint64> DesktopInput::desktopIdleMs() {
+    openSources();
     if (bus_) {
         const QString before = bus_->sourceName();
         const std::optional<qint64> ms = bus_->idleMs();
@@ -62,7 +71,8 @@ std::optional<qint64> DesktopInput::desktopIdleMs() {
     return x11_ ? x11_->idleMs() : std::nullopt;
 }
 
-QString DesktopInput::idleSource() const {
+QString DesktopInput::idleSource() {
+    openSources();
     if (bus_) return bus_->sourceName();
     return QLatin1String(x11_ ? "X server" : "own windows");
 }

@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcDesktop)
 
@@ -23,9 +24,10 @@ class X11IdleTime;
 class DesktopInput : public QObject, public InputSource {
     Q_OBJECT
 public:
-    // Probes the idle sources on `bus` once, briefly.
+    // Probes the idle sources on `bus` (none given: the session bus) once, briefly, at the first
+    // check: the start does not wait for the bus.
     explicit DesktopInput(QObject* parent = nullptr,
-                          const QDBusConnection& bus = QDBusConnection::sessionBus());
+                          std::optional<QDBusConnection> bus = std::nullopt);
     ~DesktopInput() override;
 
     QPoint cursorPos() override;
@@ -37,7 +39,7 @@ public:
 
     // Where the desktop's idle time comes from: the bus name and object of the service, "X
     // server", or "own windows".
-    QString idleSource() const;
+    QString idleSource();
 
     // Whether the server's idle time `idleMs` tells of input since the previous check,
     // `sinceCheckMs` ago, when the program's own nudge of the pointer ended `sinceNudgeMs`
@@ -52,6 +54,11 @@ private:
     // The desktop's idle time: the bus service while one answers, then the X server.
     std::optional<qint64> desktopIdleMs();
 
+    // Finds the sources the first time it is called.
+    void openSources();
+
+    std::optional<QDBusConnection> busToProbe_; // until the sources are opened
+    bool opened_ = false;
     std::unique_ptr<DBusIdleTime> bus_;
     std::unique_ptr<X11IdleTime> x11_;
     QElapsedTimer checkClock_; // restarted when a check begins
