@@ -64,7 +64,6 @@ MainWindow::MainWindow(CoreConfig config, const Clock& clock, QWidget* parent)
     pictures_.remark = picture("remark");
     for (const char* size : {"velmora-16", "velmora-32", "velmora-48", "velmora-64", "velmora-128"})
         addPicture(appPicture_, size);
-    setWindowIcon(appPicture_);
 
     pages_ = named(new TabbedPages(this), "pages");
     pages_->tabBar()->setFont(font); // the tabs are measured in it
@@ -266,6 +265,9 @@ void MainWindow::finishStartUp() {
     // Hidden at start only where the tray can bring it back.
     setVisible(core_->options().showOnStartup || !QSystemTrayIcon::isSystemTrayAvailable());
     QCoreApplication::processEvents();
+    // The window manager takes the icon at every size it has, each a picture to decode: it is
+    // given once the window is up, for the panel to pick up.
+    setWindowIcon(appPicture_);
     showPage(PageId::Status);
 
     core_->finishStartUp();
