@@ -38,6 +38,15 @@ struct WindowUser : WindowHarness {
                 return input.click(bar, Qt::LeftButton, {}, bar->tabRect(i).center());
         ADD_FAILURE() << "no tab " << caption;
     }
+    // Looks at the page of tab `caption` and goes back to the page shown before: a page makes
+    // its controls when it is first shown.
+    WindowUser& glance(const char* caption) {
+        QTabBar* bar = window->pages().tabBar();
+        const QByteArray back = bar->tabText(bar->currentIndex()).toLatin1();
+        tab(caption);
+        tab(back.constData());
+        return *this;
+    }
     // A click on the status list row that shows `address`; below the last row for none.
     void row(const QByteArray& address, Qt::MouseButton button = Qt::LeftButton,
              Qt::KeyboardModifiers modifiers = {}) {

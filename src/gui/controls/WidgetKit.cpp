@@ -114,6 +114,14 @@ void makeInFont(const QFont& font, const std::function<void()>& make) {
         QApplication::setFont(f, name);
 }
 
+void keepTabOrder(QWidget* after, QWidget* part) {
+    for (QWidget* control : part->findChildren<QWidget*>()) {
+        if (!(control->focusPolicy() & Qt::TabFocus)) continue;
+        QWidget::setTabOrder(after, control);
+        after = control;
+    }
+}
+
 QString menuText(const QByteArray& ansi) {
     return fromAnsi(ansi).replace(QLatin1Char('&'), latin1("&&"));
 }

@@ -53,6 +53,10 @@ void setTextColour(QWidget* widget, const QColor& colour);
 // Menus, dialogs and tool tips keep the desktop's fonts.
 void makeInFont(const QFont& font, const std::function<void()>& make);
 
+// Puts the controls of `part` that Tab reaches right after `after` in the focus order, in their
+// own order: a part whose controls were made before their neighbours would otherwise come first.
+void keepTabOrder(QWidget* after, QWidget* part);
+
 // Texts from other copies go into menus and group captions through this: "&" is shown, never
 // taken for a mnemonic.
 QString menuText(const QByteArray& ansi);

@@ -50,8 +50,25 @@ private:
 } // namespace
 
 ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), history_(core.history()) {
+    : BuiltWhenShown(parent), core_(core), host_(host), history_(core.history()) {
     setObjectName(latin1("composePage"));
+    // The outbox's news come while the page is unseen: the panel follows them from the start
+    // and joins the page's controls when they are made.
+    outboxPanel_ = new OutboxPanel(core, this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        // Focus moves within the window only; none at all means that the window lost it (to
+        // another program).
+        if (!now || now->window() != window()) return;
+        const bool wasIn = old && isAncestorOf(old);
+        if (isAncestorOf(now) && !wasIn) Q_EMIT entered();
+    });
+    connect(&history_, &MessageHistory::receiptAccepted, this, &ComposePage::receiptArrived);
+    receiptWait_.setSingleShot(true);
+    receiptWait_.setInterval(kReceiptWaitMs);
+    connect(&receiptWait_, &QTimer::timeout, this, &ComposePage::onReceiptWaitOver);
+}
+
+void ComposePage::build() {
     auto* outer = columnLayout(this);
     // Until a name is chosen, whatever is written goes to everybody with "Send to All".
     recipientGroup_ = named(new QGroupBox(latin1("To everybody")), "recipientGroup");
@@ -92,8 +109,8 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
     sendWhenBackButton_ = pushButton("sendWhenBackButton", "Send when back");
     sendWhenBackButton_->hide();
     l->addWidget(sendWhenBackButton_, 0, Qt::AlignLeft);
-    outboxPanel_ = new OutboxPanel(core, recipientGroup_);
     l->addWidget(outboxPanel_);
+    keepTabOrder(sendWhenBackButton_, outboxPanel_);
 
     connect(sendToAllButton_, &QPushButton::clicked, this, &ComposePage::onSendToAllClicked);
     connect(sendButton_, &QPushButton::clicked, this, &ComposePage::onSendClicked);
@@ -103,33 +120,34 @@ ComposePage::ComposePage(Core& core, PageHost& host, QWidget* parent)
 
     composeLength_ = composeLength();
     connect(composeBox_, &QPlainTextEdit::textChanged, this, &ComposePage::limitComposeInput);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        // Focus moves within the window only; none at all means that the window lost it (to
-        // another program).
-        if (!now || now->window() != window()) return;
-        const bool wasIn = old && isAncestorOf(old);
-        if (isAncestorOf(now) && !wasIn) Q_EMIT entered();
-    });
-    connect(&history_, &MessageHistory::receiptAccepted, this, &ComposePage::receiptArrived);
-    receiptWait_.setSingleShot(true);
-    receiptWait_.setInterval(kReceiptWaitMs);
-    connect(&receiptWait_, &QTimer::timeout, this, &ComposePage::onReceiptWaitOver);
+
+    // What came before the page was first shown.
+    if (!recipient_.isEmpty()) showRecipient(false);
+    if (!heldReceipts_.isEmpty()) listHeldReceipts();
 }
 
 void ComposePage::selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
                                   bool viaMenu) {
+    if (!viaMenu) buildNow();
     recipient_ = address + kSep;
     recipientName_ = name;
     if (viaMenu) Q_EMIT sendMessageAllowed(!offLine);
-    sendButton_->setEnabled(true);
+    if (composeBox_)
+        showRecipient(!viaMenu && offLine);
+    else
+        heldReceipts_.clear(); // a new recipient starts with an empty box
+    if (!viaMenu && host_.isTabShown(PageId::Compose)) host_.showPage(PageId::Compose);
+}
+
+void ComposePage::showRecipient(bool blocked) {
+    sendButton_->setEnabled(!blocked);
     composeBox_->setPlaceholderText(QString());
     sendToAllButton_->setEnabled(true);
-    const bool blocked = !viaMenu && offLine;
     if (blocked) {
         setComposeText(blockedText());
-        sendButton_->setEnabled(false);
         // A long name is cut in the caption; "&" in it stays a character.
-        const QString shown = fontMetrics().elidedText(fromAnsi(name), Qt::ElideRight, 200);
+        const QString shown =
+            fontMetrics().elidedText(fromAnsi(recipientName_), Qt::ElideRight, 200);
         sendWhenBackButton_->setText(latin1("Send when ") +
                                      QString(shown).replace(QLatin1Char('&'), latin1("&&")) +
                                      latin1(" is back"));
@@ -138,11 +156,11 @@ void ComposePage::selectRecipient(const QByteArray& address, const QByteArray& n
     }
     sendWhenBackButton_->setVisible(blocked);
     // A group box caption would turn "&" into a shortcut; names are shown as they are.
-    recipientGroup_->setTitle(menuText("To " + name));
-    if (!viaMenu && host_.isTabShown(PageId::Compose)) host_.showPage(PageId::Compose);
+    recipientGroup_->setTitle(menuText("To " + recipientName_));
 }
 
 void ComposePage::startReply(const ReplyTarget& target, const QString& message) {
+    buildNow();
     setComposeLime(false);
     sendButton_->setEnabled(true);
     sendToAllButton_->setEnabled(true);
@@ -178,11 +196,12 @@ bool ComposePage::composeBoxBlank() const {
 }
 
 void ComposePage::focusComposeBox() {
+    buildNow();
     composeBox_->setFocus();
 }
 
 bool ComposePage::holdsDraft() const {
-    return draft_ && composeBox_->hasFocus() && !composeBoxBlank();
+    return draft_ && composeBox_ && composeBox_->hasFocus() && !composeBoxBlank();
 }
 
 void ComposePage::onSendClicked() {
@@ -297,20 +316,22 @@ void ComposePage::onPasteClicked() {
 }
 
 void ComposePage::clearLime() {
-    setBackground(composeBox_, palette().color(QPalette::Base));
+    if (composeBox_) setBackground(composeBox_, palette().color(QPalette::Base));
 }
 
 bool ComposePage::receiptListShown() const {
-    return composeBox_->palette().color(QPalette::Base) == kLime;
+    return composeBox_ && composeBox_->palette().color(QPalette::Base) == kLime;
 }
 
 void ComposePage::receiptArrived(const QByteArray& name, const QByteArray& source) {
     // A receipt ends the wait, a late one included.
     receiptWait_.stop();
-    receiptNote_->clear();
     if (tally_.confirm(source)) showTally();
     heldReceipts_.prepend(latin1("Message received by: ") + fromAnsi(name));
     if (heldReceipts_.size() > kReceiptLinesKept) heldReceipts_.removeLast();
+    // Before the page is first shown the lines wait for its box.
+    if (!composeBox_) return;
+    receiptNote_->clear();
     // What the user typed stays as it is; the line waits until the box is erased.
     if (draft_ && !composeBoxBlank()) return;
     listHeldReceipts();

@@ -6,14 +6,16 @@
 // unconfirmed and the count of characters left near the limit.
 // For a person who is off-line, "Send when <name> is back" puts the message in the outbox,
 // whose waiting messages are listed below.
+// The controls are made when the page is first shown; until then what arrives (receipts, a
+// recipient chosen through the person menu) is kept and shown then.
 
 #include "core/messaging/MessageHistory.h"
 #include "core/messaging/ReceiptTally.h"
+#include "gui/controls/BuiltWhenShown.h"
 
 #include <QByteArray>
 #include <QStringList>
 #include <QTimer>
-#include <QWidget>
 
 class QGroupBox;
 class QLabel;
@@ -26,7 +28,7 @@ class Core;
 class OutboxPanel;
 class PageHost;
 
-class ComposePage : public QWidget {
+class ComposePage : public BuiltWhenShown {
     Q_OBJECT
 public:
     // What a user may type or paste into the compose box; text the program puts there (a
@@ -43,7 +45,8 @@ public:
     ComposePage(Core& core, PageHost& host, QWidget* parent = nullptr);
 
     // Makes the person the recipient. `viaMenu` is true for the right click that opens the
-    // person menu, false for a plain click on the name, which also shows this page.
+    // person menu, false for a plain click on the name, which also shows this page (and so
+    // makes its controls; the person menu leaves them to the first show).
     void selectRecipient(const QByteArray& address, const QByteArray& name, bool offLine,
                          bool viaMenu);
     // "Reply" on the Messages page: the sender of the shown message becomes the recipient and
@@ -84,6 +87,9 @@ Q_SIGNALS:
     void sendMessageAllowed(bool allowed);
 
 private:
+    void build() override;
+    // The chosen recipient in the controls; `blocked` for an off-line person clicked on.
+    void showRecipient(bool blocked);
     void receiptArrived(const QByteArray& name, const QByteArray& source);
     // The receipt lines that waited, newest first, on top of the list (a new one on lime).
     void listHeldReceipts();
@@ -105,15 +111,15 @@ private:
     Core& core_;
     PageHost& host_;
     MessageHistory& history_;
-    QPlainTextEdit* composeBox_;
-    QGroupBox* recipientGroup_;
-    QPushButton* sendToAllButton_;
-    QPushButton* sendButton_;
-    QPushButton* sendWhenBackButton_;
-    OutboxPanel* outboxPanel_;
-    QLabel* receiptNote_;
-    QLabel* tallyLine_;
-    QLabel* charactersLeft_;
+    QPlainTextEdit* composeBox_ = nullptr;
+    QGroupBox* recipientGroup_ = nullptr;
+    QPushButton* sendToAllButton_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* sendWhenBackButton_ = nullptr;
+    OutboxPanel* outboxPanel_ = nullptr;
+    QLabel* receiptNote_ = nullptr;
+    QLabel* tallyLine_ = nullptr;
+    QLabel* charactersLeft_ = nullptr;
     QByteArray recipient_;
     QByteArray recipientName_;
     // Set while the program itself changes the compose box, which the input limit spares.
@@ -125,7 +131,8 @@ private:
     QString unconfirmed_;      // the last message sent, as the box held it
     QByteArray unconfirmedTo_; // whom it went to; empty for everybody
     ReceiptTally tally_;
-    // Receipt lines not listed yet because the box holds the user's text, newest first.
+    // Receipt lines not listed yet because the box holds the user's text or does not exist
+    // yet, newest first.
     QStringList heldReceipts_;
 };
 

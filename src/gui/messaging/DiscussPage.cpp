@@ -20,8 +20,12 @@ namespace velmora {
 
 DiscussPage::DiscussPage(Core& core, PageHost& host, std::function<QByteArray()> displayName,
                          QWidget* parent)
-    : QWidget(parent), core_(core), host_(host), displayName_(std::move(displayName)) {
+    : BuiltWhenShown(parent), core_(core), host_(host), displayName_(std::move(displayName)) {
     setObjectName(latin1("discussPage"));
+    connect(&core_, &Core::discussionDatagramArrived, this, &DiscussPage::discussionArrived);
+}
+
+void DiscussPage::build() {
     auto* outer = columnLayout(this);
     auto* group = new QGroupBox(latin1("Virtual Group Discussion"));
     outer->addWidget(group);
@@ -42,8 +46,10 @@ DiscussPage::DiscussPage(Core& core, PageHost& host, std::function<QByteArray()>
     connect(submit, &QPushButton::clicked, this, &DiscussPage::onSubmitClicked);
     // Enter in the entry box submits, as the button does.
     connect(entryBox_, &QLineEdit::returnPressed, this, &DiscussPage::onSubmitClicked);
-    connect(&core_, &Core::discussionDatagramArrived, this, &DiscussPage::discussionArrived);
     board_->installEventFilter(this);
+    for (const QString& line : std::as_const(earlyLines_))
+        addToBoard(line);
+    earlyLines_.clear();
 }
 
 void DiscussPage::onSubmitClicked() {
@@ -71,9 +77,18 @@ void DiscussPage::discussionArrived(const QByteArray& text) {
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         line.replace(QChar::LineSeparator, QLatin1Char(' '))
             .replace(QChar::ParagraphSeparator, QLatin1Char(' '));
-        board_->appendPlainText(line);
+        if (board_) {
+            addToBoard(line);
+        } else {
+            earlyLines_.append(line);
+            if (earlyLines_.size() > kBoardLines) earlyLines_.removeFirst();
+        }
         Q_EMIT lineAdded();
     }
+}
+
+void DiscussPage::addToBoard(const QString& line) {
+    board_->appendPlainText(line);
     if (board_->document()->blockCount() > kBoardLines) {
         QTextCursor first(board_->document());
         first.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);

@@ -1,10 +1,13 @@
 #pragma once
 // The Discuss page: the office's shared board. A submitted line is broadcast and shows up on
 // every copy's board when it arrives, this copy's included; the board keeps the last 99
-// lines received since the program started.
+// lines received since the program started. Its controls are made when it is first shown;
+// the lines that came before wait for the board.
+
+#include "gui/controls/BuiltWhenShown.h"
 
 #include <QByteArray>
-#include <QWidget>
+#include <QStringList>
 #include <functional>
 
 class QLineEdit;
@@ -15,7 +18,7 @@ namespace velmora {
 class Core;
 class PageHost;
 
-class DiscussPage : public QWidget {
+class DiscussPage : public BuiltWhenShown {
     Q_OBJECT
 public:
     static constexpr int kBoardLines = 99;
@@ -36,11 +39,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void build() override;
+    void addToBoard(const QString& line);
+
     Core& core_;
     PageHost& host_;
     std::function<QByteArray()> displayName_;
-    QPlainTextEdit* board_;
-    QLineEdit* entryBox_;
+    QPlainTextEdit* board_ = nullptr;
+    QLineEdit* entryBox_ = nullptr;
+    QStringList earlyLines_; // arrived before the board was made, the last kBoardLines
 };
 
 } // namespace velmora

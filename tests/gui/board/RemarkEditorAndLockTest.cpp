@@ -42,9 +42,10 @@ QList<QByteArray> comboItems(const QComboBox* box) {
 
 TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
     WindowUser h;
-    auto* blog = h.find<QPlainTextEdit>("discussionBoard");
     for (int i = 1; i <= 100; ++i)
         h.window->core().dispatchDatagram("dAnn > line " + QByteArray::number(i), "10.0.0.7");
+    h.tab("Discuss");
+    auto* blog = h.find<QPlainTextEdit>("discussionBoard");
     QStringList lines = linesOf(blog);
     ASSERT_EQ(lines.size(), 99);
     EXPECT_EQ(lines.first(), Q("Ann > line 2"));
@@ -66,8 +67,8 @@ TEST(Discuss, BoardKeepsTheLast99LinesAndNothingWhileHidden) {
 TEST(Discuss, SubmitSendsTheBoxAsItStandsAndShowsNothingUntilItComesBack) {
     WindowUser h;
     h.sent.clear();
-    auto* entry = h.find<QLineEdit>("discussionEntry");
     h.tab("Discuss");
+    auto* entry = h.find<QLineEdit>("discussionEntry");
     // The hint is no text: an untouched entry sends nothing.
     EXPECT_EQ(entry->placeholderText(), Q("Enter your text here and click on the submit button."));
     h.click("submitButton");

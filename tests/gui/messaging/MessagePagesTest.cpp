@@ -43,7 +43,7 @@ struct Pages {
     WindowUser h;
     ComposePage& compose = h.window->composePage();
     MessagesPage& messages = h.window->messagesPage();
-    QPlainTextEdit* msgOut = h.find<QPlainTextEdit>("composeBox");
+    QPlainTextEdit* msgOut = h.glance("Compose").find<QPlainTextEdit>("composeBox");
     QPushButton* sendButton = h.find<QPushButton>("sendButton");
     QPushButton* sendMsg = h.find<QPushButton>("sendToAllButton");
     QGroupBox* msgTo = h.find<QGroupBox>("recipientGroup");

@@ -27,12 +27,12 @@ void arrive(WindowUser& h, const QByteArray& datagram, const QByteArray& source)
 TEST(ComposePage, SendWhenBackKeepsTheMessageUntilThePersonIsBackOrItIsCancelled) {
     WindowUser h;
     h.sent.clear();
-    auto* button = h.find<QPushButton>("sendWhenBackButton");
-    auto* box = h.find<QPlainTextEdit>("composeBox");
     const Outbox& outbox = h.window->core().outbox();
     arrive(h, "arAnn & Co\xF7 Out  (off-line)", "10.0.0.7");
     arrive(h, "agCay\xF7 In", "10.0.0.9");
     h.row("10.0.0.7");
+    auto* button = h.find<QPushButton>("sendWhenBackButton");
+    auto* box = h.find<QPlainTextEdit>("composeBox");
     ASSERT_TRUE(button->isVisible());
     EXPECT_EQ(button->text(), Q("Send when Ann && Co is back")); // the "&" shown, no shortcut
     EXPECT_FALSE(h.find<QPushButton>("sendButton")->isEnabled());

@@ -76,7 +76,7 @@ TEST(MainWindow, ControlsCarryTheirCaptionsItemsAndFirstStartStates) {
               Q("Time stamp startup && shutdown"));
     EXPECT_EQ(h.find<QCheckBox>("exitAsOutBox")->text(),
               Q("Exit as \"Out\" if \"In\" or \"Busy\""));
-    EXPECT_FALSE(h.find<QPushButton>("sendButton")->isEnabled());
+    EXPECT_FALSE(h.glance("Compose").find<QPushButton>("sendButton")->isEnabled());
     EXPECT_TRUE(h.find<QPlainTextEdit>("composeBox")
                     ->placeholderText()
                     .startsWith(Q("Before you send a message, select the Status page and click on "
@@ -249,6 +249,20 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
              h.tab("Messages");
          },
          "Lunch?\n - - - From Ann (10.0.0.7)\n at 9:05 AM on Mon \n "},
+        {"discussionBoard",
+         [](WindowUser& h) {
+             h.window->core().dispatchDatagram("dAnn > cake at ten", "10.0.0.7");
+             h.tab("Discuss");
+         },
+         "Ann > cake at ten"},
+        // Ann chosen through the person menu before the Compose page was ever shown.
+        {"recipientGroup",
+         [](WindowUser& h) {
+             h.window->core().dispatchDatagram("arAnn\xF7 Out", "10.0.0.7");
+             h.row("10.0.0.7", Qt::RightButton);
+             h.click(h.window->menus().personMenu, h.find<QAction>("sendMessageAction"));
+         },
+         "To Ann"},
     };
     for (const auto& [control, show, shown] : cases) {
         WindowUser h;
@@ -259,13 +273,14 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
         EXPECT_EQ(made->property("text").toString() + made->property("title").toString() +
                       made->property("plainText").toString(),
                   Q(shown));
-        // Tab reaches the controls where their page stands, as if they had been made with it.
+        // Tab reaches the controls where their page stands, as if they had been made with it:
+        // between the two, only the page's own controls and widgets that Tab passes over.
         QWidget* page = made;
         while (page->parentWidget() != h.window->pages().currentPage()->parentWidget())
             page = page->parentWidget();
         if (!dynamic_cast<BuiltWhenShown*>(page) || made->focusPolicy() == Qt::NoFocus) continue;
         QWidget* next = page->nextInFocusChain();
-        while (next != made && page->isAncestorOf(next))
+        while (next != made && (page->isAncestorOf(next) || next->focusPolicy() == Qt::NoFocus))
             next = next->nextInFocusChain();
         EXPECT_EQ(next, made) << control;
     }
