@@ -103,6 +103,8 @@ void Outbox::load(const QList<WaitingMessage>& messages) {
         waiting_.append(m);
     }
     dropExpired();
+    // The window lists what waits from the last run.
+    if (!waiting_.isEmpty()) Q_EMIT changed();
 }
 
 } // namespace velmora

@@ -83,3 +83,13 @@ TEST(ComposePage, SendWhenBackKeepsTheMessageUntilThePersonIsBackOrItIsCancelled
     h.row("10.0.0.9");
     EXPECT_FALSE(button->isVisible());
 }
+
+// Messages still waiting when the program last ended are listed, and can be cancelled, from the
+// start.
+TEST(ComposePage, MessagesWaitingFromTheLastRunAreListed) {
+    WindowUser h("[VLXOutbox]\ncnt=1\n0=10.0.0.7 2026-12-07T09:05:00Z Ann Lunch%3F%0D%0A\n");
+    h.tab("Compose");
+    auto* list = h.find<QListWidget>("outboxList");
+    ASSERT_TRUE(list && list->isVisible());
+    EXPECT_EQ(list->item(0)->text(), Q("To Ann, waiting since 9:05 AM on Mon: Lunch?"));
+}
