@@ -227,7 +227,6 @@ void MainWindow::startUp() {
     optionsToControls(); // the name box shows the display name read from the settings
     menus_->nameAction->setText(menuText(core_->own().displayName));
     menus_->statusAction->setText(menuText(core_->own().text));
-    trayIcon_->setEnabled(true);
     created_ = true;
     QTimer::singleShot(0, this, &MainWindow::finishStartUp);
 }
@@ -265,9 +264,10 @@ void MainWindow::finishStartUp() {
     // Hidden at start only where the tray can bring it back.
     setVisible(core_->options().showOnStartup || !QSystemTrayIcon::isSystemTrayAvailable());
     QCoreApplication::processEvents();
-    // The window manager takes the icon at every size it has, each a picture to decode: it is
-    // given once the window is up, for the panel to pick up.
+    // The window manager takes the icon at every size it has, each a picture to decode, and the
+    // notification area's icon asks the session bus: both come once the window is up.
     setWindowIcon(appPicture_);
+    trayIcon_->setEnabled(true);
     showPage(PageId::Status);
 
     core_->finishStartUp();
