@@ -11,10 +11,12 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QResource>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
 #include <QVBoxLayout>
+#include <QtEndian>
 #include <algorithm>
 #include <vector>
 
@@ -136,6 +138,19 @@ QImage readPng(const QString& path) {
     return reader.read();
 }
 
+// The size a PNG file of the program's own gives in its header; none when it is no PNG. Read
+// from the header itself: an image reader looks through every image format plugin of the
+// system before it reads anything, and the start asks the size of every picture.
+QSize pngSize(const QString& path) {
+    const QByteArray data = QResource(path).uncompressedData();
+    constexpr char kSignature[] = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR";
+    if (data.size() < 24 || !data.startsWith(QByteArrayView(kSignature, 16))) return {};
+    const auto be32 = [&](int at) { return qFromBigEndian<quint32>(data.constData() + at); };
+    const quint32 width = be32(16), height = be32(20);
+    if (width == 0 || height == 0 || width > 4096 || height > 4096) return {};
+    return QSize(int(width), int(height));
+}
+
 // The program's pictures, each drawn for one, two and three pixels to the point. A copy is
 // decoded when it is first asked for at its size, so a screen of scale 1 never decodes the
 // others; the sizes an icon offers (the window manager takes all of them) stop at the largest
@@ -154,9 +169,8 @@ public:
         for (int scale : {1, 2, 3}) {
             QString path = fileName;
             if (scale > 1) path.insert(path.size() - 4, QStringLiteral("@%1x").arg(scale));
-            QImageReader reader(path, "png");
-            reader.setAutoDetectImageFormat(false);
-            if (reader.size().isValid()) copies_.push_back({path, reader.size(), scale, {}});
+            if (const QSize size = pngSize(path); size.isValid())
+                copies_.push_back({path, size, scale, {}});
         }
         // Lower scales first: among copies of one size, the one drawn for it is found first.
         std::stable_sort(copies_.begin(), copies_.end(),
