@@ -69,15 +69,17 @@ class MapWatch:
     def mark(self):
         return len(self._events.items)
 
-    def _name(self, window):
-        if window not in self._names:
-            self._names[window] = self.screen.run("xdotool", "getwindowname", window,
-                                                  check=False).strip()
-        return self._names[window]
+    def _name(self, event):
+        # Asked once per event, not per window: the X server hands a closed client's window
+        # numbers to the next client, so one number names different windows in turn.
+        if event not in self._names:
+            self._names[event] = self.screen.run("xdotool", "getwindowname", event[1],
+                                                 check=False).strip()
+        return self._names[event]
 
     def wait_mapped(self, title, start):
         """The moment the first window named `title` was mapped since mark() gave `start`."""
-        event = self._events.wait_for(lambda e: self._name(e[1]) == title, WAIT, start)
+        event = self._events.wait_for(lambda e: self._name(e) == title, WAIT, start)
         return event and event[0]
 
     def close(self):
