@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTextBrowser>
@@ -212,8 +213,14 @@ TEST(MainWindow, IdleBoxKeepsDigitsOnEnterAndRestoresTheLimitWithoutAny) {
 }
 
 // What only a later action needs is made when a person first reaches it, holding what it was
-// given before: the control, its text or title.
+// given before: the control, its text or title. Pages are made with the window's font as the
+// application's (so no other font file is loaded for them); afterwards the desktop's fonts are
+// back, for the whole program and for the classes of controls it gave fonts to.
 TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
+    const QFont desktop = QApplication::font();
+    const QFont menuFont(Q("Serif"), 13);
+    QApplication::setFont(menuFont, "QMenu");
+    const auto restore = qScopeGuard([&] { QApplication::setFont(desktop); });
     const std::tuple<const char*, void (*)(WindowUser&), const char*> cases[] = {
         {"versionLabel", [](WindowUser& h) { h.tab("Help"); }, " Dazuviz Velmora 2.9"},
         // The person menu prepares the change page for Ann before it was ever shown.
@@ -270,6 +277,9 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
         show(h);
         QWidget* made = h.find<QWidget>(control);
         ASSERT_TRUE(made && made->isVisible()) << control;
+        EXPECT_EQ(QApplication::font(), desktop) << control;
+        EXPECT_EQ(QApplication::font("QMenu"), menuFont) << control;
+        EXPECT_EQ(QApplication::font(h.window->menus().personMenu), menuFont) << control;
         EXPECT_EQ(made->property("text").toString() + made->property("title").toString() +
                       made->property("plainText").toString(),
                   Q(shown));
@@ -284,24 +294,6 @@ TEST(MainWindow, PagesMadeWhenFirstShownHoldWhatTheyWereGivenBefore) {
             next = next->nextInFocusChain();
         EXPECT_EQ(next, made) << control;
     }
-}
-
-// The pages are made with the window's font as the application's (so no other font file is
-// loaded for them); afterwards the desktop's fonts are back, for the whole program and for the
-// classes of controls it gave fonts to.
-TEST(MainWindow, MakingThePagesGivesTheDesktopsFontsBack) {
-    const QFont desktop = QApplication::font();
-    const QFont menuFont(Q("Serif"), 13);
-    QApplication::setFont(menuFont, "QMenu");
-    {
-        WindowUser h;
-        h.tab("Help");
-        h.tab("Status");
-        EXPECT_EQ(QApplication::font(), desktop);
-        EXPECT_EQ(QApplication::font("QMenu"), menuFont);
-        EXPECT_EQ(QApplication::font(h.window->menus().personMenu), menuFont);
-    }
-    QApplication::setFont(desktop);
 }
 
 TEST(MainWindow, HelpOpensInItsOwnWindowAtTheTopicAndTheSiteFromOneAddress) {
